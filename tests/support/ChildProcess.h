@@ -1,0 +1,28 @@
+#pragma once
+// Runs a registered case of this same test program in a child process, so that
+// cases which end the process (fatal exits) can be checked by exit code and output.
+#include <string>
+
+namespace qvtest {
+
+struct ChildResult {
+    unsigned long exitCode = 0;
+    std::string output;  // stdout and stderr together
+    bool started = false;
+};
+
+using ChildFn = void (*)();
+
+// Registers a child case; returns true so it can initialise a static.
+bool RegisterChildCase(const char* name, ChildFn fn);
+// Runs the case in a fresh copy of this program; waits at most timeoutMs.
+ChildResult RunChild(const std::string& name, const std::string& extraArgs = "", unsigned timeoutMs = 60000);
+// Called by main: runs the case named by --qv-child=NAME and exits; false when none.
+bool DispatchChild(int argc, char** argv);
+
+}  // namespace qvtest
+
+#define QV_CHILD_CASE(name)                                                           \
+    static void qvChild_##name();                                                     \
+    static const bool qvChildReg_##name = qvtest::RegisterChildCase(#name, qvChild_##name); \
+    static void qvChild_##name()

@@ -1,0 +1,86 @@
+#include "MessageBoxWatcher.h"
+
+#include <windows.h>
+
+#include <mutex>
+
+namespace qvtest {
+namespace {
+
+std::mutex g_lock;
+std::vector<SeenBox> g_seen;
+
+std::string WindowText(HWND h) {
+    char buf[2048];
+    int n = GetWindowTextA(h, buf, sizeof buf);
+    return std::string(buf, n > 0 ? n : 0);
+}
+
+// The static text child of a message box holds its message (id 0xFFFF).
+BOOL CALLBACK FindText(HWND child, LPARAM out) {
+    char cls[32];
+    GetClassNameA(child, cls, sizeof cls);
+    if (lstrcmpiA(cls, "Static") == 0) {
+        std::string t = WindowText(child);
+        if (!t.empty()) {
+            *reinterpret_cast<std::string*>(out) = t;
+            return FALSE;
+        }
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK Dismiss(HWND h, LPARAM) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    if (pid != GetCurrentProcessId()) return TRUE;
+    char cls[32];
+    GetClassNameA(h, cls, sizeof cls);
+    if (lstrcmpA(cls, "#32770") != 0 || !IsWindowVisible(h)) return TRUE;
+    if (GetPropA(h, "qvtest.seen")) return TRUE;
+    SetPropA(h, "qvtest.seen", reinterpret_cast<HANDLE>(1));
+    SeenBox box;
+    box.caption = WindowText(h);
+    EnumChildWindows(h, FindText, reinterpret_cast<LPARAM>(&box.text));
+    {
+        std::lock_guard<std::mutex> g(g_lock);
+        g_seen.push_back(box);
+    }
+    // Buttons differ per box: OK, then Cancel, then close the window.
+    if (GetDlgItem(h, IDOK))
+        PostMessageA(h, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(h, IDOK)));
+    else if (GetDlgItem(h, IDCANCEL))
+        PostMessageA(h, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(h, IDCANCEL)));
+    else
+        PostMessageA(h, WM_CLOSE, 0, 0);
+    return TRUE;
+}
+
+DWORD WINAPI WatchLoop(LPVOID) {
+    for (;;) {
+        EnumWindows(Dismiss, 0);
+        Sleep(50);
+    }
+}
+
+}  // namespace
+
+void StartMessageBoxWatcher() {
+    static bool started = false;
+    if (started) return;
+    started = true;
+    HANDLE t = CreateThread(nullptr, 0, WatchLoop, nullptr, 0, nullptr);
+    if (t) CloseHandle(t);
+}
+
+std::vector<SeenBox> SeenBoxes() {
+    std::lock_guard<std::mutex> g(g_lock);
+    return g_seen;
+}
+
+void ClearSeenBoxes() {
+    std::lock_guard<std::mutex> g(g_lock);
+    g_seen.clear();
+}
+
+}  // namespace qvtest

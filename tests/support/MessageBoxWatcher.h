@@ -1,0 +1,19 @@
+#pragma once
+// Keeps modal boxes from blocking a test run: a thread that finds every dialog
+// box (#32770) of this process, records its caption and text, and dismisses it.
+#include <string>
+#include <vector>
+
+namespace qvtest {
+
+struct SeenBox {
+    std::string caption;
+    std::string text;
+};
+
+void StartMessageBoxWatcher();
+// Boxes dismissed so far, oldest first.
+std::vector<SeenBox> SeenBoxes();
+void ClearSeenBoxes();
+
+}  // namespace qvtest
