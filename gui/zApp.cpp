@@ -1,0 +1,224 @@
+#include "zApp.h"
+
+#include <ole2.h>
+
+#include <cstdarg>
+#include <cstring>
+
+#include "zNotify.h"
+#include "zTimer.h"
+#include "zWindowMap.h"
+
+zApp* _app = nullptr;
+HWND _hMDIclient = 0;
+HWND _activeDialog = 0;
+int ___scrPixHeight = 0;
+int ___scrPixWidth = 0;
+int ___scrPixPerInchX = 0;
+int ___scrPixPerInchY = 0;
+int ___scrMmHeight = 0;
+int ___scrMmWidth = 0;
+HBRUSH __zAppGlobalBrush = 0;
+int __debugOn = 0;
+FILE* _zAppDebugFile = nullptr;
+ziPrintDlgData* _zpdlg = nullptr;
+
+void (*zApp::ctrlBuilderHook)(zApp*) = nullptr;
+
+// Superclassed control records are kept by the resource code; it installs its clean-up here.
+void (*ziSuperClassUnregister)() = nullptr;
+
+zTaskDev::~zTaskDev() {
+    for (zTaskNode* n : tasks) delete n;
+    for (zTaskNode* n : doomed) delete n;
+}
+
+void zTaskDev::add(zEvH* target, TaskProc fn) {
+    tasks.push_back(new zTaskNode(target, fn));
+    ++taskCount;
+}
+
+void zTaskDev::remove(zEvH* target, TaskProc fn) {
+    for (auto it = tasks.begin(); it != tasks.end();) {
+        if (!*it || !(*it)->isTaskFor(target, fn)) {
+            ++it;
+            continue;
+        }
+        --taskCount;
+        if (polling) {
+            // The poll may stand on this cell: blank it, the poll drops it.
+            doomed.push_back(*it);
+            *it = nullptr;
+            ++it;
+        } else {
+            delete *it;
+            it = tasks.erase(it);
+        }
+    }
+}
+
+void zTaskDev::poll() {
+    if (!enabled || taskCount <= 0 || polling) return;
+    auto it = tasks.begin();
+    polling = &it;
+    while (it != tasks.end()) {
+        zTaskNode* n = *it;
+        if (n && (n->target->*(n->fn))()) {
+            // Finished; the task may have removed itself meanwhile.
+            if (*it == n) {
+                delete n;
+                *it = nullptr;
+                --taskCount;
+            }
+        }
+        ++it;
+    }
+    polling = nullptr;
+    tasks.remove(nullptr);
+    for (zTaskNode* n : doomed) delete n;
+    doomed.clear();
+}
+
+zApp::zApp(HINSTANCE inst, HINSTANCE prev, char* commandLine, int show)
+    : showCmd(show), cmdLine(commandLine), hInst(inst), hPrevInst(prev) {
+    winMap = new ziWindowMap(WindowHashProc, 97);
+    OleInitialize(nullptr);
+    _hMDIclient = 0;
+    _activeDialog = 0;
+    taskDev = new zTaskDev;
+    exitCode = 0;
+
+    HWND desk = GetDesktopWindow();
+    HDC dc = GetDC(desk);
+    ___scrPixHeight = GetDeviceCaps(dc, VERTRES);
+    ___scrPixWidth = GetDeviceCaps(dc, HORZRES);
+    ___scrPixPerInchX = GetDeviceCaps(dc, LOGPIXELSX);
+    ___scrPixPerInchY = GetDeviceCaps(dc, LOGPIXELSY);
+    ___scrMmHeight = GetDeviceCaps(dc, VERTSIZE);
+    ___scrMmWidth = GetDeviceCaps(dc, HORZSIZE);
+    ReleaseDC(desk, dc);
+    // A display that reports nothing is taken as VGA.
+    if (___scrPixHeight == 0) ___scrPixHeight = 480;
+    if (___scrPixWidth == 0) ___scrPixWidth = 640;
+
+    resModule = 0;
+    resModuleName = nullptr;
+    mdiKeysOff = 0;
+    if (!_app) _app = this;
+    if (ctrlBuilderHook) ctrlBuilderHook(this);
+    dlgFontWeight = 400;
+}
+
+zApp::~zApp() {
+    OleUninitialize();
+    if (resModule) FreeLibrary(resModule);
+    resModule = 0;
+    for (const std::string& name : registeredClasses) UnregisterClassA(name.c_str(), hInst);
+    registeredClasses.clear();
+    if (__zAppGlobalBrush) {
+        DeleteObject(__zAppGlobalBrush);
+        __zAppGlobalBrush = 0;
+    }
+    if (ziSuperClassUnregister) ziSuperClassUnregister();
+    delete timerDev;
+    timerDev = nullptr;
+    delete winMap;
+    winMap = nullptr;
+    if (_zpdlg) {
+        if (_zpdlg->devNames) GlobalFree(_zpdlg->devNames);
+        if (_zpdlg->devMode) GlobalFree(_zpdlg->devMode);
+        delete _zpdlg;
+        _zpdlg = nullptr;
+    }
+    delete appHandlers;
+    delete taskDev;
+    delete[] resModuleName;
+    if (_app == this) _app = nullptr;
+}
+
+void zApp::handleMessage(MSG& m) {
+    if (accel && mainFrame && mainFrame->hwnd && IsWindowEnabled(mainFrame->hwnd) &&
+        TranslateAcceleratorA(mainFrame->hwnd, accel, &m))
+        return;
+    if (!mdiKeysOff && _hMDIclient && TranslateMDISysAccel(_hMDIclient, &m)) return;
+    if (_activeDialog && IsWindow(_activeDialog) && IsDialogMessageA(_activeDialog, &m)) return;
+    TranslateMessage(&m);
+    DispatchMessageA(&m);
+}
+
+void zApp::go() {
+    MSG m;
+    memset(&m, 0, sizeof m);
+    for (;;) {
+        if (taskDev && taskDev->count() > 0) {
+            if (!PeekMessageA(&m, 0, 0, 0, PM_NOREMOVE)) {
+                taskDev->poll();
+                continue;
+            }
+            GetMessageA(&m, 0, 0, 0);
+        } else if (GetMessageA(&m, 0, 0, 0) == 0) {
+            break;
+        }
+        if (m.message == WM_QUIT) break;
+        handleMessage(m);
+    }
+    exitCode = (int)m.wParam;
+}
+
+void zApp::quit() { PostQuitMessage(0); }
+
+void zApp::setDefaultResourceModule(const char* name) {
+    if (name == (const char*)-1) {
+        resModuleName = nullptr;  // forgets only; the module stays loaded
+        return;
+    }
+    delete[] resModuleName;
+    resModuleName = nullptr;
+    if (name) {
+        resModuleName = new char[strlen(name) + 1];
+        strcpy(resModuleName, name);
+    }
+    if (resModule) FreeLibrary(resModule);
+    resModule = name ? LoadLibraryA(name) : 0;
+}
+
+int zApp::execute(const char* commandLine) { return WinExec(commandLine, SW_SHOW) >= 32; }
+
+void zApp::setHandler(zEvH* target, NotifyProc fn, UINT message) {
+    if (!appHandlers) appHandlers = new zHandlerList;
+    appHandlers->insert(new zNotifyNode(0, 0xFFFF, fn, target, message));
+}
+
+void zApp::removeHandler(zEvH* target, NotifyProc fn, UINT message) {
+    if (appHandlers) appHandlers->removeFirst(zEvent(0, message, 0, 0), target, fn);
+}
+
+int zApp::routeDebugMessages(FILE* file) {
+    _zAppDebugFile = file;
+    return 1;
+}
+
+void zApp::rememberClass(const char* name) { registeredClasses.push_back(name); }
+
+void _debug(const char* format, ...) {
+    if (!__debugOn) return;
+    static bool consoleOpen = false;
+    if (!consoleOpen) {
+        AllocConsole();
+        freopen("CONOUT$", "w", stdout);
+        setvbuf(stdout, nullptr, _IONBF, 0);
+        consoleOpen = true;
+    }
+    char buf[200];
+    va_list ap;
+    va_start(ap, format);
+    vsnprintf(buf, sizeof buf, format, ap);
+    va_end(ap);
+    printf("%s\n", buf);
+    if (_zAppDebugFile) {
+        fprintf(_zAppDebugFile, "%s\n", buf);
+    } else {
+        OutputDebugStringA(buf);
+        OutputDebugStringA("\r\n");
+    }
+}

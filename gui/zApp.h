@@ -1,0 +1,138 @@
+#pragma once
+// The application object, its message loop and the idle-task device.
+#include <windows.h>
+
+#include <cstdio>
+#include <list>
+#include <string>
+
+#include "zWindow.h"
+
+class ziWindowMap;
+class zTimerDev;
+class zTaskDev;
+class zHandlerList;
+class zResId;
+
+typedef int (zEvH::*TaskProc)();
+
+class zTaskNode {
+public:
+    zEvH* target;
+    TaskProc fn;
+    zTaskNode(zEvH* t, TaskProc f) : target(t), fn(f) {}
+    int isTaskFor(zEvH* t, TaskProc f) const { return t == target && f == fn; }
+};
+
+// Idle tasks: each runs once per idle slice until it answers nonzero.
+class zTaskDev {
+public:
+    std::list<zTaskNode*> tasks;
+    int enabled = 1;
+    int taskCount = 0;
+    std::list<zTaskNode*>::iterator* polling = nullptr;
+
+    ~zTaskDev();
+    void add(zEvH* target, TaskProc fn);
+    void remove(zEvH* target, TaskProc fn);
+    void poll();
+    int count() const { return taskCount; }
+    void enable(int on) { enabled = on; }
+
+private:
+    std::list<zTaskNode*> doomed;  // removed during a poll; freed after it
+};
+
+// Mail is not built yet; these answer "not available".
+class zMail {
+public:
+    int isMailAvail() const { return 0; }
+    int sendMail(const char* note, const char* attachment) { return 0; }
+    int sendMail(const char* note, const char* const* attachments, int count) { return 0; }
+};
+
+class zApp {
+public:
+    int showCmd;
+    char* cmdLine;
+    zWindow* mainFrame = nullptr;
+    zTaskDev* taskDev = nullptr;
+    zTimerDev* timerDev = nullptr;
+    zHandlerList* appHandlers = nullptr;
+    int dlgFontWeight = 400;
+    ziWindowMap* winMap = nullptr;
+    HMODULE resModule = 0;
+    HINSTANCE hInst;
+    HINSTANCE hPrevInst;
+    std::list<std::string> registeredClasses;
+    HACCEL accel = 0;
+    char* resModuleName = nullptr;
+    int exitCode = 0;
+    int mdiKeysOff = 0;
+    zMail mail;
+
+    zApp(HINSTANCE inst, HINSTANCE prev, char* commandLine, int show);
+    ~zApp();
+    zApp(const zApp&) = delete;
+    zApp& operator=(const zApp&) = delete;
+
+    // The server's start-up and shutdown; defined by the program, not the framework.
+    void main();
+
+    void go();
+    void quit();
+    void setDefaultResourceModule(const char* name);
+    const char* defaultResourceModule() const { return resModuleName; }
+    HMODULE resourceModule() const { return resModule; }
+    int loadAccelerator(const zResId& id);
+    void setDefaultDlgFontWeight(int weight) { dlgFontWeight = weight == -1 ? 400 : weight; }
+    int defaultDlgFontWeight() const { return dlgFontWeight; }
+    int execute(const char* commandLine);
+    void registerUserClass(const char* className, WNDPROC proc, const char* library);
+    void setHandler(zEvH* target, NotifyProc fn, UINT message);
+    void removeHandler(zEvH* target, NotifyProc fn, UINT message);
+    int sendMail(const char* note, const char* attachment) { return mail.sendMail(note, attachment); }
+    int sendMail(const char* note, const char* const* attachments, int count) {
+        return mail.sendMail(note, attachments, count);
+    }
+    int isMailAvail() const { return mail.isMailAvail(); }
+    int routeDebugMessages(FILE* file);
+    void rememberClass(const char* name);
+
+    HINSTANCE instance() const { return hInst; }
+    zWindow* rootWindow() const { return mainFrame; }
+    ziWindowMap* windowMap() const { return winMap; }
+    zTaskDev* tasks() const { return taskDev; }
+    zTimerDev* timers() const { return timerDev; }
+    zHandlerList* handlerList() const { return appHandlers; }
+    int exitValue() const { return exitCode; }
+    HACCEL accelerators() const { return accel; }
+
+    // Parts built later (the dialog reader's control types) register themselves through this.
+    static void (*ctrlBuilderHook)(zApp*);
+
+private:
+    void handleMessage(MSG& m);
+};
+
+extern zApp* _app;
+extern HWND _hMDIclient;
+extern HWND _activeDialog;
+extern int ___scrPixHeight;
+extern int ___scrPixWidth;
+extern int ___scrPixPerInchX;
+extern int ___scrPixPerInchY;
+extern int ___scrMmHeight;
+extern int ___scrMmWidth;
+extern HBRUSH __zAppGlobalBrush;
+extern int __debugOn;
+extern FILE* _zAppDebugFile;
+
+// Printer-selection data kept between print dialogs.
+struct ziPrintDlgData {
+    HGLOBAL devNames;
+    HGLOBAL devMode;
+};
+extern ziPrintDlgData* _zpdlg;
+
+void _debug(const char* format, ...);
