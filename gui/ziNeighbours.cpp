@@ -2,19 +2,32 @@
 
 #include <cstring>
 
-#if __has_include("zSizer.h")
+#include "zGeometry.h"
 #include "zSizer.h"
-#define QV_HAVE_SIZER 1
-#endif
 
 zSizer* ziSizerNew(zSizer* parent) { return nullptr; }
 void ziSizerDelete(zSizer* s) {}
-void ziSizerOwn(zSizer* s, zWindow* owner) {}
-void ziSizerSetDim(zSizer* s, int w, int h) {}
-void ziSizerSetPos(zSizer* s, int x, int y) {}
+void ziSizerOwn(zSizer* s, zWindow* owner) {
+    if (s) s->setOwned(owner);
+}
+void ziSizerSetDim(zSizer* s, int w, int h) {
+    if (s) s->dimension(zDimension(w, h));
+}
+void ziSizerSetPos(zSizer* s, int x, int y) {
+    if (s) s->pos(zPoint(x, y));
+}
 bool ziSizerGet(zSizer* s, int& x, int& y, int& w, int& h) {
-    x = y = w = h = 0;
-    return false;
+    if (!s) {
+        x = y = w = h = 0;
+        return false;
+    }
+    zPoint p = s->pos();
+    zDimension d = s->dimension();
+    x = p.x;
+    y = p.y;
+    w = d.width;
+    h = d.height;
+    return true;
 }
 void ziSizerResize(zSizer* s, zWindow* w, zSizeEvt* e) {}
 void ziSizerUpdate(zSizer* s, int left, int top, int right, int bottom) {}
@@ -33,5 +46,10 @@ LPCSTR ziResName(const zResId& id) { return nullptr; }
 const char* ziResModuleName(const zResId& id) { return nullptr; }
 HMODULE ziResModuleHandle(const zResId& id) { return 0; }
 
-void ziRectGet(const zRect& r, RECT& out) { memcpy(&out, &r, sizeof out); }
-void ziRectSet(zRect& r, const RECT& in) { memcpy(&r, &in, sizeof in); }
+void ziRectGet(const zRect& r, RECT& out) {
+    out.left = r.left;
+    out.top = r.top;
+    out.right = r.right;
+    out.bottom = r.bottom;
+}
+void ziRectSet(zRect& r, const RECT& in) { r = zRect(in.left, in.top, in.right, in.bottom); }
