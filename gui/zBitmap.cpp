@@ -6,6 +6,8 @@
 
 #include "zGeometry.h"
 #include "zResId.h"
+#include "zApp.h"
+#include "zWindow.h"
 
 // ---- Module choice for resources ------------------------------------------------------
 
@@ -94,6 +96,8 @@ int zBitmap::palSize(const BITMAPINFOHEADER* h)
 
 static HWND mainWindowHandle()
 {
+    if (_app && _app->rootWindow())
+        return _app->rootWindow()->windowHandle();
     return 0;
 }
 

@@ -1,10 +1,7 @@
 #include "zRegion.h"
 
+#include "zApp.h"
 #include "zGeometry.h"
-
-// Screen resolution, set when the application object is made.
-extern int ___scrPixPerInchX;
-extern int ___scrPixPerInchY;
 
 // ---- Regions ----------------------------------------------------------------------
 
