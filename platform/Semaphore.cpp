@@ -1,0 +1,145 @@
+#include "Semaphore.h"
+
+#include <windows.h>
+
+#include "SpControl.h"
+#include "TaskAbend.h"
+
+MSEMAPHORE::MSEMAPHORE(BBOOL create)
+    : handle(nullptr), owner(0), depth(0), valid(0), contended(0), ownsHandle(0), held(0) {
+    if (!create) return;
+    handle = CreateMutexA(nullptr, FALSE, nullptr);
+    if (!handle) _Task_Abend(ABEND_SEM104, GetLastError());
+    valid = 1;
+    ownsHandle = 1;
+}
+
+MSEMAPHORE::~MSEMAPHORE() { Close(FALSE); }
+
+BBOOL MSEMAPHORE::Reserve(int timeout, BBOOL noTrace) {
+    if (!handle) return TRUE;
+    DWORD me = GetCurrentThreadId();
+    if (held && owner == me) {
+        ++depth;
+        return TRUE;
+    }
+    bool got = false;
+    if (!_pSupport || noTrace) {
+        contended = 0;
+    } else if (_pSupport->trace.IsTracing(TRACE_TASK)) {
+        DWORD r = WaitForSingleObject(handle, 1);
+        if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED) {
+            contended = 0;
+            got = true;
+        } else {
+            contended = 1;
+            QV_TRACE(TRACE_TASK, 5, "ll", handle, owner);
+        }
+    }
+    if (!got) {
+        DWORD r = WaitForSingleObject(handle, timeout < 0 ? INFINITE : (DWORD)timeout);
+        if (r == WAIT_TIMEOUT) return FALSE;
+        if (r != WAIT_OBJECT_0 && r != WAIT_ABANDONED) _Task_Abend(ABEND_SEM101, GetLastError());
+    }
+    owner = me;
+    held = 1;
+    depth = 1;
+    return TRUE;
+}
+
+void MSEMAPHORE::Release(BBOOL force) {
+    if (!handle) return;
+    DWORD me = GetCurrentThreadId();
+    if (!force && !(held && owner == me)) _Task_Abend(ABEND_SEM105, owner);
+    if (--depth > 0) return;
+    if (contended) QV_TRACE(TRACE_TASK, 6, "ll", handle, owner);
+    depth = 0;
+    held = 0;
+    owner = 0;
+    // A forced release from a thread that never held the mutex is refused by
+    // the system; that is what force asks to overlook.
+    if (!ReleaseMutex(handle) && !force) _Task_Abend(ABEND_SEM102, GetLastError());
+}
+
+void MSEMAPHORE::Close(BBOOL force) {
+    if (handle && ownsHandle) {
+        if (held && !force) _Task_Abend(ABEND_SEM106, owner);
+        CloseHandle(handle);
+    }
+    handle = nullptr;
+    valid = 0;
+    ownsHandle = 0;
+    held = 0;
+    owner = 0;
+    depth = 0;
+}
+
+BBOOL MSEMAPHORE::Attach(MSEMAPHORE* other) {
+    if (ownsHandle) return FALSE;
+    handle = other ? other->handle : nullptr;
+    valid = other ? other->valid : 0;
+    return handle != nullptr;
+}
+
+BBOOL MSEMAPHORE::IsMine() const { return !handle || (held && owner == GetCurrentThreadId()); }
+
+ESEMAPHORE::ESEMAPHORE(BBOOL create) : handle(nullptr), valid(0), posted(0), reserved(0) {
+    if (!create) return;
+    handle = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!handle) _Task_Abend(ABEND_SEM104, GetLastError());
+    valid = 1;
+}
+
+ESEMAPHORE::~ESEMAPHORE() {
+    if (handle) CloseHandle(handle);
+    handle = nullptr;
+    valid = 0;
+}
+
+void ESEMAPHORE::PostEvent() {
+    if (!handle) {
+        posted = 1;
+        return;
+    }
+    QV_TRACE(TRACE_TASK, 3, "ll", handle, GetCurrentThreadId());
+    if (!SetEvent(handle)) QV_TRACE(TRACE_TASK, 4, "lli", handle, GetCurrentThreadId(), (int)GetLastError());
+}
+
+void ESEMAPHORE::ResetEvent() {
+    if (!handle) {
+        posted = 0;
+        return;
+    }
+    ::ResetEvent(handle);
+}
+
+BBOOL ESEMAPHORE::QueryEvent() {
+    if (!handle) return posted != 0;
+    return WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
+}
+
+BBOOL ESEMAPHORE::WaitEvent(int timeout) {
+    if (!handle) return FALSE;
+    QV_TRACE(TRACE_TASK, 1, "lli", handle, GetCurrentThreadId(), timeout);
+    DWORD r = WaitForSingleObject(handle, timeout < 1 ? INFINITE : (DWORD)timeout);
+    QV_TRACE(TRACE_TASK, 2, "lli", handle, GetCurrentThreadId(), (int)r);
+    return r == WAIT_OBJECT_0;
+}
+
+ESEMAPHORE* ESEMAPHORE::WaitMultiple(ESEMAPHORE** list, int count, int timeout) {
+    HANDLE handles[MAXIMUM_WAIT_OBJECTS];
+    ESEMAPHORE* owners[MAXIMUM_WAIT_OBJECTS];
+    DWORD n = 0;
+    for (int i = 0; list && i < count && n < MAXIMUM_WAIT_OBJECTS; ++i) {
+        if (list[i] && list[i]->handle) {
+            handles[n] = list[i]->handle;
+            owners[n] = list[i];
+            ++n;
+        }
+    }
+    if (n == 0) return nullptr;
+    DWORD r = WaitForMultipleObjects(n, handles, FALSE, timeout < 1 ? INFINITE : (DWORD)timeout);
+    if (r < WAIT_OBJECT_0 + n) return owners[r - WAIT_OBJECT_0];
+    if (r >= WAIT_ABANDONED_0 && r < WAIT_ABANDONED_0 + n) return owners[r - WAIT_ABANDONED_0];
+    return nullptr;
+}

@@ -1,0 +1,77 @@
+#include "SpControl.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "Allocator.h"
+#include "MemBlk.h"
+#include "MemoryPool.h"
+#include "TaskAbend.h"
+
+long SPCLASS_INIT::InitCount = 0;
+
+SPCONTROL* _pSupport = nullptr;
+MEMORYPOOL* _pSystemMemoryPool = nullptr;
+MEMORYPOOL* _pPrivateMemoryPool = nullptr;
+ALLOCATOR* _pCOMSPTRA = nullptr;
+CRITICAL_SECTION _CSObjectCleanup;
+long _SystemIsWindows95 = 0;
+long _SystemIsWindowsNT = 0;
+
+SPCONTROL::SPCONTROL()
+    : threads(TRUE), trace(0, 0), systemMemory(_InitialSystemMemory), daylightSaving(0), appMessage(0),
+      lockObjectCleanup(0) {
+    systemDirectory[0] = 0;
+    // The midnight timer that keeps daylightSaving current is added here with the timers.
+}
+
+SPCONTROL::~SPCONTROL() {
+    _InitialSystemMemory = systemMemory;
+    // Thread objects may outlive the library (static ones, or threads still
+    // running at exit): unlink them without releasing them.
+    {
+        CITERATOR<PGMTHREAD> it;
+        for (PGMTHREAD* t = it.Begin(threads); t; t = it.Next()) t->chainCell = nullptr;
+    }
+    threads.RemoveAll(FALSE, nullptr);
+    if (_pSupport == this) _pSupport = nullptr;
+}
+
+SPCLASS_INIT::SPCLASS_INIT() {
+    if (InitCount++ != 0) return;
+    OSVERSIONINFOA version;
+    std::memset(&version, 0, sizeof version);
+    version.dwOSVersionInfoSize = sizeof version;
+    DWORD platform = GetVersionExA(&version) ? version.dwPlatformId : 0;
+    _SystemIsWindows95 = platform == 1;
+    _SystemIsWindowsNT = platform == 2;
+    InitializeCriticalSection(&_CSObjectCleanup);
+    _pSystemMemoryPool = MEMORYPOOL::Create(1, 65536);
+    if (!_pSystemMemoryPool) _Task_Abend(ABEND_STG101, 65536);
+    _pPrivateMemoryPool = _pSystemMemoryPool;
+    _pCOMSPTRA = new ALLOCATOR(QvTag("SPTR"), (int)sizeof(bSPOINTER), 4096, TRUE, 0);
+    _pCOMSPTRA->prepare();
+    SPCONTROL* support = new SPCONTROL;
+    support->prepare();
+    _pSupport = support;
+    _pSupport->mainThread.ExecSetup();
+    // The time stamps' set-up runs here once they exist.
+}
+
+SPCLASS_INIT::~SPCLASS_INIT() {
+    if (--InitCount != 0) return;
+    if (_pSupport) {
+        _pSupport->mainThread.CleanUp();
+        _pSupport->freeobj();
+        _pSupport = nullptr;
+    }
+    if (_pCOMSPTRA) {
+        _pCOMSPTRA->freeobj();
+        _pCOMSPTRA = nullptr;
+    }
+    _pPrivateMemoryPool = nullptr;
+    MEMORYPOOL::Delete(_pSystemMemoryPool);
+    _pSystemMemoryPool = nullptr;
+    DeleteCriticalSection(&_CSObjectCleanup);
+}

@@ -1,0 +1,43 @@
+#pragma once
+// The library's singleton and the globals of the object model.
+#include <windows.h>
+
+#include "BaseItem.h"
+#include "Chain.h"
+#include "PgmThread.h"
+#include "TraceTable.h"
+
+class SPCONTROL : public BASEITEM {
+public:
+    PGMMODULE module;
+    PGMTHREAD mainThread;
+    // bufferPool (BUFFERPOOL) goes here.
+    CHAIN<PGMTHREAD> threads;  // every PGMTHREAD; its lock is the thread lock
+    TRACETABLE trace;
+    long systemMemory;    // bytes handed out by MemBlkAlloc
+    long daylightSaving;
+    // timers (TIMERCONTROL) go here.
+    unsigned long appMessage;  // console's private message; 0: PostAppMessage sends nothing
+    char systemDirectory[256];
+    long lockObjectCleanup;    // while set, destruction in freeobj holds _CSObjectCleanup
+
+    SPCONTROL();
+    ~SPCONTROL() override;
+
+    QV_ITEM_IDENTITY(SPCONTROL, "SPCONTROL", "SPCT")
+};
+
+extern SPCONTROL* _pSupport;
+extern MEMORYPOOL* _pSystemMemoryPool;
+extern MEMORYPOOL* _pPrivateMemoryPool;
+extern ALLOCATOR* _pCOMSPTRA;
+extern CRITICAL_SECTION _CSObjectCleanup;
+extern long _SystemIsWindows95;
+extern long _SystemIsWindowsNT;
+
+// A trace point: recorded only while its category is traced.
+#define QV_TRACE(category, event, ...)                                             \
+    do {                                                                           \
+        if (_pSupport && _pSupport->trace.IsTracing(category))                     \
+            _pSupport->trace.TraceEvent((category), (event), __VA_ARGS__);         \
+    } while (0)

@@ -1,0 +1,287 @@
+#include "TraceTable.h"
+
+#include <cstdarg>
+#include <cstring>
+
+#include "MemoryPool.h"
+#include "PgmThread.h"
+#include "SpControl.h"
+
+TRACEROWFIELDS TRACETABLE::rowFields = nullptr;
+
+namespace {
+const unsigned long TAG_TRACE = QvTag("TRCT");
+
+struct Writer {
+    unsigned char* p;
+    void Byte(unsigned char b) { *p++ = b; }
+    void U16(unsigned v) {
+        p[0] = (unsigned char)v;
+        p[1] = (unsigned char)(v >> 8);
+        p += 2;
+    }
+    void U32(unsigned long v) {
+        for (int i = 0; i < 4; ++i) p[i] = (unsigned char)(v >> (8 * i));
+        p += 4;
+    }
+    void Bytes(const void* d, size_t n) {
+        if (n) std::memcpy(p, d, n);
+        p += n;
+    }
+};
+}  // namespace
+
+TRACETABLE::TRACETABLE(unsigned short cats, int size)
+    : lock(TRUE), oldest(0), next(0), itemLimit(256), active(0), wrapped(0), suspended(0), categories(cats),
+      startClock(0), startTime(0), paused(0) {
+    if (size != 0) StartTrace(cats, size);
+}
+
+TRACETABLE::~TRACETABLE() { StopTrace(); }
+
+BBOOL TRACETABLE::StartTrace(unsigned short cats, int size) {
+    StopTrace();
+    if (size <= 0) size = DefaultSize;
+    if (size < 2 * HeaderSize) size = 2 * HeaderSize;
+    // The ring comes from the pool outside our lock: the pool traces under its own.
+    void* memory = _pSystemMemoryPool ? _pSystemMemoryPool->Allocate(size, TAG_TRACE) : nullptr;
+    if (!memory) return FALSE;
+    std::memset(memory, 0, size);
+    lock.Reserve(-1, TRUE);
+    ring.data = static_cast<char*>(memory);
+    ring.length = size;
+    oldest = next = 0;
+    wrapped = 0;
+    categories |= cats;
+    if (itemLimit > size - HeaderSize - 3) itemLimit = size - HeaderSize - 3;
+    startClock = (long)clock();
+    startTime = time(nullptr);
+    active = 1;
+    lock.Release(FALSE);
+    return TRUE;
+}
+
+void TRACETABLE::StopTrace() {
+    lock.Reserve(-1, TRUE);
+    char* memory = active ? ring.data : nullptr;
+    active = 0;
+    ring.data = nullptr;
+    ring.length = 0;
+    oldest = next = 0;
+    wrapped = 0;
+    lock.Release(FALSE);
+    if (memory) MEMORYPOOL::FreeObj(memory);
+}
+
+void TRACETABLE::Pause() {
+    lock.Reserve(-1, TRUE);
+    paused = 1;
+    lock.Release(FALSE);
+}
+
+void TRACETABLE::Resume() {
+    lock.Reserve(-1, TRUE);
+    paused = 0;
+    lock.Release(FALSE);
+}
+
+void TRACETABLE::Clear() {
+    lock.Reserve(-1, TRUE);
+    oldest = next = 0;
+    wrapped = 0;
+    if (ring.data) std::memset(ring.data, 0, ring.length);
+    lock.Release(FALSE);
+}
+
+void TRACETABLE::Suspend() { suspended = 1; }
+
+void TRACETABLE::SetItemLimit(int limit) {
+    lock.Reserve(-1, TRUE);
+    if (limit < 1) limit = 1;
+    if (limit > 65535 - HeaderSize - 3) limit = 65535 - HeaderSize - 3;
+    if (ring.length && limit > ring.length - HeaderSize - 3) limit = ring.length - HeaderSize - 3;
+    itemLimit = limit;
+    lock.Release(FALSE);
+}
+
+BBOOL TRACETABLE::IsEndAt(long offset) const {
+    if (offset < 0 || ring.length - offset < HeaderSize) return TRUE;
+    const TRACERECORD* r = reinterpret_cast<const TRACERECORD*>(ring.data + offset);
+    return r->length < HeaderSize || offset + r->length > ring.length;
+}
+
+void* TRACETABLE::TraceEvent(unsigned short category, unsigned short event, const char* kinds, ...) {
+    if (suspended || !kinds) return nullptr;
+    lock.Reserve(-1, TRUE);
+    if (!active || paused || suspended || !(categories & category) || !ring.data) {
+        lock.Release(FALSE);
+        return nullptr;
+    }
+    const long limit = itemLimit;
+    BUFFER rowFieldViews[MaxColumns];
+
+    // Size the record.
+    va_list args;
+    va_start(args, kinds);
+    long size = HeaderSize;
+    int items = 0;
+    for (const char* k = kinds; *k; ++k) {
+        switch (*k) {
+        case 'b': (void)va_arg(args, int); size += 2; ++items; break;
+        case 'h': (void)va_arg(args, int); size += 3; ++items; break;
+        case 'c': (void)va_arg(args, const char*); size += 5; ++items; break;
+        case 'i': case 'o': (void)va_arg(args, int); size += 5; ++items; break;
+        case 'l': (void)va_arg(args, long); size += 5; ++items; break;
+        case 'p': (void)va_arg(args, void*); size += 5; ++items; break;
+        case 's': {
+            const char* s = va_arg(args, const char*);
+            long n = s ? (long)std::strlen(s) : 0;
+            size += 2 + (n < limit ? n : limit);
+            ++items;
+            break;
+        }
+        case 'd': {
+            (void)va_arg(args, const void*);
+            long n = va_arg(args, int);
+            if (n < 0) n = 0;
+            size += 3 + (n < limit ? n : limit);
+            ++items;
+            break;
+        }
+        case 'r': {
+            ROW* row = va_arg(args, ROW*);
+            int cols = (row && rowFields) ? rowFields(row, rowFieldViews, MaxColumns) : 0;
+            for (int c = 0; c < cols; ++c) {
+                long n = rowFieldViews[c].data ? rowFieldViews[c].length : 0;
+                if (n < 0) n = 0;
+                size += 3 + (n < limit ? n : limit);
+                ++items;
+            }
+            break;
+        }
+        default: (void)va_arg(args, int); break;
+        }
+    }
+    va_end(args);
+
+    // A record never outgrows the ring (with room left for the end mark) nor its length field.
+    if (size > ring.length - HeaderSize || size > 65535) {
+        lock.Release(FALSE);
+        return nullptr;
+    }
+
+    // Make room.
+    long clearAt = -1, clearLen = 0;
+    if (ring.length - next < size) {
+        clearAt = next;
+        clearLen = ring.length - next < 2 ? ring.length - next : 2;
+        next = 0;
+        oldest = 0;
+        wrapped = 1;
+    }
+    // Drop the records the new one would overlap.
+    while (wrapped && oldest >= next && oldest - next < size) {
+        long after = IsEndAt(oldest) ? 0 : oldest + reinterpret_cast<TRACERECORD*>(ring.data + oldest)->length;
+        if (after >= ring.length) after = 0;
+        if (after == 0 && next == 0 && oldest != 0) {
+            // Everything before the new record has gone round: only it remains.
+            oldest = 0;
+            break;
+        }
+        if (after == 0 && oldest == 0) break;
+        oldest = after;
+    }
+    if (clearAt >= 0 && clearLen > 0) std::memset(ring.data + clearAt, 0, clearLen);
+
+    // Write.
+    unsigned char* start = reinterpret_cast<unsigned char*>(ring.data + next);
+    Writer w{start};
+    w.U16((unsigned)size);
+    w.U16((unsigned)items);
+    w.U16(category);
+    w.U16(event);
+    w.U32((unsigned long)clock());
+    w.U32(PGMTHREAD::GetCurrentID());
+    va_start(args, kinds);
+    for (const char* k = kinds; *k; ++k) {
+        switch (*k) {
+        case 'b': w.Byte('b'); w.Byte((unsigned char)va_arg(args, int)); break;
+        case 'h': w.Byte('h'); w.U16((unsigned)va_arg(args, int) & 0xFFFF); break;
+        case 'c': w.Byte('c'); w.U32((unsigned long)va_arg(args, const char*)); break;
+        case 'i': w.Byte('i'); w.U32((unsigned long)va_arg(args, int)); break;
+        case 'o': w.Byte('o'); w.U32((unsigned long)va_arg(args, int)); break;
+        case 'l': w.Byte('l'); w.U32((unsigned long)va_arg(args, long)); break;
+        case 'p': w.Byte('p'); w.U32((unsigned long)va_arg(args, void*)); break;
+        case 's': {
+            const char* s = va_arg(args, const char*);
+            long n = s ? (long)std::strlen(s) : 0;
+            if (n > limit) n = limit;
+            w.Byte('s');
+            w.Bytes(s, n);
+            w.Byte(0);
+            break;
+        }
+        case 'd': {
+            const void* d = va_arg(args, const void*);
+            long n = va_arg(args, int);
+            if (n < 0 || !d) n = 0;
+            if (n > limit) n = limit;
+            w.Byte('d');
+            w.U16((unsigned)n);
+            w.Bytes(d, n);
+            break;
+        }
+        case 'r': {
+            ROW* row = va_arg(args, ROW*);
+            int cols = (row && rowFields) ? rowFields(row, rowFieldViews, MaxColumns) : 0;
+            for (int c = 0; c < cols; ++c) {
+                long n = rowFieldViews[c].data ? rowFieldViews[c].length : 0;
+                if (n < 0) n = 0;
+                if (n > limit) n = limit;
+                w.Byte('d');
+                w.U16((unsigned)n);
+                w.Bytes(rowFieldViews[c].data, n);
+            }
+            break;
+        }
+        default: (void)va_arg(args, int); break;
+        }
+    }
+    va_end(args);
+    next += size;
+    lock.Release(FALSE);
+    return start;
+}
+
+long TRACETABLE::NextRecord(long offset) const {
+    long after = offset + reinterpret_cast<const TRACERECORD*>(ring.data + offset)->length;
+    return after >= ring.length ? 0 : after;
+}
+
+int TRACETABLE::Walk(VISITOR visit, void* context) {
+    lock.Reserve(-1, TRUE);
+    int n = 0;
+    if (active && ring.data && (wrapped || next != oldest)) {
+        long offset = oldest;
+        bool first = true;
+        // Each step passes one record or one wrap; the ring cannot hold more.
+        long guard = ring.length / HeaderSize + 2;
+        while (guard-- > 0) {
+            if (!first && offset == next) break;
+            first = false;
+            if (IsEndAt(offset)) {
+                if (wrapped && offset != 0) {
+                    offset = 0;
+                    if (offset == next) break;
+                    continue;
+                }
+                break;
+            }
+            ++n;
+            if (visit && !visit(reinterpret_cast<const TRACERECORD*>(ring.data + offset), context)) break;
+            offset = NextRecord(offset);
+        }
+    }
+    lock.Release(FALSE);
+    return n;
+}
