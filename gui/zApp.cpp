@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "zNotify.h"
+#include "zResId.h"
 #include "zTimer.h"
 #include "zWindowMap.h"
 
@@ -24,9 +25,6 @@ FILE* _zAppDebugFile = nullptr;
 ziPrintDlgData* _zpdlg = nullptr;
 
 void (*zApp::ctrlBuilderHook)(zApp*) = nullptr;
-
-// Superclassed control records are kept by the resource code; it installs its clean-up here.
-void (*ziSuperClassUnregister)() = nullptr;
 
 zTaskDev::~zTaskDev() {
     for (zTaskNode* n : tasks) delete n;
@@ -119,7 +117,7 @@ zApp::~zApp() {
         DeleteObject(__zAppGlobalBrush);
         __zAppGlobalBrush = 0;
     }
-    if (ziSuperClassUnregister) ziSuperClassUnregister();
+    zSuperClass::unregister();
     delete timerDev;
     timerDev = nullptr;
     delete winMap;
@@ -180,6 +178,33 @@ void zApp::setDefaultResourceModule(const char* name) {
     }
     if (resModule) FreeLibrary(resModule);
     resModule = name ? LoadLibraryA(name) : 0;
+}
+
+int zApp::loadAccelerator(const zResId& id) {
+    HMODULE mod = hInst;
+    HMODULE loaded = 0;
+    if (const char* lib = id.moduleName()) {
+        loaded = LoadLibraryA(lib);
+        if ((UINT_PTR)loaded < 32) return 0;
+        mod = loaded;
+    } else if (id.moduleHandle()) {
+        mod = id.moduleHandle();
+    }
+    HACCEL table = LoadAcceleratorsA(mod, id.id());
+    if (loaded) FreeLibrary(loaded);
+    accel = table;
+    return table != 0;
+}
+
+void zApp::registerUserClass(const char* className, WNDPROC proc, const char* library) {
+    HMODULE lib = 0;
+    if (library) {
+        lib = LoadLibraryA(library);
+        if (!lib) GetLastError();  // the class may still be usable without it
+    }
+    zSuperClass* rec = new zSuperClass(ZKCString(className), proc, lib);
+    // The new procedure learns the system procedure it forwards to.
+    if (proc) proc(0, 0, 0, (LPARAM)rec->baseProc());
 }
 
 int zApp::execute(const char* commandLine) { return WinExec(commandLine, SW_SHOW) >= 32; }

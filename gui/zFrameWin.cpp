@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "zApp.h"
+#include "zBitmap.h"
 #include "zMenu.h"
 #include "zNotify.h"
 #include "zWindowMap.h"
@@ -214,6 +215,7 @@ zChildFrame::zChildFrame(zWindow* parent) : zFrameWin(parent) {
     winStyle |= WS_CHILD;
     className = "zChildFrameCL";
     if (parent) parent->addChild(this);
+    setIcon(new zIcon(StockIconApplication));
 }
 
 WNDCLASSA* zChildFrame::registerHook() {

@@ -161,18 +161,19 @@ zSystemMenu::~zSystemMenu() {
 
 // ---- popup menu -------------------------------------------------------------
 
-void zPopupMenu::place(POINT p) {
+void zPopupMenu::place(const zPoint& at) {
+    POINT p = {at.x, at.y};
     if (ownerWin && ownerWin->hwnd) ClientToScreen(ownerWin->hwnd, &p);
     x = p.x;
     y = p.y;
 }
 
-zPopupMenu::zPopupMenu(POINT p, zWindow* w) : zMenu() {
+zPopupMenu::zPopupMenu(const zPoint& p, zWindow* w) : zMenu() {
     ownerWin = w;
     place(p);
 }
 
-zPopupMenu::zPopupMenu(POINT p, zWindow* w, const zResId& id) {
+zPopupMenu::zPopupMenu(const zPoint& p, zWindow* w, const zResId& id) {
     devType(0x08);
     ownerWin = w;
     place(p);
@@ -194,7 +195,7 @@ int zPopupMenu::go() {
     return TrackPopupMenu(hmenu, TPM_RIGHTBUTTON, x, y, 0, ownerWin ? ownerWin->hwnd : 0, nullptr) != 0;
 }
 
-int zPopupMenu::go(POINT p) {
+int zPopupMenu::go(const zPoint& p) {
     place(p);
     return go();
 }

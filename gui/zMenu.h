@@ -2,6 +2,7 @@
 // Menu bars, system menus and popup menus; each is a device with its own handler records.
 #include <windows.h>
 
+#include "zGeometry.h"
 #include "zNotify.h"
 
 class zResId;
@@ -78,14 +79,14 @@ public:
     int y = 0;
     HMENU loaded = 0;
 
-    zPopupMenu(POINT p, zWindow* w);
-    zPopupMenu(POINT p, zWindow* w, const zResId& id);
+    zPopupMenu(const zPoint& p, zWindow* w);
+    zPopupMenu(const zPoint& p, zWindow* w, const zResId& id);
     ~zPopupMenu() override;
     int go();
-    int go(POINT p);
+    int go(const zPoint& p);
 
 private:
-    void place(POINT p);
+    void place(const zPoint& p);
 };
 
 extern zPopupMenu* ___anyPopupMenu;

@@ -8,9 +8,9 @@
 class zApp;
 class zSizer;
 class zFont;
-class zColor;
-class zDimension;
-class zRect;
+struct zColor;
+struct zDimension;
+struct zRect;
 class zResId;
 class zScrollerBase;
 class zNotifyNode;

@@ -2,7 +2,11 @@
 
 #include <cstring>
 
+#include "zBitmap.h"
+#include "zDisplay.h"
+#include "zFont.h"
 #include "zGeometry.h"
+#include "zResId.h"
 #include "zSizer.h"
 
 zSizer* ziSizerNew(zSizer* parent) { return nullptr; }
@@ -33,18 +37,18 @@ void ziSizerResize(zSizer* s, zWindow* w, zSizeEvt* e) {}
 void ziSizerUpdate(zSizer* s, int left, int top, int right, int bottom) {}
 void ziSizerRefresh(zSizer* s) {}
 
-HFONT ziFontHandle(zFont* f) { return 0; }
-void ziFontDelete(zFont* f) {}
-unsigned long ziColorValue(const zColor& c) {
-    unsigned long v;
-    memcpy(&v, &c, sizeof v);
-    return v;
+HFONT ziFontHandle(zFont* f) { return f ? f->hfont() : 0; }
+void ziFontDelete(zFont* f) { delete f; }
+unsigned long ziColorValue(const zColor& c) { return c.raw(); }
+HICON ziIconTakeHandle(zIcon* icon) {
+    HICON h = icon->disown();
+    delete icon;
+    return h;
 }
-HICON ziIconTakeHandle(zIcon* icon) { return 0; }
 
-LPCSTR ziResName(const zResId& id) { return nullptr; }
-const char* ziResModuleName(const zResId& id) { return nullptr; }
-HMODULE ziResModuleHandle(const zResId& id) { return 0; }
+LPCSTR ziResName(const zResId& id) { return id.id(); }
+const char* ziResModuleName(const zResId& id) { return id.moduleName(); }
+HMODULE ziResModuleHandle(const zResId& id) { return id.moduleHandle(); }
 
 void ziRectGet(const zRect& r, RECT& out) {
     out.left = r.left;

@@ -5,10 +5,10 @@
 
 class zSizer;
 class zFont;
-class zColor;
+struct zColor;
 class zIcon;
 class zResId;
-class zRect;
+struct zRect;
 class zWindow;
 class zSizeEvt;
 
