@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <new>
 
+#include "zWindow.h"
+
 zRect zRect::rectIntersect(const zRect& o) const {
     int l = left > o.left ? left : o.left;
     int t = top > o.top ? top : o.top;
@@ -15,6 +17,15 @@ zRect zRect::rectIntersect(const zRect& o) const {
 zRect zRect::rectUnion(const zRect& o) const {
     return zRect(left < o.left ? left : o.left, top < o.top ? top : o.top, right > o.right ? right : o.right,
                  bottom > o.bottom ? bottom : o.bottom);
+}
+
+void zPoint::translate(zWindow* from, zWindow* to) {
+    if (from == to) return;
+    POINT p = {x, y};
+    if (from) ClientToScreen(from->windowHandle(), &p);
+    if (to) ScreenToClient(to->windowHandle(), &p);
+    x = p.x;
+    y = p.y;
 }
 
 // ---- Family 1 ---------------------------------------------------------------
