@@ -390,10 +390,8 @@ HGLOBAL DibFromBitmap(HBITMAP bmp, DWORD compression, WORD bitsPerPixel, HPALETT
     bi.biPlanes = 1;
     bi.biBitCount = bitsPerPixel;
     bi.biCompression = compression;
-    // 16 and 32 bits through GetDIBits: colour masks would follow the header.
-    DWORD tableBytes = PaletteSize(&bi);
-    if (bitsPerPixel == 16 || bitsPerPixel == 32)
-        tableBytes = 3 * sizeof(DWORD);
+    // Colour masks follow the header only for bit fields.
+    DWORD tableBytes = compression == BI_BITFIELDS ? 3 * sizeof(DWORD) : PaletteSize(&bi);
 
     HDC screen = GetDC(0);
     HPALETTE oldPal = SelectPalette(screen, pal, FALSE);
@@ -440,9 +438,7 @@ int StretchDibBlt(HDC dc, int x, int y, int dx, int dy, HGLOBAL dib, int srcX, i
     BITMAPINFOHEADER* h = (BITMAPINFOHEADER*)GlobalLock(dib);
     if (!h)
         return 0;
-    DWORD tableBytes = PaletteSize(h);
-    if (h->biBitCount == 16 || h->biBitCount == 32)
-        tableBytes = h->biCompression == BI_BITFIELDS ? 3 * sizeof(DWORD) : 0;
+    DWORD tableBytes = h->biCompression == BI_BITFIELDS ? 3 * sizeof(DWORD) : PaletteSize(h);
     const char* bits = (const char*)h + h->biSize + tableBytes;
     int r = StretchDIBits(dc, x, y, dx, dy, srcX, srcY, srcDx, srcDy, bits, (const BITMAPINFO*)h, DIB_RGB_COLORS,
                           rop);
