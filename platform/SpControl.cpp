@@ -20,10 +20,12 @@ long _SystemIsWindows95 = 0;
 long _SystemIsWindowsNT = 0;
 
 SPCONTROL::SPCONTROL()
-    : threads(TRUE), trace(0, 0), systemMemory(_InitialSystemMemory), daylightSaving(0), appMessage(0),
+    : bufferPool(nullptr, 4096, 0, 4096),
+      threads(TRUE), trace(0, 0), systemMemory(_InitialSystemMemory), daylightSaving(0), appMessage(0),
       lockObjectCleanup(0) {
     systemDirectory[0] = 0;
-    // The midnight timer that keeps daylightSaving current is added here with the timers.
+    // Keeps daylightSaving current across the season changes.
+    timers.AddTimer(TC_MIDNIGHT, &TIMESTAMP::Initialize, nullptr, TC_MIDNIGHT);
 }
 
 SPCONTROL::~SPCONTROL() {
@@ -56,7 +58,7 @@ SPCLASS_INIT::SPCLASS_INIT() {
     support->prepare();
     _pSupport = support;
     _pSupport->mainThread.ExecSetup();
-    // The time stamps' set-up runs here once they exist.
+    TIMESTAMP::Initialize(nullptr);
 }
 
 SPCLASS_INIT::~SPCLASS_INIT() {

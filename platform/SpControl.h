@@ -3,20 +3,22 @@
 #include <windows.h>
 
 #include "BaseItem.h"
+#include "BufferPool.h"
 #include "Chain.h"
 #include "PgmThread.h"
+#include "Timer.h"
 #include "TraceTable.h"
 
 class SPCONTROL : public BASEITEM {
 public:
     PGMMODULE module;
     PGMTHREAD mainThread;
-    // bufferPool (BUFFERPOOL) goes here.
+    BUFFERPOOL bufferPool;  // the library's own: 4096-byte buffers, none kept
     CHAIN<PGMTHREAD> threads;  // every PGMTHREAD; its lock is the thread lock
     TRACETABLE trace;
     long systemMemory;    // bytes handed out by MemBlkAlloc
     long daylightSaving;
-    // timers (TIMERCONTROL) go here.
+    TIMERCONTROL timers;  // run by the console's window timer
     unsigned long appMessage;  // console's private message; 0: PostAppMessage sends nothing
     char systemDirectory[256];
     long lockObjectCleanup;    // while set, destruction in freeobj holds _CSObjectCleanup

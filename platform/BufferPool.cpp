@@ -1,0 +1,109 @@
+#include "BufferPool.h"
+
+#include <new>
+
+#include "MemoryPool.h"
+#include "SpControl.h"
+
+namespace {
+
+void Trace(unsigned short event, const char* kinds, BUFFERPOOL* pool, IOBUFFER* b) {
+    if (_pSupport && _pSupport->trace.IsTracing(TRACE_MEMORY))
+        _pSupport->trace.TraceEvent(TRACE_MEMORY, event, kinds, pool, b, b->area.data, static_cast<int>(b->count));
+}
+
+}  // namespace
+
+BUFFERPOOL::BUFFERPOOL(MEMORYPOOL* pool, int size, int keep, int align)
+    : bufferSize(size),
+      maxFree(keep),
+      inUse(0),
+      foreignCount(0),
+      alignment(align),
+      useDataAllocator(align != 0),
+      memoryPool(pool),
+      objects(QvTag("IOBF"), static_cast<int>(sizeof(IOBUFFER)), 4096, TRUE, 0),
+      data(QvTag("IOBD"), size, 65536, TRUE, align),
+      freeBuffers(TRUE) {}
+
+BUFFERPOOL::~BUFFERPOOL() {
+    while (IOBUFFER* b = freeBuffers.RemoveFirst()) Release(b);
+}
+
+IOBUFFER* BUFFERPOOL::GetBuffer(int size) {
+    IOBUFFER* b = size == 0 ? freeBuffers.RemoveFirst() : nullptr;
+    if (b) {
+        b->Reset();
+        b->count = 0;  // a kept buffer starts a new life
+    } else {
+        void* cell = objects.newitem();
+        if (!cell) return nullptr;
+        b = ::new (cell) IOBUFFER(this);
+        BBOOL ok = TRUE;
+        if (size == 0 && useDataAllocator) {
+            ok = b->BufAlloc(data, bufferSize);
+            b->fromData = ok;
+        } else if (size >= 0) {
+            ok = b->BufAlloc(size ? size : bufferSize, QvTag("IOBD"));
+        }
+        if (!ok) {
+            b->freeobj(objects);
+            return nullptr;
+        }
+        if (size != 0) b->noReuse = TRUE;
+    }
+    ++inUse;
+    Trace(17, "ppp", this, b);
+    return b;
+}
+
+IOBUFFER* BUFFERPOOL::GetBuffer(const BUFFER& memory) {
+    void* cell = objects.newitem();
+    if (!cell) return nullptr;
+    IOBUFFER* b = ::new (cell) IOBUFFER(this);
+    b->prepare();
+    b->foreign = TRUE;
+    b->BufSet(memory);
+    b->SetForWrite();
+    ++inUse;
+    ++foreignCount;
+    Trace(19, "ppp", this, b);
+    return b;
+}
+
+void BUFFERPOOL::GiveBackMemory(IOBUFFER* b) {
+    if (b->foreign) {
+        if (b->hasMemory) --foreignCount;
+        b->BufSet(BUFFER());
+    } else if (b->fromData) {
+        b->BufFree(data);
+    } else {
+        b->BufFree();
+    }
+    b->fromData = FALSE;
+}
+
+void BUFFERPOOL::Release(IOBUFFER* b) {
+    GiveBackMemory(b);
+    b->count = 0;  // the pool's release always ends the object
+    b->freeobj(objects);
+}
+
+void BUFFERPOOL::FreeBuffer(IOBUFFER* b, BBOOL areaOnly) {
+    if (!b) return;
+    Trace(b->foreign ? 20 : 18, "pppo", this, b);
+    if (areaOnly) {
+        // The object stays out: it is counted down when it comes back.
+        GiveBackMemory(b);
+        b->noReuse = TRUE;
+        return;
+    }
+    --inUse;
+    if (freeBuffers.Count() < maxFree && !b->noReuse && !b->foreign && b->hasMemory) {
+        b->Reset();
+        b->count = 0;
+        freeBuffers.Add(*b);
+    } else {
+        Release(b);
+    }
+}

@@ -1,0 +1,50 @@
+#include "IdControl.h"
+
+#include <cstring>
+
+IDCONTROL::IDCONTROL(int b) : base(b), nextId(1), spare(0), groups(FALSE) {}
+
+IDCONTROL::~IDCONTROL() { groups.RemoveAll(TRUE, nullptr); }
+
+unsigned long IDCONTROL::Assign(IDNUMBER& n) {
+    n.id = nextId++;
+    return n.id;
+}
+
+void IDCONTROL::Free(IDNUMBER& n) {
+    // Only the id handed out last can be taken back.
+    if (n.id != 0 && n.id == nextId - 1) --nextId;
+    n.id = 0;
+}
+
+void IDCONTROL::Reserve(IDNUMBER& n) {
+    if (nextId <= n.id) nextId = n.id + 1;
+}
+
+BBOOL IDCONTROL::StreamOut(STREAMBUF& s) {
+    s << BEGINDI(0, 0, 0);
+    unsigned long values[3] = {nextId, static_cast<unsigned long>(base), spare};
+    for (unsigned long v : values) {
+        unsigned int u = static_cast<unsigned int>(v);
+        s.CopyIn(&u, 4);
+    }
+    s << ENDDI();
+    return TRUE;
+}
+
+BBOOL IDCONTROL::StreamIn(STREAMBUF& s) {
+    s >> BEGINDI();
+    unsigned long values[3] = {0, 0, 0};
+    for (unsigned long& v : values) {
+        unsigned int u = 0;
+        if (s.cursor.length >= 4) {
+            s.CopyOut(&u, 4);
+            v = (s.flags & SPF_SWAPPED) ? SwapLong(u) : u;
+        }
+    }
+    s >> ENDDI();
+    nextId = values[0];
+    base = static_cast<long>(values[1]);
+    spare = values[2];
+    return TRUE;
+}
