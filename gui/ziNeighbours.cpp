@@ -9,8 +9,8 @@
 #include "zResId.h"
 #include "zSizer.h"
 
-zSizer* ziSizerNew(zSizer* parent) { return nullptr; }
-void ziSizerDelete(zSizer* s) {}
+zSizer* ziSizerNew(zSizer* parent) { return new zSizer(parent); }
+void ziSizerDelete(zSizer* s) { delete s; }
 void ziSizerOwn(zSizer* s, zWindow* owner) {
     if (s) s->setOwned(owner);
 }
@@ -33,9 +33,16 @@ bool ziSizerGet(zSizer* s, int& x, int& y, int& w, int& h) {
     h = d.height;
     return true;
 }
-void ziSizerResize(zSizer* s, zWindow* w, zSizeEvt* e) {}
-void ziSizerUpdate(zSizer* s, int left, int top, int right, int bottom) {}
-void ziSizerRefresh(zSizer* s) {}
+void ziSizerResize(zSizer* s, zWindow* w, zSizeEvt* e) {
+    if (s) s->resize(w, e);
+}
+void ziSizerUpdate(zSizer* s, int left, int top, int right, int bottom) {
+    zRect r(left, top, right, bottom);
+    if (s) s->update(&r);
+}
+void ziSizerRefresh(zSizer* s) {
+    if (s) s->update(nullptr);
+}
 
 HFONT ziFontHandle(zFont* f) { return f ? f->hfont() : 0; }
 void ziFontDelete(zFont* f) { delete f; }

@@ -6,6 +6,7 @@
 #include "TestApp.h"
 #include "zBitmap.h"
 #include "zResId.h"
+#include "zSizer.h"
 #include "zWindowMap.h"
 
 using namespace wintest;
@@ -160,6 +161,41 @@ TEST_F(Frames, FocusChangesReachTheAncestors) {
     EXPECT_EQ(b, zWindow::ziLastChildFocus);
     delete b;
     EXPECT_NE(b, zWindow::ziLastChildFocus);
+}
+
+RECT ChildRect(zWindow* c) {
+    RECT r;
+    GetWindowRect(c->hwnd, &r);
+    MapWindowPoints(0, c->parentWin->hwnd, (POINT*)&r, 2);
+    return r;
+}
+
+TEST_F(Frames, SizersPlaceTheFrameAndLayOutChildrenOnSize) {
+    zAppFrame f(nullptr, new zSizer(10, 20, 300, 200), WS_POPUP, "sized", 0);
+    RECT r;
+    GetWindowRect(f.hwnd, &r);
+    EXPECT_EQ(10, r.left);
+    EXPECT_EQ(20, r.top);
+    EXPECT_EQ(300, r.right - r.left);
+    auto* left = new zChildWin(&f, new zGravSizer(zGravLeft, 100, f.sizer), WS_VISIBLE, 1);
+    auto* rest = new zChildWin(&f, new zGravSizer(zGravLeft, 50, f.sizer), WS_VISIBLE, 2);
+    left->create();
+    rest->create();
+    MoveWindow(f.hwnd, 10, 20, 400, 300, TRUE);
+    EXPECT_EQ(zDimension(400, 300), f.sizer->dimension());
+    RECT a = ChildRect(left), b = ChildRect(rest);
+    EXPECT_EQ(0, a.left);
+    EXPECT_EQ(100, a.right);
+    EXPECT_EQ(300, a.bottom);
+    EXPECT_EQ(100, b.left);
+    EXPECT_EQ(150, b.right);
+
+    SendMessageA(f.hwnd, WM_SIZE, SIZE_MINIMIZED, MAKELPARAM(0, 0));
+    EXPECT_EQ(zDimension(0, 0), f.sizer->dimension()) << "the size is noted";
+    RECT after = ChildRect(left);
+    EXPECT_EQ(300, after.bottom) << "but the children are not laid out";
+    SendMessageA(f.hwnd, WM_MOVE, 0, MAKELPARAM(33, 44));
+    EXPECT_EQ(zPoint(33, 44), f.sizer->pos());
 }
 
 TEST_F(Frames, AcceleratorTableLoadsFromResources) {
