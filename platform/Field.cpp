@@ -1,0 +1,202 @@
+#include "Field.h"
+
+#include <cstring>
+#include <new>
+
+#include "Column.h"
+#include "MemoryPool.h"
+#include "SpControl.h"
+#include "Table.h"
+#include "TaskAbend.h"
+
+static_assert(sizeof(BLOBDEF) <= FIELD_INLINE_SIZE, "descriptor must fit inline");
+
+FIELD::FIELD() : flags(0), columnId(0), table(nullptr), extension(nullptr), length(0) {}
+
+FIELD::FIELD(TABLE* t) : flags(0), columnId(0), table(t), extension(nullptr), length(0) {}
+
+FIELD::FIELD(COLUMN* column) : flags(0), columnId(0), table(nullptr), extension(nullptr), length(0) {
+    SetColumn(column);
+}
+
+FIELD::~FIELD() { FreeData(FALSE); }
+
+void FIELD::SetColumn(COLUMN* column) {
+    if (!column) return;
+    if (table && column->table && table != column->table) _Task_Abend("TBL101", (unsigned long)(uintptr_t)this);
+    if (!table) table = column->table;
+    columnId = column->ColumnID();
+    flags &= ~(FIELD_TRANSIENT | FIELD_FROMCOLUMN);
+    if (column->flags & COLUMN_TRANSIENT) flags |= FIELD_TRANSIENT;
+    if (column->flags & COLUMN_TOFIELD) flags |= FIELD_FROMCOLUMN;
+    if (column->type.code == 48 && !(flags & FIELD_LARGE)) {
+        FreeData(FALSE);
+        new (data) BLOBDEF();
+        flags |= FIELD_DESCRIPTOR;
+        length = sizeof(BLOBDEF);
+    }
+}
+
+FIELDBLOCK* FIELD::newBlock() {
+    if (!table) return nullptr;
+    void* cell = table->fieldAllocator.newitem(sizeof(FIELDBLOCK));
+    if (!cell) return nullptr;
+    FIELDBLOCK* b = static_cast<FIELDBLOCK*>(cell);
+    b->word = 0;
+    b->next = nullptr;
+    return b;
+}
+
+void FIELD::releaseBlocks(FIELDBLOCK* first) {
+    while (first) {
+        FIELDBLOCK* next = first->next;
+        if (table) table->fieldAllocator.delitem(first);
+        first = next;
+    }
+}
+
+int FIELD::BlockCount() const {
+    int n = 0;
+    for (FIELDBLOCK* b = extension; b; b = b->next) ++n;
+    return n;
+}
+
+int FIELD::DataLength() const {
+    if (flags & FIELD_LARGE) return blob()->length;
+    return length;
+}
+
+int FIELD::setLarge(const char* src, int n) {
+    BLOBDEF* b = blob();
+    if ((flags & FIELD_OWNED) && b->data) {
+        if (table && table->memoryPool)
+            table->memoryPool->Free(b->data);
+        else
+            MEMORYPOOL::FreeObj(b->data);
+    }
+    b->data = nullptr;
+    b->length = 0;
+    flags &= ~FIELD_OWNED;
+    if (n <= 0) return 0;
+    MEMORYPOOL* pool = table && table->memoryPool ? table->memoryPool : _pSystemMemoryPool;
+    char* mem = pool ? static_cast<char*>(pool->Allocate(n, QvTag("BLOB"))) : nullptr;
+    if (!mem) return -1;
+    if (src) std::memcpy(mem, src, n);
+    b->data = mem;
+    b->length = n;
+    flags |= FIELD_OWNED;
+    return n;
+}
+
+int FIELD::SetData(const BUFFER& value) {
+    int n = value.data ? value.length : 0;
+    if (n < 0) n = 0;
+    if (flags & FIELD_LARGE) {
+        int got = setLarge(value.data, n);
+        return got < 0 ? 0 : got;
+    }
+    int head = n < FIELD_INLINE_SIZE ? n : FIELD_INLINE_SIZE;
+    std::memcpy(data, value.data, head);
+    int done = head;
+    FIELDBLOCK** link = &extension;
+    while (done < n) {
+        if (!*link) {
+            *link = newBlock();
+            if (!*link) break;
+        }
+        int step = n - done < FIELD_BLOCK_DATA ? n - done : FIELD_BLOCK_DATA;
+        std::memcpy((*link)->data, value.data + done, step);
+        done += step;
+        link = &(*link)->next;
+    }
+    // Cells past the last one used go back to the allocator.
+    FIELDBLOCK* rest = *link;
+    *link = nullptr;
+    releaseBlocks(rest);
+    length = done;
+    return done;
+}
+
+int FIELD::GetData(const BUFFER& out, BBOOL terminate) const {
+    if (!out.data || out.length <= 0) return 0;
+    int want = DataLength();
+    if (want > out.length) want = out.length;
+    if (terminate && want >= out.length) want = out.length - 1;
+    if (want < 0) want = 0;
+    if (flags & FIELD_LARGE) {
+        const BLOBDEF* b = blob();
+        if (want > 0 && b->data) std::memcpy(out.data, b->data, want);
+    } else {
+        int head = want < FIELD_INLINE_SIZE ? want : FIELD_INLINE_SIZE;
+        std::memcpy(out.data, data, head);
+        int done = head;
+        for (FIELDBLOCK* b = extension; b && done < want; b = b->next) {
+            int step = want - done < FIELD_BLOCK_DATA ? want - done : FIELD_BLOCK_DATA;
+            std::memcpy(out.data + done, b->data, step);
+            done += step;
+        }
+        want = done;
+    }
+    if (terminate) out.data[want] = 0;
+    return want;
+}
+
+void FIELD::CopyData(const FIELD& other) {
+    if ((flags | other.flags) & FIELD_LARGE) return;
+    int n = other.length;
+    std::memcpy(data, other.data, n < FIELD_INLINE_SIZE ? n : FIELD_INLINE_SIZE);
+    int done = n < FIELD_INLINE_SIZE ? n : FIELD_INLINE_SIZE;
+    FIELDBLOCK** link = &extension;
+    for (FIELDBLOCK* src = other.extension; src && done < n; src = src->next) {
+        if (!*link) {
+            *link = newBlock();
+            if (!*link) break;
+        }
+        int step = n - done < FIELD_BLOCK_DATA ? n - done : FIELD_BLOCK_DATA;
+        std::memcpy((*link)->data, src->data, step);
+        done += step;
+        link = &(*link)->next;
+    }
+    FIELDBLOCK* rest = *link;
+    *link = nullptr;
+    releaseBlocks(rest);
+    length = done;
+}
+
+void FIELD::FreeData(BBOOL keepLength) {
+    if (flags & FIELD_LARGE) {
+        setLarge(nullptr, 0);
+    } else {
+        releaseBlocks(extension);
+        extension = nullptr;
+        if (!keepLength) length = 0;
+    }
+}
+
+signed char FIELD::CompareDataBuffer(const BUFFER& key, int offset) const {
+    int n = DataLength() - offset;
+    if (n < 0) n = 0;
+    int k = key.data ? key.length : 0;
+    int common = n < k ? n : k;
+    int pos = 0;
+    auto byteAt = [&](int i) -> unsigned char {
+        i += offset;
+        if (flags & FIELD_LARGE) return static_cast<unsigned char>(blob()->data[i]);
+        if (i < FIELD_INLINE_SIZE) return data[i];
+        i -= FIELD_INLINE_SIZE;
+        const FIELDBLOCK* b = extension;
+        while (i >= FIELD_BLOCK_DATA) {
+            b = b->next;
+            i -= FIELD_BLOCK_DATA;
+        }
+        return b->data[i];
+    };
+    for (; pos < common; ++pos) {
+        unsigned char a = byteAt(pos);
+        unsigned char b = static_cast<unsigned char>(key.data[pos]);
+        if (a != b) return a < b ? -1 : 1;
+    }
+    if (n == k) return 0;
+    return n < k ? -1 : 1;
+}
+

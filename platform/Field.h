@@ -1,0 +1,71 @@
+#pragma once
+// One value of a table row: up to 80 bytes inline, the rest in 124-byte
+// extension cells of the table's field allocator, or a large value held
+// through a descriptor.
+#include "BaseItem.h"
+#include "QvBase.h"
+
+class TABLE;
+class COLUMN;
+class STREAMBUF;
+
+const unsigned long FIELD_OWNED = 0x00000001;
+const unsigned long FIELD_SEGMENTED = 0x00008000;
+const unsigned long FIELD_DESCRIPTOR = 0x00010000;
+const unsigned long FIELD_FROMCOLUMN = 0x00020000;
+const unsigned long FIELD_TRANSIENT = 0x00080000;
+const unsigned long FIELD_LARGE = FIELD_SEGMENTED | FIELD_DESCRIPTOR;
+
+const int FIELD_INLINE_SIZE = 80;
+const int FIELD_BLOCK_DATA = 124;
+
+// An extension cell; lives in the table's field allocator next to FIELDs.
+struct FIELDBLOCK {
+    unsigned long word;
+    FIELDBLOCK* next;
+    unsigned char data[FIELD_BLOCK_DATA];
+};
+
+class FIELD : public STORABLE, public BLOCKED {
+public:
+    unsigned long flags;
+    unsigned long columnId;
+    TABLE* table;
+    FIELDBLOCK* extension;
+    int length;
+    unsigned char data[FIELD_INLINE_SIZE];
+
+    FIELD();
+    explicit FIELD(TABLE* table);
+    explicit FIELD(COLUMN* column);
+    ~FIELD() override;
+
+    using BLOCKED::operator new;
+    using BLOCKED::operator delete;
+    QV_ITEM_IDENTITY(FIELD, "FIELD", "FLDa")
+
+    void SetColumn(COLUMN* column);
+    int SetData(const BUFFER& value);
+    int GetData(const BUFFER& out, BBOOL terminate) const;
+    void CopyData(const FIELD& other);
+    void FreeData(BBOOL keepLength);
+    signed char CompareDataBuffer(const BUFFER& key, int offset) const;
+
+    // Length of the value itself (for large forms, not the descriptor's).
+    int DataLength() const;
+    BBOOL IsLarge() const { return (flags & FIELD_LARGE) != 0; }
+    // Number of extension cells in use.
+    int BlockCount() const;
+
+    // The value's part of a row stream: 0, -1 (no memory) or 9996 (short).
+    int ReadData(STREAMBUF& s, int length);
+    int WriteData(STREAMBUF& s);
+
+private:
+    BLOBDEF* blob() { return reinterpret_cast<BLOBDEF*>(data); }
+    const BLOBDEF* blob() const { return reinterpret_cast<const BLOBDEF*>(data); }
+    void releaseBlocks(FIELDBLOCK* first);
+    FIELDBLOCK* newBlock();
+    // Reserves n bytes for a large value; copies from src when given.
+    int setLarge(const char* src, int n);
+};

@@ -1,0 +1,201 @@
+#include "Table.h"
+
+#include <cstring>
+
+#include "MemoryPool.h"
+#include "SpControl.h"
+
+namespace {
+
+const int kCellBlock = 4096;
+const int kDefaultWorkBuffer = 1024;
+
+int fieldCellSize() { return sizeof(FIELD) > sizeof(FIELDBLOCK) ? (int)sizeof(FIELD) : (int)sizeof(FIELDBLOCK); }
+
+}  // namespace
+
+TABLE::TABLE(MEMORYPOOL* pool)
+    : flags(0x140c0000),
+      streamStatus(0),
+      columns(FALSE),
+      rows(FALSE),
+      columnCursor(&_NULLSPTR),
+      rowCursor(&_NULLSPTR),
+      lastColumnId(1023),
+      lastRowId(1023),
+      workBufferSize(0),
+      streamColumns(1),
+      streamRows(1),
+      bufferOwned(0),
+      externalBuffer(0),
+      memoryPool(pool ? pool : _pSystemMemoryPool),
+      bufferPool(nullptr),
+      columnAllocator(QvTag("COLa"), sizeof(COLUMN), kCellBlock, FALSE, 0),
+      rowAllocator(QvTag("ROWa"), sizeof(ROW), kCellBlock, FALSE, 0),
+      fieldAllocator(QvTag("FLDa"), fieldCellSize(), kCellBlock, FALSE, 0) {
+    name[0] = 0;
+}
+
+TABLE::~TABLE() { FreeTable(TRUE); }
+
+void TABLE::freeWorkBuffer() {
+    if (bufferOwned && workBuffer.data) {
+        if (memoryPool)
+            memoryPool->Free(workBuffer.data);
+        else
+            MEMORYPOOL::FreeObj(workBuffer.data);
+    }
+    workBuffer = BUFFER();
+    bufferOwned = 0;
+}
+
+BBOOL TABLE::AllocateBuffers(int size, char* external) {
+    if (size > workBufferSize) workBufferSize = size;
+    if (workBufferSize <= 0) workBufferSize = kDefaultWorkBuffer;
+    if (external) {
+        freeWorkBuffer();
+        workBuffer = BUFFER(external, workBufferSize);
+        return TRUE;
+    }
+    if (workBuffer.data && workBuffer.length >= workBufferSize) return TRUE;
+    freeWorkBuffer();
+    MEMORYPOOL* pool = memoryPool ? memoryPool : _pSystemMemoryPool;
+    char* mem = pool ? static_cast<char*>(pool->Allocate(workBufferSize, QvTag("TBLa"))) : nullptr;
+    if (!mem) return FALSE;
+    workBuffer = BUFFER(mem, workBufferSize);
+    bufferOwned = 1;
+    return TRUE;
+}
+
+bSPOINTER& TABLE::AddColumn(BBOOL assignId) {
+    COLUMN* c = new (columnAllocator) COLUMN(this, assignId);
+    if (!c) return _NULLSPTR;
+    c->prepare();
+    bSPOINTER& cell = columns.Add(*c);
+    if (!cell.target) {
+        c->freeobj(columnAllocator);
+        return _NULLSPTR;
+    }
+    columnCursor = &cell;
+    return cell;
+}
+
+bSPOINTER& TABLE::AddColumn(COLUMN* model) {
+    COLUMN* c = new (columnAllocator) COLUMN(this, model, TRUE);
+    if (!c) return _NULLSPTR;
+    c->prepare();
+    bSPOINTER& cell = columns.Add(*c);
+    if (!cell.target) {
+        c->freeobj(columnAllocator);
+        return _NULLSPTR;
+    }
+    columnCursor = &cell;
+    return cell;
+}
+
+bSPOINTER& TABLE::AddRow(BBOOL assignId) {
+    ROW* r = new (rowAllocator) ROW(this, assignId);
+    if (!r) return _NULLSPTR;
+    r->prepare();
+    bSPOINTER& cell = rows.Add(*r);
+    if (!cell.target) {
+        r->freeobj(rowAllocator);
+        return _NULLSPTR;
+    }
+    rowCursor = &cell;
+    return cell;
+}
+
+bSPOINTER& TABLE::AddRow(bSPOINTER*& at) {
+    ROW* r = new (rowAllocator) ROW(this, TRUE);
+    if (!r) return _NULLSPTR;
+    r->prepare();
+    bSPOINTER* before = at && at->target ? at : &_NULLSPTR;
+    bSPOINTER& cell = rows.Add(*r, *before);
+    if (!cell.target) {
+        r->freeobj(rowAllocator);
+        return _NULLSPTR;
+    }
+    at = &cell;
+    rowCursor = &cell;
+    return cell;
+}
+
+bSPOINTER& TABLE::FindColumn(unsigned long id) {
+    if (columnCursor && columnCursor->target) {
+        COLUMN* cur = CHAIN<COLUMN>::Cast(columnCursor->target);
+        bSPOINTER* after = columnCursor->next;
+        if (cur && cur->ColumnID() + 1 == id && after && after->target) {
+            COLUMN* c = CHAIN<COLUMN>::Cast(after->target);
+            if (c && c->ColumnID() == id) {
+                columnCursor = after;
+                return *after;
+            }
+        }
+    }
+    for (bSPOINTER* cell = columns.first; cell && cell->target; cell = cell->next) {
+        COLUMN* c = CHAIN<COLUMN>::Cast(cell->target);
+        if (c && c->ColumnID() == id) {
+            columnCursor = cell;
+            return *cell;
+        }
+    }
+    return _NULLSPTR;
+}
+
+bSPOINTER& TABLE::FindColumn(const char* text) {
+    if (!text) return _NULLSPTR;
+    for (bSPOINTER* cell = columns.first; cell && cell->target; cell = cell->next) {
+        COLUMN* c = CHAIN<COLUMN>::Cast(cell->target);
+        if (c && std::strcmp(c->name, text) == 0) {
+            columnCursor = cell;
+            return *cell;
+        }
+    }
+    return _NULLSPTR;
+}
+
+void TABLE::FreeTable(BBOOL freeBuffer) {
+    columnCursor = &_NULLSPTR;
+    rowCursor = &_NULLSPTR;
+    // Rows first: their fields belong to the columns' table.
+    rows.RemoveAll(TRUE, &rowAllocator);
+    columns.RemoveAll(TRUE, &columnAllocator);
+    lastColumnId = 1023;
+    lastRowId = 1023;
+    if (freeBuffer) freeWorkBuffer();
+}
+
+bSPOINTER* TABLE::cellOf(bCHAIN& chain, STORABLE* item) {
+    for (bSPOINTER* cell = chain.first; cell && cell->target; cell = cell->next)
+        if (cell->target == item) return cell;
+    return &_NULLSPTR;
+}
+
+COLUMN* TABLE::NextColumn(COLUMN* c) {
+    if (!c) return nullptr;
+    bSPOINTER* cell = columnCursor && columnCursor->target == static_cast<STORABLE*>(c)
+                          ? columnCursor
+                          : cellOf(columns, static_cast<STORABLE*>(c));
+    if (!cell->target) return nullptr;
+    columnCursor = cell->next;
+    return CHAIN<COLUMN>::Cast(cell->next ? cell->next->target : nullptr);
+}
+
+ROW* TABLE::NextRow(ROW* r) {
+    if (!r) return nullptr;
+    bSPOINTER* cell =
+        rowCursor && rowCursor->target == static_cast<STORABLE*>(r) ? rowCursor : cellOf(rows, static_cast<STORABLE*>(r));
+    if (!cell->target) return nullptr;
+    rowCursor = cell->next;
+    return CHAIN<ROW>::Cast(cell->next ? cell->next->target : nullptr);
+}
+
+void TABLE::DeleteRow(ROW* row) {
+    if (!row) return;
+    bSPOINTER* cell = cellOf(rows, static_cast<STORABLE*>(row));
+    if (!cell->target) return;
+    if (rowCursor == cell) rowCursor = &_NULLSPTR;
+    rows.Remove(*cell, TRUE);
+    row->freeobj(rowAllocator);
+}

@@ -1,0 +1,366 @@
+// Text dumps of the trace ring and of tables.
+#include "TraceDump.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "Column.h"
+#include "Field.h"
+#include "Row.h"
+#include "Table.h"
+#include "LogFile.h"
+#include "TaskAbend.h"
+#include "TraceTable.h"
+
+namespace {
+
+const int kLineSize = 80;
+// Escaped data stops two short of the line end so an escape pair always fits.
+const int kDataLimit = kLineSize - 2;
+
+struct EventName {
+    int number;
+    const char* name;
+};
+
+struct CategoryName {
+    int bit;
+    const char* name;
+    const EventName* events;
+};
+
+const EventName kCommEvents[] = {{1, "Receive"}, {2, "Transmit"}, {3, "Event"}, {4, "Status"}, {0, nullptr}};
+const EventName kAppEvents[] = {{1, "Event"}, {2, "Read"}, {3, "Write"}, {4, "Convert"}, {0, nullptr}};
+const EventName kTaskEvents[] = {{7, "Thread Started"}, {8, "Thread Stopped"}, {9, "Thread Killed"},
+                                 {1, "Event Wait"},     {2, "Event Wake"},     {3, "Event Post"},
+                                 {4, "Post Error"},     {10, "Msg Posted"},    {5, "Sem. Reserve"},
+                                 {6, "Sem. Release"},   {0, nullptr}};
+const EventName kFunctionEvents[] = {{1, "Called"}, {2, "Return"}, {3, "Executed"}, {0, nullptr}};
+const EventName kMemoryEvents[] = {{1, "System Alloc"},         {2, "System Free"},
+                                   {3, "c++_Alloc"},            {4, "c++_Free"},
+                                   {5, "Shared_Alloc"},         {6, "Shared_Free"},
+                                   {11, "Pool Create"},         {12, "Pool Delete"},
+                                   {13, "Alloc"},               {14, "Free"},
+                                   {15, "Block Alloc"},         {16, "Block Free"},
+                                   {17, "Buffer Alloc"},        {18, "Buffer Free"},
+                                   {19, "Shared Buffer Alloc"}, {20, "Shared Buffer Free"},
+                                   {0, nullptr}};
+const EventName kBudsysEvents[] = {{1, "Create"}, {2, "Add Memory"}, {3, "Alloc"},     {4, "Freed"},
+                                   {5, "Combine"}, {6, "Split"},     {7, "Available"}, {8, "Reserved"},
+                                   {0, nullptr}};
+const EventName kCacheEvents[] = {{1, "Accept"}, {2, "Remove"}, {3, "Retrieve"}, {4, "Read"},
+                                  {5, "Write"},  {6, "ERROR"},  {0, nullptr}};
+const EventName kDdeEvents[] = {{1, "Acknowledged"},
+                                {2, "Received"},
+                                {3, "Processed"},
+                                {4, "Executed"},
+                                {5, "Transmitted"},
+                                {6, "Transmit Failed"},
+                                {8, "Advise"},
+                                {9, "Unadvise"},
+                                {7, "Connection Terminated"},
+                                {10, "Initiated"},
+                                {0, nullptr}};
+
+const CategoryName kCategories[] = {{0x01, "COMM", kCommEvents},         {0x80, "DDE", kDdeEvents},
+                                    {0x04, "TASK", kTaskEvents},         {0x02, "APP", kAppEvents},
+                                    {0x10, "MEMORY", kMemoryEvents},     {0x20, "BUDSYS", kBudsysEvents},
+                                    {0x08, "FUNCTION", kFunctionEvents}, {0x40, "CACHE", kCacheEvents},
+                                    {0, nullptr, nullptr}};
+
+const CategoryName* findCategory(int bit) {
+    for (const CategoryName* c = kCategories; c->name; ++c)
+        if (c->bit == bit) return c;
+    return nullptr;
+}
+
+const char* findEvent(const CategoryName* cat, int number) {
+    for (const EventName* e = cat->events; e->name; ++e)
+        if (e->number == number) return e->name;
+    return nullptr;
+}
+
+char escapeLetter(unsigned char c) {
+    switch (c) {
+    case 0x07: return 'a';
+    case 0x08: return 'b';
+    case 0x0C: return 'f';
+    case 0x0A: return 'n';
+    case 0x0D: return 'r';
+    case 0x09: return 't';
+    case 0x0B: return 'v';
+    case '\'': return '\'';
+    case '"': return '"';
+    case '?': return '?';
+    case '\\': return '\\';
+    case 0: return '0';
+    default: return 0;
+    }
+}
+
+unsigned readU16(const unsigned char* p) { return p[0] | (p[1] << 8); }
+unsigned long readU32(const unsigned char* p) {
+    return (unsigned long)p[0] | ((unsigned long)p[1] << 8) | ((unsigned long)p[2] << 16) |
+           ((unsigned long)p[3] << 24);
+}
+
+// Appends formatted text to the line, cut at the line end.
+void addText(char* line, char*& cursor, const char* text) {
+    int room = kLineSize - (int)(cursor - line);
+    int n = (int)std::strlen(text);
+    if (n > room) n = room > 0 ? room : 0;
+    std::memcpy(cursor, text, n);
+    cursor += n;
+}
+
+bool writeLine(FILE* file, char* line, char*& cursor) {
+    *cursor++ = '\n';
+    size_t n = cursor - line;
+    cursor = line;
+    return std::fwrite(line, 1, n, file) == n;
+}
+
+void indentTo(char* line, char*& cursor, int column) {
+    if (column > kLineSize) column = kLineSize;
+    while (cursor - line < column) *cursor++ = ' ';
+}
+
+// Formats one record into the file; false on a write error.
+bool dumpRecord(FILE* file, const unsigned char* rec, int recLength) {
+    char line[kLineSize + 2];
+    char* cursor = line;
+    char work[96];
+    unsigned items = readU16(rec + 2);
+    int category = (int)readU16(rec + 4);
+    int event = (int)readU16(rec + 6);
+    std::snprintf(work, sizeof work, "%lu  %lx  ", readU32(rec + 8), readU32(rec + 12));
+    addText(line, cursor, work);
+    if (const CategoryName* cat = findCategory(category)) {
+        addText(line, cursor, cat->name);
+        if (const char* name = findEvent(cat, event)) {
+            addText(line, cursor, "  ");
+            addText(line, cursor, name);
+        } else {
+            std::snprintf(work, sizeof work, "  Code=%d", event);
+            addText(line, cursor, work);
+        }
+    } else {
+        std::snprintf(work, sizeof work, "Class=%d  Code=%d", category, event);
+        addText(line, cursor, work);
+    }
+    if (items == 0) return writeLine(file, line, cursor);
+    addText(line, cursor, "  Data=");
+    int dataColumn = (int)(cursor - line);
+    const unsigned char* p = rec + 16;
+    const unsigned char* end = rec + recLength;
+    for (unsigned i = 0; i < items && p < end; ++i) {
+        if (i > 0) {
+            if (!writeLine(file, line, cursor)) return false;
+            indentTo(line, cursor, dataColumn);
+        }
+        char kind = (char)*p++;
+        switch (kind) {
+        case 'b':
+            if (end - p < 1) return writeLine(file, line, cursor);
+            std::snprintf(work, sizeof work, "0x%x", *p);
+            p += 1;
+            addText(line, cursor, work);
+            break;
+        case 'h':
+            if (end - p < 2) return writeLine(file, line, cursor);
+            std::snprintf(work, sizeof work, "0x%x", readU16(p));
+            p += 2;
+            addText(line, cursor, work);
+            break;
+        case 'i':
+        case 'o':
+            if (end - p < 4) return writeLine(file, line, cursor);
+            std::snprintf(work, sizeof work, "%ld", (long)readU32(p));
+            p += 4;
+            addText(line, cursor, work);
+            break;
+        case 'l':
+        case 'p':
+            if (end - p < 4) return writeLine(file, line, cursor);
+            std::snprintf(work, sizeof work, "0x%lx", readU32(p));
+            p += 4;
+            addText(line, cursor, work);
+            break;
+        case 'c': {
+            if (end - p < 4) return writeLine(file, line, cursor);
+            const char* name = (const char*)(uintptr_t)readU32(p);
+            p += 4;
+            int room = kLineSize - (int)(cursor - line);
+            // The recorded pointer is a static class name; a stale one must
+            // not take the dump (or the fatal exit that asked for it) down.
+            if (name && room > 0 && !IsBadStringPtrA(name, room)) {
+                int n = (int)strnlen(name, room);
+                std::memcpy(cursor, name, n);
+                cursor += n;
+            }
+            break;
+        }
+        case 'd': {
+            if (end - p < 2) return writeLine(file, line, cursor);
+            int n = (int)readU16(p);
+            p += 2;
+            if (n > end - p) n = (int)(end - p);
+            if (!WriteTraceData(file, line, &cursor, kLineSize, (const char*)p, n)) return false;
+            p += n;
+            break;
+        }
+        case 's': {
+            int n = (int)strnlen((const char*)p, end - p);
+            if (!WriteTraceData(file, line, &cursor, kLineSize, (const char*)p, n)) return false;
+            p += n + 1;
+            break;
+        }
+        default:
+            // Not a kind that records anything: the rest cannot be decoded.
+            return writeLine(file, line, cursor);
+        }
+    }
+    return writeLine(file, line, cursor);
+}
+
+}  // namespace
+
+BBOOL WriteTraceData(FILE* file, char* line, char** cursor, int lineSize, const char* data, int length) {
+    char*& cur = *cursor;
+    int itemColumn = (int)(cur - line);
+    int limit = lineSize - 2;
+    if (limit > kDataLimit) limit = kDataLimit;
+    for (int i = 0; i < length; ++i) {
+        char letter = escapeLetter((unsigned char)data[i]);
+        if (limit - (int)(cur - line) < 2) {
+            if (!writeLine(file, line, cur)) return FALSE;
+            // An item that began near the line end continues at the margin.
+            indentTo(line, cur, itemColumn < limit - 2 ? itemColumn : 0);
+        }
+        if (letter) {
+            *cur++ = '\\';
+            *cur++ = letter;
+        } else {
+            *cur++ = data[i];
+        }
+    }
+    return TRUE;
+}
+
+namespace {
+
+struct DumpContext {
+    FILE* file;
+    bool ok;
+};
+
+BBOOL dumpVisitor(const TRACERECORD* record, void* context) {
+    DumpContext* dc = static_cast<DumpContext*>(context);
+    if (!dumpRecord(dc->file, reinterpret_cast<const unsigned char*>(record), record->length)) dc->ok = false;
+    return dc->ok ? TRUE : FALSE;
+}
+
+LOGFILE* g_systemLog = nullptr;
+
+void writeSystemLog(const char* text) {
+    LOGFILE* log = g_systemLog;
+    if (!log) return;
+    // The log's own lock may be held by the thread that failed: wait briefly.
+    if (!log->lock.Reserve(2000, TRUE)) return;
+    if (!log->IsOpen()) log->Open(FALSE);
+    log->Write(text, nullptr);
+    log->Close();
+    log->lock.Release(TRUE);
+}
+
+}  // namespace
+
+BBOOL WriteTraceTable(TRACETABLE* trace, const char* fileName) {
+    FILE* file = fileName ? std::fopen(fileName, "wt") : nullptr;
+    if (!file) return FALSE;
+    DumpContext dc{file, true};
+    if (trace) trace->Walk(&dumpVisitor, &dc);
+    if (std::fclose(file) != 0) dc.ok = false;
+    return dc.ok ? TRUE : FALSE;
+}
+
+void SetSystemLog(LOGFILE* log) { g_systemLog = log; }
+
+LOGFILE* GetSystemLog() { return g_systemLog; }
+
+void FillAbendHooks(TASKABENDHOOKS& hooks) {
+    hooks.writeTrace = &WriteTraceTable;
+    hooks.writeLog = &writeSystemLog;
+}
+
+void InstallAbendHooks(LOGFILE* systemLog) {
+    SetSystemLog(systemLog);
+    TASKABENDHOOKS hooks = {};
+    FillAbendHooks(hooks);
+    SetTaskAbendHooks(&hooks);
+}
+
+BBOOL DebugWriteTable(TABLE* table, const char* fileName) {
+    FILE* file = std::fopen(fileName, "wt");
+    if (!file) return FALSE;
+    bool ok = true;
+    // Lines grow as needed; the table's own work buffer is only a scratch area.
+    size_t capacity = 1024, used = 0;
+    char* line = (char*)std::malloc(capacity);
+    auto add = [&](const char* text, size_t n) {
+        if (!line) return;
+        if (used + n + 2 > capacity) {
+            size_t want = capacity;
+            while (used + n + 2 > want) want *= 2;
+            char* grown = (char*)std::realloc(line, want);
+            if (!grown) {
+                std::free(line);
+                line = nullptr;
+                return;
+            }
+            line = grown;
+            capacity = want;
+        }
+        std::memcpy(line + used, text, n);
+        used += n;
+    };
+    auto flush = [&]() {
+        if (!line) {
+            ok = false;
+            return;
+        }
+        line[used++] = '\n';
+        if (std::fwrite(line, 1, used, file) != used) ok = false;
+        used = 0;
+    };
+    if (table) {
+        for (COLUMN* col = table->FirstColumn(); col; col = table->NextColumn(col)) {
+            add("\"", 1);
+            add(col->name, strnlen(col->name, sizeof col->name));
+            add("\" ", 2);
+        }
+        flush();
+        char text[64];
+        for (ROW* row = table->FirstRow(); row && ok; row = table->NextRow(row)) {
+            for (COLUMN* col = table->FirstColumn(); col; col = table->NextColumn(col)) {
+                text[0] = 0;
+                if (FIELD* f = row->GetField(col->ColumnID())) f->GetData(BUFFER(text, sizeof text), TRUE);
+                add("\"", 1);
+                add(text, std::strlen(text));
+                add("\" ", 2);
+            }
+            flush();
+        }
+    }
+    std::free(line);
+    if (std::fclose(file) != 0) ok = false;
+    return ok ? TRUE : FALSE;
+}
+
+void DumpMemoryPool(MEMORYPOOL*, const char*, BBOOL) {}
+
+void DumpBufferPool(BUFFERPOOL*, const char*, BBOOL) {}
