@@ -494,8 +494,8 @@ void zDisplay::polyline(const zRect& r)
     Polyline(dc, p, 5);
 }
 
-// One walk at a time: the callback finds its target here.
-static zEvH* ddaTarget;
+// One walk at a time: the callback finds the member function here and the
+// target in the walk's extra argument.
 static zLineDDAProc ddaProc;
 
 static void CALLBACK __lineDDAProc(int x, int y, LPARAM data)
@@ -507,7 +507,6 @@ static void CALLBACK __lineDDAProc(int x, int y, LPARAM data)
 
 int zDisplay::lineDDA(const zPoint& from, const zPoint& to, zEvH* target, zLineDDAProc fn)
 {
-    ddaTarget = target;
     ddaProc = fn;
     LineDDA(from.x, from.y, to.x, to.y, __lineDDAProc, (LPARAM)target);
     return 1;

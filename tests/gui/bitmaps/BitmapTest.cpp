@@ -390,6 +390,22 @@ TEST(Bitmap, LoadsResourcesAndDrawsPlainAndStretched)
         for (int x = 0; x < 8; ++x)
             EXPECT_EQ(rows[y / 2][x / 2], cv.at(20 + x, y)) << x << "," << y;
 
+    // A scrolled display (window origin moved) places the bitmap in logical terms.
+    Canvas scrolled;
+    scrolled.disp.setWindowOrg(10, 0);
+    scrolled.disp.bitmap(&dot, zPoint(15, 5));
+    scrolled.disp.setWindowOrg(0, 0);  // read back in device terms
+    EXPECT_EQ(kRed, scrolled.at(5, 5));
+    EXPECT_EQ(kWhite, scrolled.at(9, 5));
+    EXPECT_EQ(kGreen, scrolled.at(8, 7));
+
+    // A display on the bitmap alone reads it back.
+    zBitmapDisplay view(new zBitmap(zResId(101)));
+    Canvas copy;
+    EXPECT_NE(0, view.copyTo(&copy.disp, 0, 0, 4, 3));
+    EXPECT_EQ(kBlue, copy.at(2, 0));
+    EXPECT_EQ(kGreen, copy.at(3, 2));
+
     // A library that cannot be loaded falls back to the program's own bitmaps.
     zBitmap fallback(zResId(101, "nosuchlib.dll"));
     EXPECT_NE(nullptr, fallback.handle());
