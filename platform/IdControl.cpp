@@ -34,6 +34,12 @@ BBOOL IDCONTROL::StreamOut(STREAMBUF& s) {
 
 BBOOL IDCONTROL::StreamIn(STREAMBUF& s) {
     s >> BEGINDI();
+    if (s.flags & SPF_UNREADABLE) {
+        // Nothing to trust: the counter stays as it is.
+        streamStatus = STREAM_BADLENGTH;
+        s >> ENDDI();
+        return TRUE;
+    }
     unsigned long values[3] = {0, 0, 0};
     for (unsigned long& v : values) {
         unsigned int u = 0;
@@ -43,7 +49,8 @@ BBOOL IDCONTROL::StreamIn(STREAMBUF& s) {
         }
     }
     s >> ENDDI();
-    nextId = values[0];
+    // 0 means "no id" and is never handed out.
+    nextId = values[0] ? values[0] : 1;
     base = static_cast<long>(values[1]);
     spare = values[2];
     return TRUE;

@@ -65,7 +65,9 @@ TEST(IdControl, ReadsSwappedAndShortFrames) {
         long base;
     } cases[] = {
         {Bytes({0x00, 0x00, 0x12, 0x88, 0x00, 0x00, 0x00, 0x00, 0x0C, 0, 0, 0, 5, 0, 0, 0, 7, 0, 0, 0, 0}), 5, 7},
-        {Bytes({0x00, 0x00, 0x0A, 0x80, 0x00, 0x00, 0x00, 0x04, 0x00, 9, 0, 0, 0}), 9, 0},
+        {Bytes({0x00, 0x00, 0x0A, 0x80, 0x00, 0x00, 0x00, 0x04, 0x00, 9, 0, 0, 0}), 9, 0},  // short frame
+        {Bytes({0x00, 0x00, 0x06, 0x80, 0x00, 0x00, 0x00, 0x00, 0x00}), 1, 0},              // empty: never id 0
+        {Bytes({0x00, 0x00, 0x04, 0x40, 0x00, 0x00, 0x00}), 4, 3},                          // unreadable: unchanged
     };
     for (const Case& c : cases) {
         std::string wire = c.wire;
@@ -73,6 +75,7 @@ TEST(IdControl, ReadsSwappedAndShortFrames) {
         s.BufSet(BUFFER(&wire[0], static_cast<long>(wire.size())));
         s.SetForWrite();
         IDCONTROL back(3);
+        back.nextId = 4;
         s >> back;
         EXPECT_EQ(c.nextId, back.nextId);
         EXPECT_EQ(c.base, back.base);

@@ -190,6 +190,18 @@ TEST(Framing, WriteThroughKeepsLengthUnknownOnceTheBodyWasWrittenOut) {
     EXPECT_EQ(list.counts, back.counts);
     s.BufSet(BUFFER());
 
+    // Read record by record, the body asks for the next record when one runs out.
+    MemSource src;
+    src.records = d.records;
+    src.OpenStream("mem", 64, 0);
+    CountList fromRecords;
+    fromRecords.readCount = 9;
+    src >> fromRecords;
+    EXPECT_EQ(list.counts, fromRecords.counts);
+    EXPECT_EQ(d.records.size(), src.next);
+    EXPECT_FALSE(src.buffer.active);  // read empty
+    src.CloseStream();
+
     // Small enough for one buffer: the prefix gets its length after all.
     MemDest small;
     small.OpenStream("mem", 64, 0);

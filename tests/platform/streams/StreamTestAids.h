@@ -56,15 +56,35 @@ public:
     QV_ITEM_IDENTITY(CountList, "CountList", "TSTl")
 };
 
-// Collects every buffer written out.
+// Collects every buffer written out, each also as a record of its own.
 class MemDest : public STREAMDEST {
 public:
     std::string out;
+    std::vector<std::string> records;
     int writes = 0;
     int WriteBuffer() override {
         out.append(buffer.area.data, buffer.Used());
+        records.emplace_back(buffer.area.data, buffer.Used());
         ++writes;
         return STREAMDEST::WriteBuffer();
+    }
+};
+
+// Hands out one record per read, like a record file.
+class MemSource : public STREAMDEST {
+public:
+    std::vector<std::string> records;
+    size_t next = 0;
+    int ReadBuffer() override {
+        if (next >= records.size()) {
+            endOfFile = TRUE;
+            return 1;
+        }
+        const std::string& r = records[next++];
+        buffer.SetForWrite();
+        buffer.CopyIn(r.data(), static_cast<long>(r.size()));
+        buffer.cursor = BUFFER(buffer.area.data, static_cast<long>(r.size()));
+        return 0;
     }
 };
 
