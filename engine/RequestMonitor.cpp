@@ -1,0 +1,275 @@
+#include "RequestMonitor.h"
+#include "EngineTrace.h"
+
+REQUESTMONITOR::REQUESTMONITOR(LINKCONTROL& ctl, IOMODE ioMode)
+    : PGMTHREAD(), active(1), wakeEvent(1), stopEvent(1), shared(0), procedure(nullptr), wakeRequested(0),
+      mode(ioMode), linkMonitor(nullptr), linkConnection(nullptr), control(&ctl), monitorCell(nullptr),
+      notifier(nullptr) {}
+
+REQUESTMONITOR::~REQUESTMONITOR() {
+    StopMonitor();
+    active.RemoveAll(1, nullptr);
+}
+
+DATACONNECTION* REQUESTMONITOR::CreateConnection(DATACONNECTION* from, BBOOL isAuxPort, BBOOL flag) {
+    if (!from) return nullptr;
+    DATACONNECTION* made = new DATACONNECTION(*from, isAuxPort, flag);
+    made->prepare();
+    return made;
+}
+
+BBOOL REQUESTMONITOR::StartMonitor(BBOOL allowShared) {
+    procedure = mode == 1 ? inboundMonitor : outboundMonitor;
+    if (allowShared) shared = _pDataSys->commonThread && _pDataSys->commonThread->threadId != 0;
+    BBOOL ok;
+    if (!allowShared || !shared) {
+        shared = 0;
+        ok = StartUp(procedure, this);
+    } else {
+        ok = 1;
+    }
+    if (ok) monitorCell = &_pDataSys->monitors.Add(*this);
+    return ok;
+}
+
+void REQUESTMONITOR::StopMonitor() {
+    StopLinkMonitor();
+    if (threadId != 0 && threadId != GetCurrentID()) {
+        Stop();
+        Wait();
+    }
+    if (monitorCell && _pDataSys && !_pDataSys->monitors.removingAll && monitorCell->linked)
+        _pDataSys->monitors.bRemove(*monitorCell, 1);
+    monitorCell = nullptr;
+}
+
+void REQUESTMONITOR::RequestWakeup() {
+    wakeRequested = 1;
+    wakeEvent.PostEvent();
+    if (shared) _pDataSys->commonEvent.PostEvent();
+}
+
+BBOOL REQUESTMONITOR::StartLinkMonitor(DATACONNECTION* listening, MONITORPROC proc) {
+    linkConnection = listening;
+    PGMTHREAD* t = new PGMTHREAD(nullptr, nullptr, nullptr, 0);
+    t->prepare();
+    if (!t->StartUp(proc, this)) {
+        t->freeobj();
+        return 0;
+    }
+    linkMonitor = t;
+    return 1;
+}
+
+void REQUESTMONITOR::StopLinkMonitor() {
+    if (!linkMonitor) return;
+    if (linkMonitor->threadId != 0) linkMonitor->Stop();
+    linkMonitor->freeobj();
+    linkMonitor = nullptr;
+}
+
+void REQUESTMONITOR::WaitLinkMonitor() {
+    if (!linkMonitor) return;
+    linkMonitor->Wait();
+    linkMonitor->freeobj();
+    linkMonitor = nullptr;
+}
+
+BBOOL REQUESTMONITOR::LinkMonitorRunning() const { return linkMonitor && linkMonitor->threadId != 0; }
+
+void REQUESTMONITOR::inboundMonitor(void* m) { static_cast<REQUESTMONITOR*>(m)->Run(1); }
+void REQUESTMONITOR::outboundMonitor(void* m) { static_cast<REQUESTMONITOR*>(m)->Run(0); }
+
+void REQUESTMONITOR::CommonMonitor(void*) {
+    DMCONTROL* dm = _pDataSys;
+    while (!dm->commonStop) {
+        dm->commonEvent.WaitEvent(0);
+        dm->commonEvent.ResetEvent();
+        if (dm->commonStop) break;
+        CITERATOR<REQUESTMONITOR> it;
+        for (REQUESTMONITOR* m = it.Begin(dm->monitors); m; m = it.Next()) {
+            if (m->wakeRequested) {
+                m->wakeRequested = 0;
+                if (m->procedure) m->procedure(m);
+            }
+        }
+        it.End();
+    }
+    CITERATOR<REQUESTMONITOR> it;
+    for (REQUESTMONITOR* m = it.Begin(dm->monitors); m; m = it.Next()) {
+        m->stopEvent.PostEvent();
+        if (m->procedure) m->procedure(m);
+    }
+    it.End();
+}
+
+void REQUESTMONITOR::Run(BBOOL in) {
+    for (;;) {
+        if (stopEvent.QueryEvent()) break;
+        if (!shared) wakeEvent.WaitEvent(0);
+        wakeEvent.ResetEvent();
+        if (stopEvent.QueryEvent()) break;
+        wakeRequested = 0;
+        Pass(in);
+        if (shared) return;
+    }
+    ShutdownPrimaries();
+}
+
+void REQUESTMONITOR::ShutdownPrimaries() {
+    CITERATOR<DATACONNECTION> it;
+    for (DATACONNECTION* c = it.Begin(active); c; c = it.Next())
+        if (c->link && !c->auxParent) c->link->Shutdown(0);
+    it.End();
+}
+
+void REQUESTMONITOR::Pass(BBOOL in) {
+    CITERATOR<DATACONNECTION> it;
+    DATACONNECTION* c = it.Begin(active);
+    while (c) {
+        // Held while served: once the walk has moved on, another thread may disconnect and release it.
+        c->prepare();
+        DATACONNECTION* next = it.Next();
+        Serve(c, in);
+        active.lock.Reserve(-1, 0);
+        c->freeobj();
+        active.lock.Release(0);
+        c = next;
+    }
+    it.End();
+}
+
+void REQUESTMONITOR::Serve(DATACONNECTION* c, BBOOL in) {
+    if (c->skip) return;
+    COMMLINK* L = c->link;
+    if (!L) {
+        c->ResetActive(1);
+        c->freeobj();
+        return;
+    }
+    L->QueryRecvStatus();
+
+    if (c->dropRequested) {
+        BBOOL abort = c->dropAbort;
+        c->SetDropRequested(0, 0);
+        L->cleanShutdownWanted = 0;
+        if (L->cleanShutdownStarted) {
+            L->cleanShutdownStarted = 0;
+            L->closeHandled = 1;
+        }
+        L->closed = 1;
+        L->aborted = abort;
+        L->NotifyMonitor();
+    }
+
+    if (!c->connectSeen) {
+        BBOOL up = 0;
+        if (in) {
+            up = L->connected;
+        } else {
+            if (L->lookupDone) {
+                L->lookupDone = 0;
+                if (L->error) {
+                    QV_COMM_TRACE("cppii", "Outbound Connect Failed", c, L, (int)L->error, (int)L->systemError);
+                    c->SetDropRequested(1, 0);
+                    return;
+                }
+                QV_COMM_TRACE("cpp", "Outbound Host Located", c, L);
+                if (c->status) c->status->NotifyConnectLink();
+            }
+            up = L->connected;
+        }
+        if (up) {
+            c->connectSeen = 1;
+            if (in)
+                QV_COMM_TRACE("cpp", c->notified ? "Inbound Connect Complete" : "Inbound Connect", c, L);
+            else
+                QV_COMM_TRACE("cpp", "Outbound Connect Completed", c, L);
+            if (notifier) {
+                if (!c->notified) {
+                    c->notified = 1;
+                    notifier(c, CONN_OPENED);
+                }
+                notifier(c, CONN_CONNECTED);
+            }
+            if (c->status) c->status->NotifyConnectLink();
+        }
+    }
+
+    if (!c->holdMessages) {
+        for (;;) {
+            IOBUFFER* msg = c->fullMessages ? L->GetFullMessage() : L->GetNextMessage();
+            if (!msg) break;
+            QV_COMM_TRACE("cpi", "Message Received", c, (int)msg->cursor.length);
+            if (in) {
+                DATAREQUEST* r = buildRequest(msg, c);
+                if (r) {
+                    r->connection = c;
+                    c->requestCount++;
+                    if (c->status) c->status->NotifyRequest(r);
+                    evaluateRequest(r);
+                }
+            } else {
+                DATARESULT* r = buildResult(msg, c);
+                if (r) {
+                    r->connection = c;
+                    if (c->status) c->status->NotifyRequest(r->request);
+                    evaluateResult(r);
+                    c->resultCount++;
+                }
+            }
+            if (c->holdMessages) break;
+        }
+    }
+
+    if (L->closed && (!LinkMonitorRunning() || L->closeHandled)) {
+        c->connectSeen = 0;
+        QV_COMM_TRACE("cppo", in ? "Inbound Disconnect" : "Outbound Disconnect", c, L,
+                      (int)(L->reset || L->refused || L->aborted));
+        if (c->notified && notifier) {
+            c->notified = 0;
+            notifier(c, CONN_CLOSED);
+        }
+        if (c->status) {
+            c->status->NotifyTerminateLink();
+            c->status = nullptr;
+        }
+        if (c->resetable && L->IsResetable()) {
+            L->ResetLink();
+            c->resetWord = 0;
+        } else if (c->closeWhenIdle || L->ResetLink() != 0) {
+            c->Disconnect();
+            c->freeobj();
+        }
+        return;
+    }
+
+    if (in) {
+        if (c->sendBusy) c->sendBusy = L->QuerySendActive(0);
+        while (!c->sendBusy) {
+            DATARESULT* r = c->results.RemoveFirst();
+            if (!r) break;
+            r->TakenFromQueue();
+            if (sendResult(r, c)) c->resultCount++;
+            r->DropQueueHold();
+        }
+    } else {
+        while (c->connectSeen && !c->sendHeld) {
+            if (c->sendBusy) c->sendBusy = L->QuerySendActive(0);
+            if (c->sendBusy || c->requests.count == 0) break;
+            DATAREQUEST* r = c->requests.RemoveFirst();
+            if (!r) break;
+            r->TakenFromQueue();
+            if (!r->sendable || r->cancelled) {
+                r->FreeRequest(0);
+            } else if (sendRequest(r, c)) {
+                c->requestCount++;
+            }
+            r->DropQueueHold();
+        }
+    }
+
+    if (c->closeWhenIdle && (in ? c->resultCount : c->requestCount) > 0 && !L->QuerySendActive(0) && !L->closed &&
+        !L->shutdownRequested && c->requests.count == 0 && c->results.count == 0)
+        L->Shutdown(0);
+}

@@ -1,0 +1,56 @@
+#pragma once
+// The engine that moves messages between links and services: one monitor per direction.
+#include "DataConnection.h"
+#include "DataManager.h"
+#include "PgmThread.h"
+
+typedef void (*CONNNOTIFIER)(DATACONNECTION* connection, int code);
+typedef void (*MONITORPROC)(void* monitor);
+
+class REQUESTMONITOR : public PGMTHREAD {
+public:
+    REQUESTMONITOR(LINKCONTROL& control, IOMODE mode);
+    ~REQUESTMONITOR() override;
+
+    QV_ITEM_IDENTITY(REQUESTMONITOR, "REQUESTMONITOR", "DRQM")
+
+    virtual DATACONNECTION* CreateConnection(DATACONNECTION* primary, BBOOL isAuxPort, BBOOL serviceFlag);
+    virtual DATAREQUEST* buildRequest(IOBUFFER* message, DATACONNECTION* from) = 0;
+    virtual DATARESULT* buildResult(IOBUFFER* message, DATACONNECTION* from) = 0;
+    virtual BBOOL evaluateRequest(DATAREQUEST* request) = 0;
+    virtual BBOOL evaluateResult(DATARESULT* result) = 0;
+    virtual BBOOL sendRequest(DATAREQUEST* request, DATACONNECTION* to) = 0;
+    virtual BBOOL sendResult(DATARESULT* result, DATACONNECTION* to) = 0;
+    virtual REQUESTMONITOR* createSecondaryMonitor(IOMODE mode, DATACONNECTION* auxConnection) = 0;
+
+    BBOOL StartMonitor(BBOOL allowShared);
+    void StopMonitor();
+    void RequestWakeup();
+    BBOOL StartLinkMonitor(DATACONNECTION* listening, MONITORPROC procedure);
+    void StopLinkMonitor();
+    void WaitLinkMonitor();
+
+    static void inboundMonitor(void* monitor);
+    static void outboundMonitor(void* monitor);
+    static void CommonMonitor(void* unused);
+
+    CHAIN<DATACONNECTION> active;
+    ESEMAPHORE wakeEvent;
+    ESEMAPHORE stopEvent;
+    BBOOL shared;
+    MONITORPROC procedure;
+    volatile BBOOL wakeRequested;
+    IOMODE mode;
+    PGMTHREAD* linkMonitor;
+    DATACONNECTION* linkConnection;
+    LINKCONTROL* control;
+    bSPOINTER* monitorCell;
+    CONNNOTIFIER notifier;
+
+private:
+    void Run(BBOOL in);
+    void Pass(BBOOL in);
+    void Serve(DATACONNECTION* c, BBOOL in);
+    void ShutdownPrimaries();
+    BBOOL LinkMonitorRunning() const;
+};
