@@ -200,3 +200,9 @@ signed char FIELD::CompareDataBuffer(const BUFFER& key, int offset) const {
     return n < k ? -1 : 1;
 }
 
+
+BUFFER FIELD::DataView() const {
+    if (flags & FIELD_LARGE) return BUFFER(blob()->data, blob()->data ? blob()->length : 0);
+    int n = length < FIELD_INLINE_SIZE ? length : FIELD_INLINE_SIZE;
+    return BUFFER(reinterpret_cast<char*>(const_cast<unsigned char*>(data)), n);
+}

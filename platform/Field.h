@@ -54,6 +54,8 @@ public:
     // Length of the value itself (for large forms, not the descriptor's).
     int DataLength() const;
     BBOOL IsLarge() const { return (flags & FIELD_LARGE) != 0; }
+    // The value's first contiguous run (inline part, or the large value).
+    BUFFER DataView() const;
     // Number of extension cells in use.
     int BlockCount() const;
 

@@ -3,6 +3,28 @@
 #include "Column.h"
 #include "Table.h"
 #include "TaskAbend.h"
+#include "TraceTable.h"
+
+namespace {
+
+// The trace's 'r' items: one view per column of the row's table, in order.
+int traceRowFields(ROW* row, BUFFER* out, int max) {
+    TABLE* t = row ? row->table : nullptr;
+    if (!t) return 0;
+    int n = 0;
+    for (bSPOINTER* c = t->columns.first; c && c->target && n < max; c = c->next) {
+        COLUMN* col = CHAIN<COLUMN>::Cast(c->target);
+        FIELD* f = col ? row->GetField(col->ColumnID()) : nullptr;
+        out[n++] = f ? f->DataView() : BUFFER();
+    }
+    return n;
+}
+
+struct RowTraceHook {
+    RowTraceHook() { TRACETABLE::rowFields = &traceRowFields; }
+} rowTraceHook;
+
+}  // namespace
 
 ROW::ROW() : flags(0x10000000), objectId(0), streamStatus(0), fields(FALSE), fieldCursor(&_NULLSPTR), table(nullptr) {}
 
