@@ -51,7 +51,9 @@ char* _strzcpy(char* dst, const char* src, int size, BBOOL pad) {
 }
 
 char* _strzcat(char* dst, const char* src, int size) {
-    int used = int(std::strlen(dst));
+    if (size <= 0) return dst;
+    // A destination with no terminator inside size has no room left.
+    int used = int(strnlen(dst, size_t(size)));
     int room = size - used;
     if (room > 0) _strzcpy(dst + used, src, room);
     return dst;

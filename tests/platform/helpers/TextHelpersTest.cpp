@@ -41,6 +41,9 @@ TEST(BoundedCopy, CopyAndAppendKeepWithinSize) {
     EXPECT_STREQ("abcdefg", buf);
     _strzcat(buf, "x", sizeof buf);  // full: unchanged
     EXPECT_STREQ("abcdefg", buf);
+    char unterminated[4] = {'a', 'b', 'c', 'd'};
+    _strzcat(unterminated, "x", sizeof unterminated);
+    EXPECT_EQ(std::string("abcd"), Bytes(unterminated, 4)) << "no room when the terminator is missing";
 }
 
 TEST(ScanWord, WordsQuotesAndStops) {

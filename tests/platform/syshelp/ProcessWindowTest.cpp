@@ -264,6 +264,21 @@ TEST_F(OwnWindow, AppMessagesOnlyOnceTheNumberIsSet) {
     _pSupport->appMessage = saved;
 }
 
+TEST_F(OwnWindow, IconsAndCursor) {
+    HICON big = LoadIconA(nullptr, IDI_APPLICATION);
+    HICON small = LoadIconA(nullptr, IDI_INFORMATION);
+    SetWindowIcon(w_, big, small);
+    EXPECT_EQ(LRESULT(big), SendMessageA(w_, WM_GETICON, ICON_BIG, 0));
+    EXPECT_EQ(LRESULT(small), SendMessageA(w_, WM_GETICON, ICON_SMALL, 0));
+
+    POINT pt;
+    GetCursorPos(&pt);
+    int x = -1, y = -1;
+    EXPECT_TRUE(GetCursorPosition(&x, &y));
+    EXPECT_EQ(pt.x, x);
+    EXPECT_EQ(pt.y, y);
+}
+
 TEST_F(OwnWindow, TimerAndMenuText) {
     EXPECT_TRUE(SysTimerStart(w_, 5, 10));
     Pump(2000);
