@@ -138,11 +138,11 @@ unsigned long lread(HFILE file, void* buffer, unsigned long count)
     char* p = (char*)buffer;
     unsigned long left = count;
     while (left) {
-        UINT piece = left > 32768 ? 32768 : (UINT)left;
-        if (_lread(file, p, piece) != piece)
+        UINT chunk = left > 32768 ? 32768 : (UINT)left;
+        if (_lread(file, p, chunk) != chunk)
             return 0;
-        p += piece;
-        left -= piece;
+        p += chunk;
+        left -= chunk;
     }
     return count;
 }

@@ -88,7 +88,7 @@ private:
     int stockId;
 };
 
-// Reads count bytes in pieces; count on success, 0 on a short read.
+// Reads count bytes in chunks; count on success, 0 on a short read.
 unsigned long lread(HFILE file, void* buffer, unsigned long count);
 HGLOBAL ReadDibBitmapInfo(HFILE file);
 int DibInfo(HGLOBAL dib, BITMAPINFOHEADER* out);
