@@ -1,5 +1,7 @@
 #include "BufferPool.h"
 
+#include <windows.h>
+
 #include <new>
 
 #include "MemoryPool.h"
@@ -52,7 +54,7 @@ IOBUFFER* BUFFERPOOL::GetBuffer(int size) {
         }
         if (size != 0) b->noReuse = TRUE;
     }
-    ++inUse;
+    InterlockedIncrement(&inUse);
     Trace(17, "ppp", this, b);
     return b;
 }
@@ -65,15 +67,16 @@ IOBUFFER* BUFFERPOOL::GetBuffer(const BUFFER& memory) {
     b->foreign = TRUE;
     b->BufSet(memory);
     b->SetForWrite();
-    ++inUse;
-    ++foreignCount;
+    // Any thread may get and free buffers.
+    InterlockedIncrement(&inUse);
+    InterlockedIncrement(&foreignCount);
     Trace(19, "ppp", this, b);
     return b;
 }
 
 void BUFFERPOOL::GiveBackMemory(IOBUFFER* b) {
     if (b->foreign) {
-        if (b->hasMemory) --foreignCount;
+        if (b->hasMemory) InterlockedDecrement(&foreignCount);
         b->BufSet(BUFFER());
     } else if (b->fromData) {
         b->BufFree(data);
@@ -98,12 +101,15 @@ void BUFFERPOOL::FreeBuffer(IOBUFFER* b, BBOOL areaOnly) {
         b->noReuse = TRUE;
         return;
     }
-    --inUse;
-    if (freeBuffers.Count() < maxFree && !b->noReuse && !b->foreign && b->hasMemory) {
+    InterlockedDecrement(&inUse);
+    // The limit test and the append are one step under the chain's lock.
+    freeBuffers.lock.Reserve(-1);
+    BBOOL keep = freeBuffers.Count() < maxFree && !b->noReuse && !b->foreign && b->hasMemory;
+    if (keep) {
         b->Reset();
         b->count = 0;
         freeBuffers.Add(*b);
-    } else {
-        Release(b);
     }
+    freeBuffers.lock.Release();
+    if (!keep) Release(b);
 }

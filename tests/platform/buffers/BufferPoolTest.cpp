@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "BufferPool.h"
 #include "ChildProcess.h"
@@ -151,6 +153,29 @@ TEST_F(BufferPoolTest, ScatterGatherValueAddsTheParts) {
     EXPECT_EQ(0, a->chainCount);  // the parts are let go, not released
     a->freeobj();
     b->freeobj();
+}
+
+TEST_F(BufferPoolTest, ManyThreadsGetAndFree) {
+    MakePool(128, 3, 0);
+    char shared[32];
+    std::vector<std::thread> workers;
+    for (int t = 0; t < 4; ++t)
+        workers.emplace_back([this, t, &shared] {
+            for (int i = 0; i < 200; ++i) {
+                IOBUFFER* a = pool->GetBuffer(0);
+                IOBUFFER* f = pool->GetBuffer(BUFFER(shared, sizeof shared));
+                ASSERT_NE(nullptr, a);
+                ASSERT_NE(nullptr, f);
+                a->SetForWrite();
+                a->CopyIn(&t, sizeof t);
+                pool->FreeBuffer(a);
+                f->freeobj();
+            }
+        });
+    for (auto& w : workers) w.join();
+    EXPECT_EQ(0, pool->inUse);
+    EXPECT_EQ(0, pool->foreignCount);
+    EXPECT_LE(pool->freeBuffers.Count(), 3);
 }
 
 QV_CHILD_CASE(ReleaseBufferWithoutPool) {
