@@ -21,6 +21,8 @@ public:
 
     bool operator==(const zString& o) const;
     bool operator!=(const zString& o) const { return !(*this == o); }
+    bool operator==(const char* text) const { return s_ == text; }
+    bool operator!=(const char* text) const { return !(s_ == text); }
 
     unsigned reSize(unsigned n);
     zString& operator&=(const char* text);

@@ -61,12 +61,16 @@ TEST(zResId, NumberNameAndModuleChoice) {
     zApp app(GetModuleHandleA(0), 0, const_cast<char*>(""), SW_SHOW);
     zApp* saved = _app;
     _app = &app;
-    app.setDefaultResourceModule("qvnosuch.dll");
-    zResId dflt(5, static_cast<const char*>(0));
-    zResId self(5, zResThisModule);
+    std::string lib = MakeLibrary();
+    ASSERT_FALSE(lib.empty());
+    app.setDefaultResourceModule(lib.c_str());
+    zResId dflt(200, static_cast<const char*>(0));
+    zResId self(200, zResThisModule);
     ASSERT_NE(nullptr, dflt.moduleName());
-    EXPECT_STREQ("qvnosuch.dll", dflt.moduleName());
+    EXPECT_STREQ(lib.c_str(), dflt.moduleName());
     EXPECT_EQ(nullptr, self.moduleName());
+    EXPECT_STREQ("Library string", dflt.loadStr().data());
+    EXPECT_STREQ("Resource string", self.loadStr().data());
     app.setDefaultResourceModule(reinterpret_cast<const char*>(-1));
     _app = saved;
 }
@@ -164,6 +168,8 @@ TEST(zString, SharesUntilChangedAndAppends) {
     EXPECT_EQ("body!body", S(b));
     EXPECT_TRUE(zString("x") == zString("x"));
     EXPECT_FALSE(zString("x") == zString("xy"));
+    EXPECT_TRUE(zString("x") == "x");
+    EXPECT_TRUE(zString("x") != "xy");
     EXPECT_EQ(64u, a.reSize(64));
     EXPECT_EQ(64u, a.str().capacity());
 }
