@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+#include "ChildProcess.h"
+#include "PgmThread.h"
+#include "Semaphore.h"
+#include "SpControl.h"
+
+namespace {
+
+struct SHARED {
+    MSEMAPHORE* lock;
+    BBOOL got;
+    ESEMAPHORE* done;
+};
+
+void TryReserve(void* p) {
+    SHARED* s = static_cast<SHARED*>(p);
+    s->got = s->lock->Reserve(50, FALSE);
+    if (s->got) s->lock->Release(FALSE);
+    s->done->PostEvent();
+}
+
+void WaitForEvent(void* p) { static_cast<ESEMAPHORE*>(p)->WaitEvent(0); }
+
+void Sleeper(void*) { Sleep(INFINITE); }
+
+void ReadStrings(void* p) {
+    std::string* out = static_cast<std::string*>(p);
+    *out = _pSupport->module.GetRCString(1);
+}
+
+DWORD WINAPI Unregistered(LPVOID p) {
+    *static_cast<std::string*>(p) = std::string("[") + _pSupport->module.GetRCString(1) + "]";
+    return 0;
+}
+
+}  // namespace
+
+TEST(Semaphore, WithoutHandleNeverBlocks) {
+    MSEMAPHORE m(FALSE);
+    EXPECT_TRUE(m.Reserve(-1, FALSE));
+    m.Release(FALSE);
+    m.Release(FALSE);
+    EXPECT_FALSE(m.held);
+}
+
+TEST(Semaphore, RecursionHoldsUntilLastReleaseAndOthersTimeOut) {
+    MSEMAPHORE m(TRUE);
+    ESEMAPHORE done(TRUE);
+    SHARED s = {&m, TRUE, &done};
+    ASSERT_TRUE(m.Reserve(-1, FALSE));
+    ASSERT_TRUE(m.Reserve(-1, FALSE));
+    m.Release(FALSE);
+    EXPECT_EQ(1, m.depth);
+    PGMTHREAD* t = new PGMTHREAD(TryReserve, &s, nullptr, FALSE);
+    EXPECT_TRUE(done.WaitEvent(5000));
+    EXPECT_FALSE(s.got);
+    t->Wait();
+    m.Release(FALSE);
+    done.ResetEvent();
+    ASSERT_TRUE(t->StartUp(nullptr, nullptr));
+    EXPECT_TRUE(done.WaitEvent(5000));
+    t->Wait();
+    EXPECT_TRUE(s.got);
+    t->freeobj();
+}
+
+TEST(Semaphore, EventsPostWaitAndWaitMultiple) {
+    ESEMAPHORE a(TRUE), b(TRUE), none(FALSE);
+    EXPECT_FALSE(a.QueryEvent());
+    EXPECT_FALSE(a.WaitEvent(20));
+    ESEMAPHORE* list[] = {&none, &a, &b};
+    EXPECT_EQ(nullptr, ESEMAPHORE::WaitMultiple(list, 3, 20));
+    b.PostEvent();
+    EXPECT_EQ(&b, ESEMAPHORE::WaitMultiple(list, 3, 1000));
+    EXPECT_TRUE(b.QueryEvent());  // manual reset: stays signalled
+    b.ResetEvent();
+    EXPECT_FALSE(b.QueryEvent());
+    none.PostEvent();
+    EXPECT_TRUE(none.QueryEvent());
+    EXPECT_FALSE(none.WaitEvent(10));
+}
+
+TEST(Threads, RegisterRunStopAndWait) {
+    long before = _pSupport->threads.Count();
+    ESEMAPHORE ev(TRUE);
+    PGMTHREAD* slot = nullptr;
+    PGMTHREAD* t = new PGMTHREAD(WaitForEvent, &ev, &slot, FALSE);
+    EXPECT_EQ(before + 1, _pSupport->threads.Count());
+    ASSERT_NE(0u, t->threadId);
+    EXPECT_EQ(t, slot);
+    EXPECT_EQ(t, PGMTHREAD::FindThread(t->threadId));
+    EXPECT_FALSE(t->StartUp(WaitForEvent, &ev));  // already running
+    ev.PostEvent();
+    t->Wait();
+    EXPECT_EQ(0u, t->threadId);
+    EXPECT_EQ(nullptr, slot);
+    t->freeobj();
+    EXPECT_EQ(before, _pSupport->threads.Count());
+
+    // Stopped by force on Wait, with its stop event posted.
+    ESEMAPHORE stopped(TRUE);
+    PGMTHREAD* s = new PGMTHREAD(Sleeper, nullptr, &slot, FALSE);
+    s->stopOnWait = 1;
+    s->stopEvent = &stopped;
+    s->Wait();
+    EXPECT_TRUE(stopped.QueryEvent());
+    EXPECT_EQ(nullptr, slot);
+    EXPECT_FALSE(PGMTHREAD::GetCurrent() == s);
+    s->freeobj();
+}
+
+TEST(Threads, SelfReleasingThreadsLeaveNoHandlesBehind) {
+    typedef DWORD(WINAPI * COUNTFN)(HANDLE, PDWORD);
+    COUNTFN count = reinterpret_cast<COUNTFN>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetProcessHandleCount")));
+    if (!count) GTEST_SKIP() << "no handle count on this system";
+    DWORD before = 0, after = 0;
+    count(GetCurrentProcess(), &before);
+    for (int i = 0; i < 40; ++i) {
+        ESEMAPHORE ev(TRUE);
+        PGMTHREAD* t = new PGMTHREAD(WaitForEvent, &ev, nullptr, TRUE);
+        unsigned long id = t->threadId;
+        ev.PostEvent();
+        PGMTHREAD::WaitByID(id);  // the object may release itself meanwhile
+    }
+    Sleep(50);
+    count(GetCurrentProcess(), &after);
+    EXPECT_LT(after, before + 10);
+}
+
+TEST(Module, GetRCStringRotatesThreeBuffersAndCuts) {
+    PGMMODULE& m = _pSupport->module;
+    char* first = m.GetRCString(1);
+    EXPECT_STREQ("Test string one", first);
+    char* second = m.GetRCString(2);
+    char* third = m.GetRCString(3);
+    EXPECT_STREQ("Test string one", first);  // still valid after two more calls
+    EXPECT_STREQ("Quorvane", third);
+    char* fourth = m.GetRCString(90);
+    EXPECT_EQ(first, fourth);
+    EXPECT_NE(second, fourth);
+    EXPECT_EQ(254u, std::strlen(fourth));
+    EXPECT_EQ(0, std::strncmp(fourth, "0123456789", 10));
+    EXPECT_STREQ("", m.GetRCString(77));  // missing string
+}
+
+TEST(Module, GetRCStringOnThreads) {
+    std::string fromPgm, fromPlain;
+    PGMTHREAD* t = new PGMTHREAD(ReadStrings, &fromPgm, nullptr, FALSE);
+    t->Wait();
+    t->freeobj();
+    EXPECT_EQ("Test string one", fromPgm);
+    HANDLE h = CreateThread(nullptr, 0, Unregistered, &fromPlain, 0, nullptr);
+    WaitForSingleObject(h, INFINITE);
+    CloseHandle(h);
+    EXPECT_EQ("[]", fromPlain);
+}
+
+// A thread object still registered at exit is unlinked, not a fatal error.
+QV_CHILD_CASE(ExitWithRegisteredThreads) {
+    new PGMTHREAD(nullptr, nullptr, nullptr, FALSE);
+    new PGMTHREAD(Sleeper, nullptr, nullptr, FALSE);
+    std::printf("leaving\n");
+}
+
+TEST(Threads, OrdinaryExitWithRegisteredThreads) {
+    auto r = qvtest::RunChild("ExitWithRegisteredThreads");
+    EXPECT_EQ(0u, r.exitCode) << r.output;
+    EXPECT_NE(std::string::npos, r.output.find("leaving"));
+    EXPECT_EQ(std::string::npos, r.output.find("CNT101")) << r.output;
+}
