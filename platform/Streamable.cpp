@@ -87,6 +87,7 @@ void STREAMBUF::Clear() {
     frameStatus = 0;
     flushCount = 0;
     owned = FALSE;
+    cellOf = nullptr;
     frameOpen = FALSE;
     frameBlocked = -1;
     frameFlushMark = 0;
@@ -100,6 +101,7 @@ BBOOL STREAMBUF::BufAlloc(int size, unsigned long tag) {
     cursor = BUFFER(p, 0);
     active = FALSE;
     hasMemory = owned = p != nullptr;
+    cellOf = nullptr;
     return hasMemory;
 }
 
@@ -110,6 +112,7 @@ BBOOL STREAMBUF::BufAlloc(ALLOCATOR& allocator, int size) {
     cursor = BUFFER(p, 0);
     active = FALSE;
     hasMemory = owned = p != nullptr;
+    cellOf = p ? &allocator : nullptr;
     return hasMemory;
 }
 
@@ -122,15 +125,18 @@ void STREAMBUF::BufSet(const BUFFER& view) {
     owned = FALSE;
 }
 
+// Memory goes back where it came from, whichever form is called.
 void STREAMBUF::BufFree() {
-    if (hasMemory && owned) MEMORYPOOL::FreeObj(area.data);
+    if (hasMemory && owned) {
+        if (cellOf)
+            cellOf->delitem(area.data);
+        else
+            MEMORYPOOL::FreeObj(area.data);
+    }
     Clear();
 }
 
-void STREAMBUF::BufFree(ALLOCATOR& allocator) {
-    if (hasMemory && owned) allocator.delitem(area.data);
-    Clear();
-}
+void STREAMBUF::BufFree(ALLOCATOR&) { BufFree(); }
 
 long STREAMBUF::CopyIn(const void* data, long n) {
     if (n > cursor.length) n = cursor.length;

@@ -84,6 +84,7 @@ public:
 
     // framing state kept between the paired operators
     BBOOL owned;        // the memory is ours to give back
+    ALLOCATOR* cellOf;  // the allocator the memory came from, or null: the system pool
     BBOOL frameOpen;    // the framed read has no length
     long frameBlocked;  // room held back while a frame could not be reserved
     long frameFlushMark;

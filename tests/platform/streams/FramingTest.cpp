@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "Allocator.h"
 #include "ChildProcess.h"
 #include "StreamTestAids.h"
 
@@ -273,4 +274,28 @@ TEST(Framing, DestinationMisuseIsFatal) {
         bool seen = r.output.find(c.code) != std::string::npos;
         EXPECT_TRUE(seen) << c.child << ": " << r.output;
     }
+}
+
+TEST(StreamBuffer, MemoryGoesBackWhereItCameFrom) {
+    ALLOCATOR cells(QvTag("TSTc"), 64, 1024, TRUE, 0);
+    {
+        STREAMBUF s;
+        ASSERT_TRUE(s.BufAlloc(cells, 64));
+        // destroyed without an explicit release: the cell returns to its allocator
+    }
+    EXPECT_EQ(cells.blockCount * ((1024 - 24) / 64), cells.freeCount);
+    STREAMBUF s;
+    ASSERT_TRUE(s.BufAlloc(cells, 64));
+    long freeWhileOut = cells.freeCount;
+    s.BufFree(cells);
+    EXPECT_EQ(freeWhileOut + 1, cells.freeCount);
+    EXPECT_FALSE(s.hasMemory);
+
+    char own[8];
+    s.BufSet(BUFFER(own, 8));
+    EXPECT_TRUE(s.hasMemory);
+    EXPECT_EQ(8, s.capacity);
+    s.BufFree();  // not the stream's memory: only let go
+    EXPECT_FALSE(s.hasMemory);
+    EXPECT_FALSE(s.BufAlloc(0, QvTag("TSTz")));
 }
