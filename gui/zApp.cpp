@@ -95,9 +95,7 @@ zApp::zApp(HINSTANCE inst, HINSTANCE prev, char* commandLine, int show)
     ___scrMmHeight = GetDeviceCaps(dc, VERTSIZE);
     ___scrMmWidth = GetDeviceCaps(dc, HORZSIZE);
     ReleaseDC(desk, dc);
-    // A display that reports nothing is taken as VGA.
-    if (___scrPixHeight == 0) ___scrPixHeight = 480;
-    if (___scrPixWidth == 0) ___scrPixWidth = 640;
+    ziScreenDefaults(___scrPixWidth, ___scrPixHeight);
 
     resModule = 0;
     resModuleName = nullptr;
@@ -105,6 +103,11 @@ zApp::zApp(HINSTANCE inst, HINSTANCE prev, char* commandLine, int show)
     if (!_app) _app = this;
     if (ctrlBuilderHook) ctrlBuilderHook(this);
     dlgFontWeight = 400;
+}
+
+void zApp::ziScreenDefaults(int& width, int& height) {
+    if (width == 0) width = 640;
+    if (height == 0) height = 480;
 }
 
 zApp::~zApp() {

@@ -108,6 +108,9 @@ public:
     int exitValue() const { return exitCode; }
     HACCEL accelerators() const { return accel; }
 
+    // Screen extents a display reported as 0 are taken as VGA (640 by 480).
+    static void ziScreenDefaults(int& width, int& height);
+
     // Parts built later (the dialog reader's control types) register themselves through this.
     static void (*ctrlBuilderHook)(zApp*);
 
