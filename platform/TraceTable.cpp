@@ -263,16 +263,17 @@ int TRACETABLE::Walk(VISITOR visit, void* context) {
     int n = 0;
     if (active && ring.data && (wrapped || next != oldest)) {
         long offset = oldest;
+        const long stop = next >= ring.length ? 0 : next;  // a ring filled to the byte ends at 0
         bool first = true;
         // Each step passes one record or one wrap; the ring cannot hold more.
         long guard = ring.length / HeaderSize + 2;
         while (guard-- > 0) {
-            if (!first && offset == next) break;
+            if (!first && offset == stop) break;
             first = false;
             if (IsEndAt(offset)) {
                 if (wrapped && offset != 0) {
                     offset = 0;
-                    if (offset == next) break;
+                    if (offset == stop) break;
                     continue;
                 }
                 break;
