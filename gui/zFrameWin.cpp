@@ -2,10 +2,12 @@
 
 #include <cstdio>
 
+#include "ZKCString.h"
 #include "zApp.h"
 #include "zBitmap.h"
 #include "zMenu.h"
 #include "zNotify.h"
+#include "zString.h"
 #include "zWindowMap.h"
 #include "ziNeighbours.h"
 
@@ -75,6 +77,10 @@ int zFrameWin::dispatch(zEvent* e) {
     }
     return zWindow::dispatch(e);
 }
+
+void zFrameWin::caption(const ZKCString& text) { caption(text.data()); }
+
+void zFrameWin::caption(const zString& text) { caption(text.data()); }
 
 void zFrameWin::caption(const char* text) {
     title = text ? text : "";

@@ -23,6 +23,8 @@ public:
 
     // Added after zWindow's operations.
     virtual const std::string& caption() const { return title; }
+    virtual void caption(const ZKCString& text);
+    virtual void caption(const zString& text);
     virtual void caption(const char* text);
     virtual int create();
 

@@ -298,6 +298,9 @@ LRESULT ziWndProcCore(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool ch
 // WM_NCDESTROY bookkeeping: unmaps the window, deletes the object when asked to.
 void ziNcDestroy(zWindow* w, HWND hwnd);
 
+// Builds a window's children from a dialog resource; installed by the dialog-template reader.
+extern int (*ziPopulateFromRes)(zWindow* w, const zResId& id);
+
 // Control colouring for WM_CTLCOLOR*: a brush or 0.
 LRESULT zAppDoCtlColor(zWindow* w, zEvent* e);
 

@@ -304,3 +304,60 @@ TEST_F(Panes, RefitKeepsTheRelativePosition) {
 }
 
 }  // namespace
+
+namespace {
+
+class Counter : public zEvH {
+public:
+    int calls = 0;
+    int on(zEvent*) {
+        ++calls;
+        return 1;
+    }
+};
+
+TEST_F(Panes, TakeOverOfADialogBuiltPane) {
+    zChildWin* built = zCtrlBldzPaneControl(frame, nullptr, WS_VISIBLE, "built", 61);
+    auto* prev = static_cast<zPaneControl*>(built);
+    HWND h = prev->hwnd;
+    zWinDisplay* display = prev->ownDisplay;
+    prev->ensureVertScroll()->posOnly(4);
+    Counter c;
+    prev->setHandler(&c, zHandlerOf(&Counter::on), WM_USER + 7);
+    auto* sc = new zPaneScroller(prev);
+    prev->scroller(sc);
+
+    auto* taker = new zPaneControl(frame, 61);
+    EXPECT_EQ(taker, frame->get(61));
+    EXPECT_EQ(prev, taker->prevObject);
+    EXPECT_EQ(h, taker->hwnd);
+    EXPECT_EQ(nullptr, prev->hwnd);
+    EXPECT_EQ(taker, _app->winMap->get(h));
+    EXPECT_EQ(display, taker->ownDisplay);
+    EXPECT_EQ(taker, display->window());
+    EXPECT_EQ(4, taker->vScroll->position);
+    EXPECT_EQ(taker, taker->vScroll->owner);
+    EXPECT_EQ(sc, taker->scroller());
+    EXPECT_EQ(taker, sc->owner());
+    EXPECT_EQ("built", taker->title);
+    EXPECT_EQ(1, SendMessageA(h, WM_USER + 7, 0, 0));
+    EXPECT_EQ(1, c.calls) << "the handler list moved with the window";
+    EXPECT_EQ(0x81, SendMessageA(h, WM_GETDLGCODE, 0, 0));
+    delete sc;
+    // the frame deletes the taker, which deletes the previous object
+}
+
+TEST_F(Panes, WrappingAnExistingWindow) {
+    HWND h = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, 0, 50, 50, frame->hwnd, 0, 0, 0);
+    auto* p = new zPane(h, frame, nullptr, 0);
+    EXPECT_EQ(p, _app->winMap->get(h));
+    EXPECT_EQ((LONG)(UINT_PTR)PaneWndProc, GetWindowLongA(h, GWL_WNDPROC));
+    Counter c;
+    p->setHandler(&c, zHandlerOf(&Counter::on), WM_USER + 8);
+    EXPECT_EQ(1, SendMessageA(h, WM_USER + 8, 0, 0));
+    DestroyWindow(h);
+    EXPECT_EQ(nullptr, _app->winMap->get(h));
+    EXPECT_TRUE(p->isDestroyed());
+}
+
+}  // namespace
