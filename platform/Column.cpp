@@ -5,6 +5,9 @@
 
 #include "Field.h"
 #include "Table.h"
+#include "TableIO.h"
+
+using namespace tableio;
 
 namespace {
 
@@ -22,6 +25,7 @@ const COLTYPE _ColTypeVarChar(4, 0, 0, 0, 0);
 const COLTYPE _ColTypeDateChar(7, 10, 10, 0, ' ');
 
 static const char kZeros[8] = {0};
+static const int kColumnBodyEstimate = 384;
 const NULLVALUE _NullValueList[35] = {
     {kZeros, 1}, {kZeros, 1}, {kZeros, 1}, {"", 0},     {"", 0},     {kZeros, 2}, {kZeros, 4},
     {"", 0},     {kZeros, 8}, {"", 0},     {"", 0},     {kZeros, 1}, {kZeros, 1}, {kZeros, 1},
@@ -29,6 +33,33 @@ const NULLVALUE _NullValueList[35] = {
     {kZeros, 1}, {kZeros, 1}, {kZeros, 1}, {kZeros, 1}, {kZeros, 1}, {kZeros, 1}, {kZeros, 1},
     {kZeros, 1}, {kZeros, 1}, {kZeros, 1}, {kZeros, 1}, {kZeros, 1}, {kZeros, 1}, {kZeros, 1},
 };
+
+STREAMBUF& operator<<(STREAMBUF& s, const COLTYPE& t) {
+    if (s.cursor.length < 9) return s;
+    unsigned short v[4] = {t.code, t.length, t.size2, t.size3};
+    for (unsigned short x : v) {
+        unsigned char b[2] = {(unsigned char)x, (unsigned char)(x >> 8)};
+        s.CopyIn(b, 2);
+    }
+    s.CopyIn(&t.fill, 1);
+    return s;
+}
+
+STREAMBUF& operator>>(STREAMBUF& s, COLTYPE& t) {
+    unsigned char b[9];
+    if (s.cursor.length < 9) {
+        t = _NULLTYPE;
+        return s;
+    }
+    s.CopyOut(b, 9);
+    unsigned short v[4];
+    for (int i = 0; i < 4; ++i) {
+        v[i] = (unsigned short)(b[2 * i] | (b[2 * i + 1] << 8));
+        if (Swapped(s)) v[i] = (unsigned short)((v[i] >> 8) | (v[i] << 8));
+    }
+    t = COLTYPE(v[0], v[1], v[2], v[3], b[8]);
+    return s;
+}
 
 COLATTRS::COLATTRS() {
     static const unsigned char defaults[12] = {0, 1, 0, 1, 0, 1, 0, 0, 0, 0, 1, 0};
@@ -50,7 +81,25 @@ COLATTRS::COLATTRS(BBOOL a2, BBOOL a3, BBOOL a6, BBOOL a7, BBOOL a8, BBOOL a9, B
     attr[11] = 0;
 }
 
-COLUMN::COLUMN() : flags(0x10000000), objectId(0), streamStatus(0), table(nullptr), value(nullptr), bindingType(), type2(), type3() {
+STREAMBUF& operator<<(STREAMBUF& s, const COLATTRS& a) {
+    if (s.cursor.length < 14) return s;
+    s.CopyIn(a.attr, 12);
+    s.CopyIn(kZeros, 2);
+    return s;
+}
+
+STREAMBUF& operator>>(STREAMBUF& s, COLATTRS& a) {
+    if (s.cursor.length < 14) {
+        a = COLATTRS();
+        return s;
+    }
+    unsigned char b[14];
+    s.CopyOut(b, 14);
+    for (int i = 0; i < 12; ++i) a.attr[i] = b[i] ? 1 : 0;
+    return s;
+}
+
+COLUMN::COLUMN() : STREAMABLE(SPF_CLASSTAG, 0), table(nullptr), value(nullptr), bindingType(), type2(), type3() {
     name[0] = dbName[0] = dbName2[0] = 0;
     bindingWords[0] = bindingWords[1] = 0;
 }
@@ -102,3 +151,75 @@ BBOOL COLUMN::SetValue(const BUFFER& data) {
     return TRUE;
 }
 
+
+int COLUMN::ItemStreamSize(BBOOL) {
+    int n = kColumnBodyEstimate + SPREFIX_MEDIUM;
+    if (value) n += SPREFIX_LONG + value->DataLength();
+    return n;
+}
+
+BBOOL COLUMN::StreamOut(STREAMBUF& s) {
+    s << BEGINDI(0, 0, kColumnBodyEstimate);
+    PutText(s, name);
+    PutText(s, dbName);
+    PutText(s, dbName2);
+    s << attributes << type << type2 << type3;
+    unsigned char has = value ? 1 : 0;
+    s.CopyIn(&has, 1);
+    s << ENDDI();
+    if (value) {
+        s << BEGINDI(value->flags & ~FIELD_OWNED, ColumnID(), value->DataLength());
+        int rc = value->WriteData(s);
+        s << ENDDI();
+        if (rc && !streamStatus) streamStatus = rc;
+    }
+    return streamStatus == 0;
+}
+
+BBOOL COLUMN::StreamIn(STREAMBUF& s) {
+    s >> BEGINDI();
+    if (Unreadable(s)) {
+        s >> ENDDI();
+        if (!streamStatus) streamStatus = 9996;
+        return FALSE;
+    }
+    GetText(s, name);
+    GetText(s, dbName);
+    GetText(s, dbName2);
+    s >> attributes >> type >> type2 >> type3;
+    unsigned char has = 0;
+    s.CopyOut(&has, 1);
+    s >> ENDDI();
+    freeValue();
+    if (!has) return streamStatus == 0;
+    s >> BEGINDI();
+    if (Unreadable(s)) {
+        s >> ENDDI();
+        if (!streamStatus) streamStatus = 9996;
+        return FALSE;
+    }
+    unsigned long fieldFlags = s.flags & SPF_CLASSBITS & ~FIELD_OWNED;
+    int length = (int)s.length;
+    bool swap = Swapped(s);
+    if (table) value = new (table->fieldAllocator) FIELD(table);
+    if (!value) {
+        s >> ENDDI();
+        if (!streamStatus) streamStatus = -1;
+        return FALSE;
+    }
+    value->flags = fieldFlags;
+    value->columnId = ColumnID();
+    if (value->IsLarge()) {
+        new (value->data) BLOBDEF();
+        value->length = sizeof(BLOBDEF);
+    }
+    int rc = value->ReadData(s, length);
+    s >> ENDDI();
+    if (rc) {
+        if (!streamStatus) streamStatus = rc;
+    } else if (swap && (type.code == 5 || type.code == 6) && !value->IsLarge()) {
+        int n = type.code == 5 ? 2 : 4;
+        if (value->length >= n) SwapValue(value->data, n);
+    }
+    return streamStatus == 0;
+}

@@ -2,6 +2,7 @@
 // Column types, attributes and the column of a table.
 #include "BaseItem.h"
 #include "QvBase.h"
+#include "Streamable.h"
 
 class TABLE;
 class FIELD;
@@ -22,6 +23,9 @@ struct COLTYPE {
 };
 
 
+STREAMBUF& operator<<(STREAMBUF& s, const COLTYPE& t);
+STREAMBUF& operator>>(STREAMBUF& s, COLTYPE& t);
+
 struct COLATTRS {
     unsigned char attr[12];
 
@@ -30,6 +34,9 @@ struct COLATTRS {
     COLATTRS(BBOOL a2, BBOOL a3, BBOOL a6, BBOOL a7, BBOOL a8, BBOOL a9, BBOOL a10, BBOOL a11);
 };
 
+
+STREAMBUF& operator<<(STREAMBUF& s, const COLATTRS& a);
+STREAMBUF& operator>>(STREAMBUF& s, COLATTRS& a);
 
 extern const COLTYPE _NULLTYPE;
 extern const COLTYPE _ColTypeFixChar;
@@ -41,11 +48,9 @@ struct NULLVALUE {
 };
 extern const NULLVALUE _NullValueList[35];
 
-class COLUMN : public STORABLE, public BLOCKED {
+// Stream flags and the column id (objectId) live in STREAMABLE.
+class COLUMN : public STORABLE, public STREAMABLE, public BLOCKED {
 public:
-    unsigned long flags;
-    unsigned long objectId;  // the column id
-    int streamStatus;
     char name[64];
     COLATTRS attributes;
     COLTYPE type;
@@ -67,6 +72,10 @@ public:
     using BLOCKED::operator new;
     using BLOCKED::operator delete;
     QV_ITEM_IDENTITY(COLUMN, "COLUMN", "COLa")
+
+    BBOOL StreamIn(STREAMBUF& s) override;
+    BBOOL StreamOut(STREAMBUF& s) override;
+    int ItemStreamSize(BBOOL forPrefix) override;
 
     unsigned long ColumnID() const { return objectId; }
     void SetName(const char* text);

@@ -6,6 +6,7 @@
 #include "Column.h"
 #include "MemoryPool.h"
 #include "SpControl.h"
+#include "Streamable.h"
 #include "Table.h"
 #include "TaskAbend.h"
 
@@ -205,4 +206,50 @@ BUFFER FIELD::DataView() const {
     if (flags & FIELD_LARGE) return BUFFER(blob()->data, blob()->data ? blob()->length : 0);
     int n = length < FIELD_INLINE_SIZE ? length : FIELD_INLINE_SIZE;
     return BUFFER(reinterpret_cast<char*>(const_cast<unsigned char*>(data)), n);
+}
+
+// A field's part of a row stream: the body of its item holds the value. The
+// large forms travel in the body as well, so the item's length is the value's
+// length and reader and writer always agree on it.
+int FIELD::WriteData(STREAMBUF& s) {
+    int n = DataLength();
+    if (n <= 0) return 0;
+    if (flags & FIELD_LARGE) {
+        const BLOBDEF* b = blob();
+        return s.CopyIn(b->data, n) == n ? 0 : 9996;
+    }
+    int head = n < FIELD_INLINE_SIZE ? n : FIELD_INLINE_SIZE;
+    if (s.CopyIn(data, head) != head) return 9996;
+    int done = head;
+    for (FIELDBLOCK* b = extension; b && done < n; b = b->next) {
+        int step = n - done < FIELD_BLOCK_DATA ? n - done : FIELD_BLOCK_DATA;
+        if (s.CopyIn(b->data, step) != step) return 9996;
+        done += step;
+    }
+    return 0;
+}
+
+int FIELD::ReadData(STREAMBUF& s, int n) {
+    if (n < 0) n = 0;
+    if (flags & FIELD_LARGE) {
+        if (setLarge(nullptr, n) < 0) return -1;
+        if (n == 0) return 0;
+        return s.CopyOut(blob()->data, n) == n ? 0 : 9996;
+    }
+    FreeData(FALSE);
+    int head = n < FIELD_INLINE_SIZE ? n : FIELD_INLINE_SIZE;
+    if (s.CopyOut(data, head) != head) return 9996;
+    int done = head;
+    length = done;
+    FIELDBLOCK** link = &extension;
+    while (done < n) {
+        *link = newBlock();
+        if (!*link) return -1;
+        int step = n - done < FIELD_BLOCK_DATA ? n - done : FIELD_BLOCK_DATA;
+        if (s.CopyOut((*link)->data, step) != step) return 9996;
+        done += step;
+        length = done;
+        link = &(*link)->next;
+    }
+    return 0;
 }

@@ -1,9 +1,14 @@
 #include "Row.h"
 
+#include <new>
+
 #include "Column.h"
 #include "Table.h"
+#include "TableIO.h"
 #include "TaskAbend.h"
 #include "TraceTable.h"
+
+using namespace tableio;
 
 namespace {
 
@@ -26,7 +31,7 @@ struct RowTraceHook {
 
 }  // namespace
 
-ROW::ROW() : flags(0x10000000), objectId(0), streamStatus(0), fields(FALSE), fieldCursor(&_NULLSPTR), table(nullptr) {}
+ROW::ROW() : STREAMABLE(SPF_CLASSTAG, 0), fields(FALSE), fieldCursor(&_NULLSPTR), table(nullptr) {}
 
 ROW::ROW(TABLE* t, BBOOL assignId) : ROW() {
     table = t;
@@ -98,4 +103,93 @@ void ROW::FreeFields() {
         fields.RemoveAll(TRUE, &table->fieldAllocator);
     else
         fields.RemoveAll(FALSE, nullptr);
+}
+
+int ROW::ItemStreamSize(BBOOL) {
+    int n = SPREFIX_SHORT + 4;
+    for (bSPOINTER* c = fields.first; c && c->target; c = c->next) {
+        FIELD* f = CHAIN<FIELD>::Cast(c->target);
+        if (f && !(f->flags & FIELD_TRANSIENT)) n += SPREFIX_LONG + f->DataLength();
+    }
+    return n;
+}
+
+BBOOL ROW::StreamOut(STREAMBUF& s) {
+    unsigned long count = 0;
+    for (bSPOINTER* c = fields.first; c && c->target; c = c->next) {
+        FIELD* f = CHAIN<FIELD>::Cast(c->target);
+        if (f && !(f->flags & FIELD_TRANSIENT)) ++count;
+    }
+    s << BEGINDI(0, 0, 152);
+    PutU32(s, count);
+    s << ENDDI();
+    for (bSPOINTER* c = fields.first; c && c->target; c = c->next) {
+        FIELD* f = CHAIN<FIELD>::Cast(c->target);
+        if (!f || (f->flags & FIELD_TRANSIENT)) continue;
+        s << BEGINDI(f->flags & ~FIELD_OWNED, f->columnId, f->DataLength());
+        int rc = f->WriteData(s);
+        s << ENDDI();
+        if (rc && !streamStatus) streamStatus = rc;
+    }
+    return streamStatus == 0;
+}
+
+BBOOL ROW::StreamIn(STREAMBUF& s) {
+    s >> BEGINDI();
+    if (Unreadable(s)) {
+        s >> ENDDI();
+        if (!streamStatus) streamStatus = 9996;
+        return FALSE;
+    }
+    unsigned long count = GetU32(s, Swapped(s));
+    s >> ENDDI();
+    FreeFields();
+    // The stored count is only a claim: stop where the data ends.
+    for (unsigned long i = 0; i < count; ++i) {
+        if (s.cursor.length <= 0) {
+            streamStatus = 9996;
+            break;
+        }
+        s >> BEGINDI();
+        if (Unreadable(s)) {
+            s >> ENDDI();
+            streamStatus = 9996;
+            break;
+        }
+        unsigned long id = s.code;
+        unsigned long fieldFlags = s.flags & SPF_CLASSBITS & ~FIELD_OWNED;
+        int length = (int)s.length;
+        bool swap = Swapped(s);
+        FIELD* f = table ? new (table->fieldAllocator) FIELD(table) : nullptr;
+        if (!f) {
+            s >> ENDDI();
+            streamStatus = -1;
+            break;
+        }
+        f->columnId = id;
+        f->flags = fieldFlags;
+        if (f->IsLarge()) {
+            new (f->data) BLOBDEF();
+            f->length = sizeof(BLOBDEF);
+        }
+        if (!fields.Add(*f).target) {
+            f->freeobj(table->fieldAllocator);
+            s >> ENDDI();
+            streamStatus = -1;
+            break;
+        }
+        int rc = f->ReadData(s, length);
+        s >> ENDDI();
+        if (rc) {
+            streamStatus = rc;
+            break;
+        }
+        if (swap && !f->IsLarge()) {
+            COLUMN* col = CHAIN<COLUMN>::Cast(table->FindColumn(id).target);
+            int n = !col ? 0 : col->type.code == 5 ? 2 : col->type.code == 6 ? 4 : 0;
+            if (n && f->length >= n) SwapValue(f->data, n);
+        }
+    }
+    fieldCursor = &_NULLSPTR;
+    return streamStatus == 0;
 }

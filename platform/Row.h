@@ -4,6 +4,7 @@
 #include "Chain.h"
 #include "Field.h"
 #include "QvBase.h"
+#include "Streamable.h"
 
 class TABLE;
 class COLUMN;
@@ -11,11 +12,10 @@ class STREAMBUF;
 
 const unsigned long ROW_TRANSIENT = 0x00080000;
 
-class ROW : public STORABLE, public BLOCKED {
+// Stream flags, the row id (objectId) and the status of the last stream
+// operation (0, or the first error met) live in STREAMABLE.
+class ROW : public STORABLE, public STREAMABLE, public BLOCKED {
 public:
-    unsigned long flags;
-    unsigned long objectId;  // the row id
-    int streamStatus;        // 0, or the first error met while streaming
     CHAIN<FIELD> fields;
     bSPOINTER* fieldCursor;  // cell of the last look-up
     TABLE* table;
@@ -27,6 +27,10 @@ public:
     using BLOCKED::operator new;
     using BLOCKED::operator delete;
     QV_ITEM_IDENTITY(ROW, "ROW", "ROWa")
+
+    BBOOL StreamIn(STREAMBUF& s) override;
+    BBOOL StreamOut(STREAMBUF& s) override;
+    int ItemStreamSize(BBOOL forPrefix) override;
 
     bSPOINTER& AddField(COLUMN* column);
     bSPOINTER& FindField(unsigned long columnId);

@@ -4,6 +4,9 @@
 
 #include "MemoryPool.h"
 #include "SpControl.h"
+#include "TableIO.h"
+
+using namespace tableio;
 
 namespace {
 
@@ -15,8 +18,7 @@ int fieldCellSize() { return sizeof(FIELD) > sizeof(FIELDBLOCK) ? (int)sizeof(FI
 }  // namespace
 
 TABLE::TABLE(MEMORYPOOL* pool)
-    : flags(0x140c0000),
-      streamStatus(0),
+    : STREAMABLE(SPF_CLASSTAG | SPF_WRITETHROUGH | TABLE_STREAMCOLUMNS | TABLE_STREAMROWS, 0),
       columns(FALSE),
       rows(FALSE),
       columnCursor(&_NULLSPTR),
@@ -198,4 +200,123 @@ void TABLE::DeleteRow(ROW* row) {
     if (rowCursor == cell) rowCursor = &_NULLSPTR;
     rows.Remove(*cell, TRUE);
     row->freeobj(rowAllocator);
+}
+
+int TABLE::ItemStreamSize(BBOOL forPrefix) {
+    // The body is written through: the prefix is sized by the buffer.
+    return forPrefix ? 0 : SPREFIX_MEDIUM + 616;
+}
+
+BBOOL TABLE::StreamOut(STREAMBUF& s) {
+    bool withColumns = streamColumns && (flags & TABLE_STREAMCOLUMNS);
+    bool withRows = streamRows && (flags & TABLE_STREAMROWS);
+    unsigned long columnCount = 0, rowCount = 0;
+    for (bSPOINTER* c = columns.first; c && c->target; c = c->next)
+        if (!(CHAIN<COLUMN>::Cast(c->target)->flags & COLUMN_TRANSIENT)) ++columnCount;
+    for (bSPOINTER* c = rows.first; c && c->target; c = c->next)
+        if (!(CHAIN<ROW>::Cast(c->target)->flags & ROW_TRANSIENT)) ++rowCount;
+    s << BEGINDI(0, 0, 616);
+    PutText(s, name);
+    PutU32(s, lastColumnId);
+    PutU32(s, lastRowId);
+    PutU32(s, (unsigned long)workBufferSize);
+    PutU32(s, columnCount);
+    PutU32(s, rowCount);
+    s << ENDDI();
+    if (withColumns) {
+        for (bSPOINTER* c = columns.first; c && c->target && !streamStatus; c = c->next) {
+            COLUMN* col = CHAIN<COLUMN>::Cast(c->target);
+            if (col->flags & COLUMN_TRANSIENT) continue;
+            s << *col;
+            if (col->streamStatus) streamStatus = col->streamStatus;
+        }
+    }
+    if (withRows) {
+        for (bSPOINTER* c = rows.first; c && c->target && !streamStatus; c = c->next) {
+            ROW* row = CHAIN<ROW>::Cast(c->target);
+            if (row->flags & ROW_TRANSIENT) continue;
+            s << *row;
+            if (row->streamStatus) streamStatus = row->streamStatus;
+        }
+    }
+    return streamStatus == 0;
+}
+
+// Reads one stored item of a chain; false (with the table's status set) when
+// the data ends or does not hold an item of the expected class.
+template <class T>
+static bool readItem(TABLE& table, STREAMBUF& s, T& item, unsigned long tag) {
+    if (s.cursor.length <= 0 && !(s.openLength && s.destination)) {
+        table.streamStatus = 9996;
+        return false;
+    }
+    s.classTag = 0;
+    s >> item;
+    if (!item.streamStatus && s.classTag != tag) item.streamStatus = 9996;
+    if (item.streamStatus) {
+        table.streamStatus = item.streamStatus;
+        return false;
+    }
+    return true;
+}
+
+BBOOL TABLE::StreamIn(STREAMBUF& s) {
+    s >> BEGINDI();
+    if (Unreadable(s)) {
+        s >> ENDDI();
+        streamStatus = 9996;
+        return FALSE;
+    }
+    bool swap = Swapped(s);
+    GetText(s, name);
+    unsigned long storedColumnId = GetU32(s, swap);
+    unsigned long storedRowId = GetU32(s, swap);
+    long storedBuffer = (long)GetU32(s, swap);
+    unsigned long columnCount = GetU32(s, swap);
+    unsigned long rowCount = GetU32(s, swap);
+    s >> ENDDI();
+    if (storedBuffer > workBufferSize) workBufferSize = storedBuffer;
+    if (!externalBuffer && !AllocateBuffers(workBufferSize)) {
+        streamStatus = -1;
+        return FALSE;
+    }
+    if (flags & TABLE_STREAMCOLUMNS) {
+        columnCursor = &_NULLSPTR;
+        columns.RemoveAll(TRUE, &columnAllocator);
+        lastColumnId = storedColumnId;
+        for (unsigned long i = 0; i < columnCount; ++i) {
+            COLUMN* col = new (columnAllocator) COLUMN(this, FALSE);
+            if (!col) {
+                streamStatus = -1;
+                return FALSE;
+            }
+            col->prepare();
+            columns.Add(*col);
+            if (!readItem(*this, s, *col, QvTag("COLa"))) {
+                columns.Remove(*col);
+                col->freeobj(columnAllocator);
+                return FALSE;
+            }
+        }
+    }
+    if (flags & TABLE_STREAMROWS) {
+        rowCursor = &_NULLSPTR;
+        rows.RemoveAll(TRUE, &rowAllocator);
+        lastRowId = storedRowId;
+        for (unsigned long i = 0; i < rowCount; ++i) {
+            ROW* row = new (rowAllocator) ROW(this, FALSE);
+            if (!row) {
+                streamStatus = -1;
+                return FALSE;
+            }
+            row->prepare();
+            rows.Add(*row);
+            if (!readItem(*this, s, *row, QvTag("ROWa"))) {
+                rows.Remove(*row);
+                row->freeobj(rowAllocator);
+                return FALSE;
+            }
+        }
+    }
+    return streamStatus == 0;
 }

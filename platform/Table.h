@@ -8,16 +8,16 @@
 #include "Field.h"
 #include "QvBase.h"
 #include "Row.h"
+#include "Streamable.h"
 
 class STREAMBUF;
 
 const unsigned long TABLE_STREAMCOLUMNS = 0x00080000;
 const unsigned long TABLE_STREAMROWS = 0x00040000;
 
-class TABLE : public STORABLE {
+// Stream flags and status live in STREAMABLE.
+class TABLE : public STORABLE, public STREAMABLE {
 public:
-    unsigned long flags;
-    int streamStatus;
     CHAIN<COLUMN> columns;
     CHAIN<ROW> rows;
     bSPOINTER* columnCursor;
@@ -41,6 +41,10 @@ public:
     ~TABLE() override;
 
     QV_ITEM_IDENTITY(TABLE, "TABLE", "TBLa")
+
+    BBOOL StreamIn(STREAMBUF& s) override;
+    BBOOL StreamOut(STREAMBUF& s) override;
+    int ItemStreamSize(BBOOL forPrefix) override;
 
     BBOOL AllocateBuffers(int size, char* external = nullptr);
     virtual bSPOINTER& AddColumn(BBOOL assignId);

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "ChildProcess.h"
+#include "FileStream.h"
+#include "Index.h"
 #include "Table.h"
 
 namespace {
@@ -199,3 +201,227 @@ TEST(Table, FindsFieldsByColumnId) {
     EXPECT_EQ(nullptr, r->GetField(cols[2]->ColumnID()));
 }
 
+TEST(Index, GroupsRowsUnderOneEntry) {
+    TABLE t;
+    COLUMN* c = CHAIN<COLUMN>::Cast(t.AddColumn(TRUE).target);
+    ROW* rows[5];
+    const char* keys[5] = {"same", "other", "same", "same", "zzz"};
+    for (int i = 0; i < 5; ++i) {
+        rows[i] = CHAIN<ROW>::Cast(t.AddRow(TRUE).target);
+        rows[i]->SetField(c, BUFFER(const_cast<char*>(keys[i]), (long)std::strlen(keys[i])));
+    }
+    INDEX index(&t, c);
+    EXPECT_EQ(3, index.count);
+    INDEXENTRY* e = index.FindIndexRow("same", 0);
+    ASSERT_NE(nullptr, e);
+    EXPECT_EQ(3, e->rows.Count());
+    EXPECT_EQ(rows[0], index.CurrentRow());
+    EXPECT_EQ(nullptr, index.FindIndexRow("sam", 0));
+    EXPECT_EQ(nullptr, index.FindIndexRow("samex", 0));
+
+    index.DeleteIndexRow(rows[0], FALSE);
+    index.DeleteIndexRow(rows[2], FALSE);
+    ASSERT_NE(nullptr, index.FindIndexRow("same", 0));
+    EXPECT_EQ(rows[3], index.CurrentRow());
+    index.DeleteIndexRow(rows[3], FALSE);
+    EXPECT_EQ(nullptr, index.FindIndexRow("same", 0));
+    EXPECT_EQ(2, index.count);
+    EXPECT_NE(nullptr, index.FindIndexRow("zzz", 0));
+}
+
+TEST(Index, LongKeysFindTheirOwnRow) {
+    TABLE t;
+    COLUMN* c = CHAIN<COLUMN>::Cast(t.AddColumn(TRUE).target);
+    std::string base = "http://example.com/" + std::string(60, 'p');  // 79 characters
+    std::string names[3] = {base + "/one", base + "/two", base + "/one/more"};
+    ROW* rows[3];
+    for (int i = 0; i < 3; ++i) {
+        rows[i] = CHAIN<ROW>::Cast(t.AddRow(TRUE).target);
+        rows[i]->SetField(c, BUFFER(&names[i][0], (long)names[i].size()));
+    }
+    INDEX index(&t, c);
+    EXPECT_EQ(1, index.count);  // one entry for the shared significant part
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_NE(nullptr, index.FindIndexRow(names[i].c_str(), (int)names[i].size())) << i;
+        EXPECT_EQ(rows[i], index.CurrentRow()) << i;
+        EXPECT_EQ(nullptr, index.NextRow());
+    }
+    EXPECT_EQ(nullptr, index.FindIndexRow((base + "/three").c_str(), 0));
+}
+
+namespace {
+
+// A table with a transient column, a 32-bit column with an attached value, a
+// long value, a large value and a transient row.
+struct Sample {
+    TABLE table;
+    COLUMN *name, *scratch, *number, *blob;
+    ROW *first, *second, *skipped;
+    std::string longText = Pattern(300), bigValue = Pattern(3000);
+    Sample() {
+        std::strcpy(table.name, "Sample");
+        table.AllocateBuffers(4096);
+        name = CHAIN<COLUMN>::Cast(table.AddColumn(TRUE).target);
+        scratch = CHAIN<COLUMN>::Cast(table.AddColumn(TRUE).target);
+        number = CHAIN<COLUMN>::Cast(table.AddColumn(TRUE).target);
+        blob = CHAIN<COLUMN>::Cast(table.AddColumn(TRUE).target);
+        name->SetName("Name");
+        std::strcpy(name->dbName, "db_name");
+        scratch->SetName("Scratch");
+        scratch->flags |= COLUMN_TRANSIENT;
+        number->SetName("Number");
+        number->type = COLTYPE(6, 4, 0, 0, 0);
+        unsigned char four[4] = {1, 2, 3, 4};
+        number->SetValue(BUFFER((char*)four, 4));
+        blob->SetName("Blob");
+        blob->type.code = 48;
+        first = CHAIN<ROW>::Cast(table.AddRow(TRUE).target);
+        first->SetField(name, BUFFER(&longText[0], (long)longText.size()));
+        first->SetField(scratch, BUFFER((char*)"gone", 4));
+        first->SetField(blob, BUFFER(&bigValue[0], (long)bigValue.size()));
+        skipped = CHAIN<ROW>::Cast(table.AddRow(TRUE).target);
+        skipped->flags |= ROW_TRANSIENT;
+        second = CHAIN<ROW>::Cast(table.AddRow(TRUE).target);
+        second->SetField(number, BUFFER((char*)"\x10\x20\x30\x40", 4));
+    }
+};
+
+std::string Written(TABLE& t) {
+    STREAMBUF s(1 << 16);
+    s.SetForWrite();
+    s << t;
+    EXPECT_EQ(0, t.streamStatus);
+    return std::string(s.area.data, s.Used());
+}
+
+// Reads a table from the bytes; returns the table's result.
+BBOOL ReadBack(TABLE& t, std::string bytes) {
+    STREAMBUF s;
+    s.BufSet(BUFFER(&bytes[0], (long)bytes.size()));
+    s.cursor = BUFFER(&bytes[0], (long)bytes.size());
+    s.active = TRUE;
+    s >> t;
+    s.BufSet(BUFFER());
+    return t.streamStatus == 0;
+}
+
+void ExpectSampleCopy(TABLE& t, Sample& src) {
+    EXPECT_STREQ("Sample", t.name);
+    EXPECT_EQ(src.table.lastColumnId, t.lastColumnId);
+    EXPECT_EQ(src.table.lastRowId, t.lastRowId);
+    EXPECT_GE(t.workBuffer.length, 4096);
+    COLUMN* c = t.FirstColumn();
+    ASSERT_NE(nullptr, c);
+    EXPECT_STREQ("Name", c->name);
+    EXPECT_STREQ("db_name", c->dbName);
+    EXPECT_EQ(src.name->ColumnID(), c->ColumnID());
+    c = t.NextColumn(c);
+    ASSERT_NE(nullptr, c);
+    EXPECT_STREQ("Number", c->name);  // the transient column stays behind
+    EXPECT_EQ(6, c->type.code);
+    ASSERT_NE(nullptr, c->value);
+    EXPECT_EQ(std::string("\x01\x02\x03\x04", 4), Get(c->value));
+    c = t.NextColumn(c);
+    ASSERT_NE(nullptr, c);
+    EXPECT_EQ(48, c->type.code);
+    EXPECT_EQ(nullptr, t.NextColumn(c));
+
+    ROW* r = t.FirstRow();
+    ASSERT_NE(nullptr, r);
+    EXPECT_EQ(src.first->RowID(), r->RowID());
+    EXPECT_EQ(src.longText, Get(r->GetField(src.name->ColumnID())));
+    EXPECT_EQ(nullptr, r->GetField(src.scratch->ColumnID()));
+    FIELD* big = r->GetField(src.blob->ColumnID());
+    ASSERT_NE(nullptr, big);
+    EXPECT_TRUE(big->IsLarge());
+    EXPECT_EQ(src.bigValue, Get(big));
+    r = t.NextRow(r);
+    ASSERT_NE(nullptr, r);
+    EXPECT_EQ(src.second->RowID(), r->RowID());
+    EXPECT_EQ("\x10\x20\x30\x40", Get(r->GetField(src.number->ColumnID())));
+    EXPECT_EQ(nullptr, t.NextRow(r));
+}
+
+}  // namespace
+
+TEST(TableStream, RoundTripInMemory) {
+    Sample src;
+    std::string bytes = Written(src.table);
+    TABLE copy;
+    ASSERT_TRUE(ReadBack(copy, bytes));
+    ExpectSampleCopy(copy, src);
+    // What was read writes the same bytes again.
+    EXPECT_EQ(bytes, Written(copy));
+}
+
+TEST(TableStream, RoundTripThroughAFile) {
+    Sample src;
+    for (int i = 0; i < 40; ++i) {  // enough rows for several records
+        ROW* r = CHAIN<ROW>::Cast(src.table.AddRow(TRUE).target);
+        r->SetField(src.name, BUFFER(&src.longText[0], 200));
+    }
+    FILESTREAM out;
+    ASSERT_EQ(0, out.OpenStream("table.dat", 4096, IOMODE_WRITE));
+    out << src.table;
+    EXPECT_EQ(0, src.table.streamStatus);
+    EXPECT_EQ(0, out.CloseStream());
+
+    FILESTREAM in;
+    ASSERT_EQ(0, in.OpenStream("table.dat", 4096, IOMODE_READ));
+    TABLE copy;
+    in >> copy;
+    EXPECT_EQ(0, copy.streamStatus);
+    EXPECT_EQ(0, in.CloseStream());
+    EXPECT_EQ(42, copy.rows.Count());
+    // Drop the added rows and compare the rest.
+    while (copy.rows.Count() > 2) copy.DeleteRow(copy.rows.Last());
+    ExpectSampleCopy(copy, src);
+}
+
+TEST(TableStream, DamagedStreamsFailCleanly) {
+    Sample src;
+    std::string bytes = Written(src.table);
+    for (size_t cut = 0; cut < bytes.size(); cut += 7) {
+        TABLE t;
+        EXPECT_FALSE(ReadBack(t, bytes.substr(0, cut))) << cut;
+    }
+    std::string noise(300, '\xA5');
+    TABLE t;
+    EXPECT_FALSE(ReadBack(t, noise));
+
+    // A header that claims a billion rows stops where the data ends.
+    TABLE empty;
+    std::strcpy(empty.name, "E");
+    std::string header = Written(empty);
+    size_t at = header.find(std::string("E\0", 2));
+    ASSERT_NE(std::string::npos, at);
+    std::string claim("\x00\xCA\x9A\x3B", 4);  // 1000000000 rows
+    header.replace(at + 2 + 4 * 4, 4, claim);
+    TABLE greedy;
+    EXPECT_FALSE(ReadBack(greedy, header));
+    EXPECT_EQ(0, greedy.rows.Count());
+}
+
+TEST(TableStream, SwapsValuesWrittenInTheOtherByteOrder) {
+    TABLE t;
+    CHAIN<COLUMN>::Cast(t.AddColumn(TRUE).target);
+    COLUMN* number = CHAIN<COLUMN>::Cast(t.AddColumn(TRUE).target);
+    number->type.code = 6;
+    ROW row(&t, FALSE);
+    // A row as a big-endian writer frames it: the field item has the
+    // byte-order flag and its code and length in that order.
+    std::string bytes("\x90\x40\x00\x00\x11\x00" "ROWa" "\x05\x04\x00\x00"
+                      "\x00\x00\x04" "\x01\x00\x00\x00"
+                      "\x88\x00\x04\x01\x00\x04" "\x01\x02\x03\x04",
+                      31);
+    STREAMBUF s;
+    s.BufSet(BUFFER(&bytes[0], (long)bytes.size()));
+    s.cursor = BUFFER(&bytes[0], (long)bytes.size());
+    s >> row;
+    s.BufSet(BUFFER());
+    EXPECT_EQ(0, row.streamStatus);
+    EXPECT_EQ(1029u, row.RowID());
+    FIELD* f = row.GetField(number->ColumnID());
+    ASSERT_NE(nullptr, f);
+    EXPECT_EQ(std::string("\x04\x03\x02\x01", 4), Get(f));
+}

@@ -1,0 +1,51 @@
+#pragma once
+// Little-endian numbers and short texts in table-store stream bodies.
+#include <cstring>
+
+#include "Streamable.h"
+
+namespace tableio {
+
+inline void PutU32(STREAMBUF& s, unsigned long v) {
+    unsigned char b[4] = {(unsigned char)v, (unsigned char)(v >> 8), (unsigned char)(v >> 16), (unsigned char)(v >> 24)};
+    s.CopyIn(b, 4);
+}
+
+// 0 when fewer than 4 bytes remain.
+inline unsigned long GetU32(STREAMBUF& s, bool swap) {
+    unsigned char b[4];
+    if (s.cursor.length < 4 || s.CopyOut(b, 4) != 4) return 0;
+    unsigned long v = (unsigned long)b[0] | ((unsigned long)b[1] << 8) | ((unsigned long)b[2] << 16) |
+                      ((unsigned long)b[3] << 24);
+    return swap ? SwapLong(v) : v;
+}
+
+// A NUL-terminated text of at most 63 characters.
+inline void PutText(STREAMBUF& s, const char* text) {
+    size_t n = strnlen(text, 63);
+    s.CopyIn(text, (long)n);
+    s.CopyIn("", 1);
+}
+
+// Reads up to the NUL (or the end of the body) and keeps 63 characters.
+inline void GetText(STREAMBUF& s, char* out) {
+    int kept = 0;
+    char c;
+    while (s.CopyOut(&c, 1) == 1 && c != 0)
+        if (kept < 63) out[kept++] = c;
+    out[kept] = 0;
+}
+
+inline bool Unreadable(const STREAMBUF& s) { return (s.flags & SPF_UNREADABLE) != 0; }
+inline bool Swapped(const STREAMBUF& s) { return (s.flags & SPF_SWAPPED) != 0; }
+
+// Reverses the first n bytes of a value of type 5 or 6 written in the other order.
+inline void SwapValue(unsigned char* data, int n) {
+    for (int i = 0; i < n / 2; ++i) {
+        unsigned char t = data[i];
+        data[i] = data[n - 1 - i];
+        data[n - 1 - i] = t;
+    }
+}
+
+}  // namespace tableio
