@@ -52,11 +52,11 @@ bool PatchPrefix(STREAMBUF& s, char* pos, int size, unsigned long flags, unsigne
     return false;
 }
 
-void CheckDest(STREAMDEST& d) {
+}  // namespace
+
+void CheckStreamDest(STREAMDEST& d) {
     if (!d.open || d.status != 0) _Task_Abend("STR101", reinterpret_cast<unsigned long>(&d));
 }
-
-}  // namespace
 
 // ---- STREAMABLE
 
@@ -482,7 +482,7 @@ int STREAMDEST::ReadDirect(const BUFFER&) { return 9995; }
 int STREAMDEST::WriteDirect(const BUFFER&) { return 9995; }
 
 STREAMDEST& operator<<(STREAMDEST& d, STREAMABLE& o) {
-    CheckDest(d);
+    CheckStreamDest(d);
     STREAMBUF& s = d.buffer;
     if (!s.active) s.SetForWrite();
     STREAMDEST* prev = s.destination;
@@ -494,7 +494,7 @@ STREAMDEST& operator<<(STREAMDEST& d, STREAMABLE& o) {
 }
 
 STREAMDEST& operator>>(STREAMDEST& d, STREAMABLE& o) {
-    CheckDest(d);
+    CheckStreamDest(d);
     STREAMBUF& s = d.buffer;
     if (d.ReadBuffer() == 0) {
         STREAMDEST* prev = s.destination;
@@ -507,7 +507,7 @@ STREAMDEST& operator>>(STREAMDEST& d, STREAMABLE& o) {
 }
 
 STREAMDEST& operator<<(STREAMDEST& d, const BUFFER& b) {
-    CheckDest(d);
+    CheckStreamDest(d);
     STREAMBUF& s = d.buffer;
     if (s.HoldsData()) {
         STREAMDEST* prev = s.destination;
@@ -520,7 +520,7 @@ STREAMDEST& operator<<(STREAMDEST& d, const BUFFER& b) {
 }
 
 STREAMDEST& operator>>(STREAMDEST& d, const BUFFER& b) {
-    CheckDest(d);
+    CheckStreamDest(d);
     if (b.length > 0) d.ReadDirect(b);
     return d;
 }
