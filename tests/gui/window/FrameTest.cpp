@@ -196,6 +196,14 @@ TEST_F(Frames, SizersPlaceTheFrameAndLayOutChildrenOnSize) {
     EXPECT_EQ(300, after.bottom) << "but the children are not laid out";
     SendMessageA(f.hwnd, WM_MOVE, 0, MAKELPARAM(33, 44));
     EXPECT_EQ(zPoint(33, 44), f.sizer->pos());
+
+    auto* own = new zChildWin(&f);  // makes a sizer of its own under the frame's
+    ASSERT_NE(nullptr, own->sizer);
+    EXPECT_EQ(f.sizer, own->sizer->parent());
+    EXPECT_EQ(own, own->sizer->owner());
+    EXPECT_EQ(3, f.sizer->childCount());
+    delete own;
+    EXPECT_EQ(2, f.sizer->childCount());
 }
 
 TEST_F(Frames, AcceleratorTableLoadsFromResources) {

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "Probe.h"
 #include "TestApp.h"
 #include "zDisplay.h"
 #include "zFont.h"
 #include "zGeometry.h"
+#include "zSystemInfo.h"
 
 using namespace wintest;
 
@@ -49,6 +52,14 @@ TEST(AppObject, ScreenDefaultsAreWidth640Height480) {
         EXPECT_EQ(c.ew, w);
         EXPECT_EQ(c.eh, h);
     }
+}
+
+TEST(AppObject, SystemInfoStartsWithTheScreenExtent) {
+    zSystemInfo info;
+    int raw[2];
+    memcpy(raw, &info, sizeof raw);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), raw[0]);
+    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), raw[1]);
 }
 
 TEST(AppObject, DefaultResourceModule) {
