@@ -92,10 +92,16 @@ PGMTHREAD* PGMTHREAD::GetCurrent() { return FindThread(GetCurrentThreadId()); }
 
 void PGMTHREAD::ExecSetup() {
     if (!threadId) threadId = GetCurrentThreadId();
-    if (!chainCell && _pSupport) {
-        bSPOINTER& c = _pSupport->threads.bAdd(static_cast<STORABLE&>(*this));
+    SPCONTROL* support = _pSupport;
+    if (chainCell || !support) return;
+    MSEMAPHORE& lock = support->threads.lock;
+    lock.Reserve(-1, FALSE);
+    // Checked again under the lock: the library may be closing meanwhile.
+    if (_pSupport == support && !chainCell) {
+        bSPOINTER& c = support->threads.bAdd(static_cast<STORABLE&>(*this));
         chainCell = c.target ? &c : nullptr;
     }
+    lock.Release(TRUE);
 }
 
 void PGMTHREAD::CleanUp() {

@@ -31,13 +31,17 @@ SPCONTROL::SPCONTROL()
 SPCONTROL::~SPCONTROL() {
     _InitialSystemMemory = systemMemory;
     // Thread objects may outlive the library (static ones, or threads still
-    // running at exit): unlink them without releasing them.
+    // running at exit): unlink them without releasing them. The thread lock is
+    // kept to the end, so a thread joining or leaving late waits until the
+    // process is gone instead of finding a chain that is being destroyed.
+    threads.lock.Reserve(-1, TRUE);
+    if (_pSupport == this) _pSupport = nullptr;
     {
         CITERATOR<PGMTHREAD> it;
         for (PGMTHREAD* t = it.Begin(threads); t; t = it.Next()) t->chainCell = nullptr;
     }
     threads.RemoveAll(FALSE, nullptr);
-    if (_pSupport == this) _pSupport = nullptr;
+    threads.lock.Close(TRUE);
 }
 
 SPCLASS_INIT::SPCLASS_INIT() {
