@@ -16,7 +16,7 @@ std::string Helper() { return qvaid::AidPath("qvaid_helper.exe"); }
 
 // Polls for the helper's window, which appears a moment after the start.
 HWND WaitForWindow(char* cls, const char* title, unsigned long mask = 0, unsigned long value = 0) {
-    for (int i = 0; i < 200; i++) {
+    for (int i = 0; i < 600; i++) {  // up to 15 s on a busy machine
         if (HWND w = SysFindWindow(nullptr, cls, title, nullptr, mask, value)) return w;
         Sleep(25);
     }
