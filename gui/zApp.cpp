@@ -24,7 +24,18 @@ int __debugOn = 0;
 FILE* _zAppDebugFile = nullptr;
 ziPrintDlgData* _zpdlg = nullptr;
 
-void (*zApp::ctrlBuilderHook)(zApp*) = nullptr;
+namespace {
+// A function-local list: hooks are added from static initialisers of other files.
+std::list<zApp::BuilderHook>& builderHooks() {
+    static std::list<zApp::BuilderHook> hooks;
+    return hooks;
+}
+}  // namespace
+
+bool zApp::addCtrlBuilderHook(BuilderHook hook) {
+    if (hook) builderHooks().push_back(hook);
+    return true;
+}
 
 zTaskDev::~zTaskDev() {
     for (zTaskNode* n : tasks) delete n;
@@ -101,7 +112,7 @@ zApp::zApp(HINSTANCE inst, HINSTANCE prev, char* commandLine, int show)
     resModuleName = nullptr;
     mdiKeysOff = 0;
     if (!_app) _app = this;
-    if (ctrlBuilderHook) ctrlBuilderHook(this);
+    for (BuilderHook h : builderHooks()) h(this);
     dlgFontWeight = 400;
 }
 

@@ -111,8 +111,10 @@ public:
     // Screen extents a display reported as 0 are taken as VGA (640 by 480).
     static void ziScreenDefaults(int& width, int& height);
 
-    // Parts built later (the dialog reader's control types) register themselves through this.
-    static void (*ctrlBuilderHook)(zApp*);
+    // Code built later (the dialog reader's control types: pane, bitmap pane, text pane,
+    // tab strip) adds a hook from a static initialiser; each runs when the application is made.
+    typedef void (*BuilderHook)(zApp*);
+    static bool addCtrlBuilderHook(BuilderHook hook);
 
 private:
     void handleMessage(MSG& m);

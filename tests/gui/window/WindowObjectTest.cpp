@@ -62,6 +62,16 @@ TEST(AppObject, SystemInfoStartsWithTheScreenExtent) {
     EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), raw[1]);
 }
 
+int hookRuns = 0;
+void CountingHook(zApp*) { ++hookRuns; }
+const bool hookAdded = zApp::addCtrlBuilderHook(CountingHook);
+
+TEST(AppObject, BuilderHooksRunWhenTheApplicationIsMade) {
+    App();
+    EXPECT_TRUE(hookAdded);
+    EXPECT_EQ(1, hookRuns);
+}
+
 TEST(AppObject, DefaultResourceModule) {
     App();
     _app->setDefaultResourceModule("no-such-library.dll");
