@@ -209,9 +209,9 @@ BBOOL COLUMN::StreamIn(STREAMBUF& s) {
     }
     value->flags = fieldFlags;
     value->columnId = ColumnID();
-    if (value->IsLarge()) {
-        new (value->data) BLOBDEF();
-        value->length = sizeof(BLOBDEF);
+    if (fieldFlags & FIELD_LARGE) {
+        value->flags = fieldFlags & ~FIELD_LARGE;
+        value->InitLarge(fieldFlags & FIELD_LARGE);
     }
     int rc = value->ReadData(s, length);
     s >> ENDDI();

@@ -1,9 +1,13 @@
 #include "Field.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 #include <new>
 
 #include "Column.h"
+#include "BufferPool.h"
+#include "IoBuffer.h"
 #include "MemoryPool.h"
 #include "SpControl.h"
 #include "Streamable.h"
@@ -11,6 +15,7 @@
 #include "TaskAbend.h"
 
 static_assert(sizeof(BLOBDEF) <= FIELD_INLINE_SIZE, "descriptor must fit inline");
+static_assert(sizeof(SGBLOB) <= FIELD_INLINE_SIZE, "segment list must fit inline");
 
 FIELD::FIELD() : flags(0), columnId(0), table(nullptr), extension(nullptr), length(0) {}
 
@@ -20,7 +25,59 @@ FIELD::FIELD(COLUMN* column) : flags(0), columnId(0), table(nullptr), extension(
     SetColumn(column);
 }
 
-FIELD::~FIELD() { FreeData(FALSE); }
+FIELD::~FIELD() {
+    FreeData(FALSE);
+    if (flags & FIELD_SEGMENTED) Segments()->~SGBLOB();
+}
+
+void FIELD::InitLarge(unsigned long form) {
+    if (IsLarge()) return;
+    FreeData(FALSE);
+    if (form & FIELD_SEGMENTED) {
+        new (data) SGBLOB();
+        flags = (flags & ~FIELD_LARGE) | FIELD_SEGMENTED;
+        length = sizeof(SGBLOB);
+    } else {
+        new (data) BLOBDEF();
+        flags = (flags & ~FIELD_LARGE) | FIELD_DESCRIPTOR;
+        length = sizeof(BLOBDEF);
+    }
+}
+
+BUFFERPOOL* FIELD::segmentPool(BUFFERPOOL* pool) const {
+    if (pool) return pool;
+    if (table && table->bufferPool) return table->bufferPool;
+    return _pSupport ? &_pSupport->bufferPool : nullptr;
+}
+
+void FIELD::freeSegments() {
+    SGBLOB* sg = Segments();
+    while (IOBUFFER* part = sg->parts.RemoveFirst()) part->freeobj();
+    sg->blob.length = 0;
+    flags &= ~FIELD_OWNED;
+}
+
+// Fills pooled buffers with n bytes (zeros are left when src is null).
+int FIELD::setSegments(const char* src, int n, BUFFERPOOL* pool) {
+    freeSegments();
+    if (n <= 0) return 0;
+    pool = segmentPool(pool);
+    if (!pool) return -1;
+    SGBLOB* sg = Segments();
+    int done = 0;
+    while (done < n) {
+        IOBUFFER* part = pool->GetBuffer(0);
+        if (!part) return -1;
+        int step = n - done < part->capacity ? n - done : (int)part->capacity;
+        if (src) std::memcpy(part->area.data, src + done, step);
+        part->cursor = BUFFER(part->area.data, step);
+        part->active = TRUE;
+        sg->Add(part);
+        flags |= FIELD_OWNED;
+        done += step;
+    }
+    return done;
+}
 
 void FIELD::SetColumn(COLUMN* column) {
     if (!column) return;
@@ -30,12 +87,8 @@ void FIELD::SetColumn(COLUMN* column) {
     flags &= ~(FIELD_TRANSIENT | FIELD_FROMCOLUMN);
     if (column->flags & COLUMN_TRANSIENT) flags |= FIELD_TRANSIENT;
     if (column->flags & COLUMN_TOFIELD) flags |= FIELD_FROMCOLUMN;
-    if (column->type.code == 48 && !(flags & FIELD_LARGE)) {
-        FreeData(FALSE);
-        new (data) BLOBDEF();
-        flags |= FIELD_DESCRIPTOR;
-        length = sizeof(BLOBDEF);
-    }
+    if (column->type.code == 48) InitLarge(FIELD_DESCRIPTOR);
+    if (column->type.code == 49) InitLarge(FIELD_SEGMENTED);
 }
 
 FIELDBLOCK* FIELD::newBlock() {
@@ -68,6 +121,7 @@ int FIELD::DataLength() const {
 }
 
 int FIELD::setLarge(const char* src, int n) {
+    if (flags & FIELD_SEGMENTED) return setSegments(src, n, nullptr);
     BLOBDEF* b = blob();
     if ((flags & FIELD_OWNED) && b->data) {
         if (table && table->memoryPool)
@@ -87,6 +141,13 @@ int FIELD::setLarge(const char* src, int n) {
     b->length = n;
     flags |= FIELD_OWNED;
     return n;
+}
+
+int FIELD::SetData(const BUFFER& value, BUFFERPOOL* pool) {
+    if (!(flags & FIELD_SEGMENTED)) return SetData(value);
+    int n = value.data && value.length > 0 ? (int)value.length : 0;
+    int got = setSegments(value.data, n, pool);
+    return got < 0 ? 0 : got;
 }
 
 int FIELD::SetData(const BUFFER& value) {
@@ -124,7 +185,18 @@ int FIELD::GetData(const BUFFER& out, BBOOL terminate) const {
     if (want > out.length) want = out.length;
     if (terminate && want >= out.length) want = out.length - 1;
     if (want < 0) want = 0;
-    if (flags & FIELD_LARGE) {
+    if (flags & FIELD_SEGMENTED) {
+        int done = 0;
+        SGBLOB* sg = reinterpret_cast<SGBLOB*>(const_cast<unsigned char*>(data));
+        for (bSPOINTER* c = sg->parts.first; c && c->target && done < want; c = c->next) {
+            IOBUFFER* part = CHAIN<IOBUFFER>::Cast(c->target);
+            if (!part || !part->cursor.data) _Task_Abend(ABEND_PTR102, (unsigned long)(uintptr_t)part);
+            int step = want - done < part->cursor.length ? want - done : (int)part->cursor.length;
+            std::memcpy(out.data + done, part->cursor.data, step);
+            done += step;
+        }
+        want = done;
+    } else if (flags & FIELD_LARGE) {
         const BLOBDEF* b = blob();
         if (want > 0 && b->data) std::memcpy(out.data, b->data, want);
     } else {
@@ -165,7 +237,9 @@ void FIELD::CopyData(const FIELD& other) {
 }
 
 void FIELD::FreeData(BBOOL keepLength) {
-    if (flags & FIELD_LARGE) {
+    if (flags & FIELD_SEGMENTED) {
+        freeSegments();
+    } else if (flags & FIELD_LARGE) {
         setLarge(nullptr, 0);
     } else {
         releaseBlocks(extension);
@@ -175,6 +249,16 @@ void FIELD::FreeData(BBOOL keepLength) {
 }
 
 signed char FIELD::CompareDataBuffer(const BUFFER& key, int offset) const {
+    if (flags & FIELD_SEGMENTED) {
+        std::string flat(DataLength(), 0);
+        if (!flat.empty()) GetData(BUFFER(&flat[0], (long)flat.size()), FALSE);
+        if (offset > (int)flat.size()) offset = (int)flat.size();
+        std::string k = key.data && key.length > 0 ? std::string(key.data, key.length) : std::string();
+        int r = std::memcmp(flat.data() + offset, k.data(), std::min(flat.size() - offset, k.size()));
+        if (r) return r < 0 ? -1 : 1;
+        if (flat.size() - offset == k.size()) return 0;
+        return flat.size() - offset < k.size() ? -1 : 1;
+    }
     int n = DataLength() - offset;
     if (n < 0) n = 0;
     int k = key.data ? key.length : 0;
@@ -203,6 +287,11 @@ signed char FIELD::CompareDataBuffer(const BUFFER& key, int offset) const {
 
 
 BUFFER FIELD::DataView() const {
+    if (flags & FIELD_SEGMENTED) {
+        const SGBLOB* sg = reinterpret_cast<const SGBLOB*>(data);
+        IOBUFFER* part = CHAIN<IOBUFFER>::Cast(sg->parts.first->target);
+        return part ? part->cursor : BUFFER();
+    }
     if (flags & FIELD_LARGE) return BUFFER(blob()->data, blob()->data ? blob()->length : 0);
     int n = length < FIELD_INLINE_SIZE ? length : FIELD_INLINE_SIZE;
     return BUFFER(reinterpret_cast<char*>(const_cast<unsigned char*>(data)), n);
@@ -214,6 +303,14 @@ BUFFER FIELD::DataView() const {
 int FIELD::WriteData(STREAMBUF& s) {
     int n = DataLength();
     if (n <= 0) return 0;
+    if (flags & FIELD_SEGMENTED) {
+        for (bSPOINTER* c = Segments()->parts.first; c && c->target; c = c->next) {
+            IOBUFFER* part = CHAIN<IOBUFFER>::Cast(c->target);
+            if (!part || !part->cursor.data) _Task_Abend(ABEND_PTR102, (unsigned long)(uintptr_t)part);
+            if (s.CopyIn(part->cursor.data, part->cursor.length) != part->cursor.length) return 9996;
+        }
+        return 0;
+    }
     if (flags & FIELD_LARGE) {
         const BLOBDEF* b = blob();
         return s.CopyIn(b->data, n) == n ? 0 : 9996;
@@ -231,6 +328,14 @@ int FIELD::WriteData(STREAMBUF& s) {
 
 int FIELD::ReadData(STREAMBUF& s, int n) {
     if (n < 0) n = 0;
+    if (flags & FIELD_SEGMENTED) {
+        if (setSegments(nullptr, n, nullptr) < 0) return -1;
+        for (bSPOINTER* c = Segments()->parts.first; c && c->target; c = c->next) {
+            IOBUFFER* part = CHAIN<IOBUFFER>::Cast(c->target);
+            if (s.CopyOut(part->cursor.data, part->cursor.length) != part->cursor.length) return 9996;
+        }
+        return 0;
+    }
     if (flags & FIELD_LARGE) {
         if (setLarge(nullptr, n) < 0) return -1;
         if (n == 0) return 0;

@@ -8,6 +8,8 @@
 class TABLE;
 class COLUMN;
 class STREAMBUF;
+class BUFFERPOOL;
+class SGBLOB;
 
 const unsigned long FIELD_OWNED = 0x00000001;
 const unsigned long FIELD_SEGMENTED = 0x00008000;
@@ -46,6 +48,8 @@ public:
 
     void SetColumn(COLUMN* column);
     int SetData(const BUFFER& value);
+    // The segmented form takes its segments from pool (the table's when null).
+    int SetData(const BUFFER& value, BUFFERPOOL* pool);
     int GetData(const BUFFER& out, BBOOL terminate) const;
     void CopyData(const FIELD& other);
     void FreeData(BBOOL keepLength);
@@ -54,6 +58,12 @@ public:
     // Length of the value itself (for large forms, not the descriptor's).
     int DataLength() const;
     BBOOL IsLarge() const { return (flags & FIELD_LARGE) != 0; }
+    // Turns an empty field into a large form (FIELD_DESCRIPTOR or FIELD_SEGMENTED).
+    void InitLarge(unsigned long form);
+    // The large value's descriptor (a BLOBDEF, or the SGBLOB that starts with
+    // one), or null for the inline form.
+    BLOBDEF* LargeValue() { return IsLarge() ? blob() : nullptr; }
+    SGBLOB* Segments() { return (flags & FIELD_SEGMENTED) ? reinterpret_cast<SGBLOB*>(data) : nullptr; }
     // The value's first contiguous run (inline part, or the large value).
     BUFFER DataView() const;
     // Number of extension cells in use.
@@ -70,4 +80,7 @@ private:
     FIELDBLOCK* newBlock();
     // Reserves n bytes for a large value; copies from src when given.
     int setLarge(const char* src, int n);
+    int setSegments(const char* src, int n, BUFFERPOOL* pool);
+    void freeSegments();
+    BUFFERPOOL* segmentPool(BUFFERPOOL* pool) const;
 };

@@ -168,9 +168,9 @@ BBOOL ROW::StreamIn(STREAMBUF& s) {
         }
         f->columnId = id;
         f->flags = fieldFlags;
-        if (f->IsLarge()) {
-            new (f->data) BLOBDEF();
-            f->length = sizeof(BLOBDEF);
+        if (fieldFlags & FIELD_LARGE) {
+            f->flags = fieldFlags & ~FIELD_LARGE;
+            f->InitLarge(fieldFlags & FIELD_LARGE);
         }
         if (!fields.Add(*f).target) {
             f->freeobj(table->fieldAllocator);

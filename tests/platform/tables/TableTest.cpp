@@ -7,6 +7,8 @@
 #include "ChildProcess.h"
 #include "FileStream.h"
 #include "Index.h"
+#include "BufferPool.h"
+#include "SpControl.h"
 #include "Table.h"
 
 namespace {
@@ -139,6 +141,25 @@ TEST(Field, DescriptorFormHoldsLargeValues) {
     EXPECT_EQ(0, t.field->DataLength());
 }
 
+TEST(Field, SegmentedFormUsesPooledBuffers) {
+    long before = _pSupport->bufferPool.inUse;
+    {
+        OneField t(49);
+        ASSERT_NE(nullptr, t.field->Segments());
+        std::string big = Pattern(10000);
+        EXPECT_EQ(10000, Set(t.field, big));
+        EXPECT_EQ(3, t.field->Segments()->parts.Count());  // 4096-byte segments
+        EXPECT_EQ(before + 3, _pSupport->bufferPool.inUse);
+        EXPECT_EQ(big, Get(t.field));
+        EXPECT_EQ(0, t.field->CompareDataBuffer(BUFFER(&big[0], (long)big.size()), 0));
+        EXPECT_EQ(1, t.field->CompareDataBuffer(BUFFER(&big[0], 9999), 0));
+        Set(t.field, "tiny");
+        EXPECT_EQ(1, t.field->Segments()->parts.Count());
+        EXPECT_EQ("tiny", Get(t.field));
+    }
+    EXPECT_EQ(before, _pSupport->bufferPool.inUse);
+}
+
 QV_CHILD_CASE(FieldInSecondTable) {
     OneField a, b;
     a.field->SetColumn(b.column);
@@ -255,7 +276,7 @@ namespace {
 // long value, a large value and a transient row.
 struct Sample {
     TABLE table;
-    COLUMN *name, *scratch, *number, *blob;
+    COLUMN *name, *scratch, *number, *blob, *pooled;
     ROW *first, *second, *skipped;
     std::string longText = Pattern(300), bigValue = Pattern(3000);
     Sample() {
@@ -275,6 +296,9 @@ struct Sample {
         number->SetValue(BUFFER((char*)four, 4));
         blob->SetName("Blob");
         blob->type.code = 48;
+        pooled = CHAIN<COLUMN>::Cast(table.AddColumn(TRUE).target);
+        pooled->SetName("Pooled");
+        pooled->type.code = 49;
         first = CHAIN<ROW>::Cast(table.AddRow(TRUE).target);
         first->SetField(name, BUFFER(&longText[0], (long)longText.size()));
         first->SetField(scratch, BUFFER((char*)"gone", 4));
@@ -283,6 +307,7 @@ struct Sample {
         skipped->flags |= ROW_TRANSIENT;
         second = CHAIN<ROW>::Cast(table.AddRow(TRUE).target);
         second->SetField(number, BUFFER((char*)"\x10\x20\x30\x40", 4));
+        second->SetField(pooled, BUFFER(&bigValue[0], (long)bigValue.size()));
     }
 };
 
@@ -324,6 +349,9 @@ void ExpectSampleCopy(TABLE& t, Sample& src) {
     c = t.NextColumn(c);
     ASSERT_NE(nullptr, c);
     EXPECT_EQ(48, c->type.code);
+    c = t.NextColumn(c);
+    ASSERT_NE(nullptr, c);
+    EXPECT_EQ(49, c->type.code);
     EXPECT_EQ(nullptr, t.NextColumn(c));
 
     ROW* r = t.FirstRow();
@@ -339,6 +367,10 @@ void ExpectSampleCopy(TABLE& t, Sample& src) {
     ASSERT_NE(nullptr, r);
     EXPECT_EQ(src.second->RowID(), r->RowID());
     EXPECT_EQ("\x10\x20\x30\x40", Get(r->GetField(src.number->ColumnID())));
+    FIELD* pooled = r->GetField(src.pooled->ColumnID());
+    ASSERT_NE(nullptr, pooled);
+    ASSERT_NE(nullptr, pooled->Segments());
+    EXPECT_EQ(src.bigValue, Get(pooled));
     EXPECT_EQ(nullptr, t.NextRow(r));
 }
 
@@ -424,4 +456,15 @@ TEST(TableStream, SwapsValuesWrittenInTheOtherByteOrder) {
     FIELD* f = row.GetField(number->ColumnID());
     ASSERT_NE(nullptr, f);
     EXPECT_EQ(std::string("\x04\x03\x02\x01", 4), Get(f));
+}
+
+TEST(TableStream, ARowLargerThanTheFileBufferIsAnError) {
+    OneField t(48);
+    std::string big = Pattern(10000);
+    Set(t.field, big);
+    FILESTREAM out;
+    ASSERT_EQ(0, out.OpenStream("toolarge.dat", 4096, IOMODE_WRITE));
+    out << t.table;
+    EXPECT_NE(0, t.table.streamStatus);
+    out.CloseStream();
 }
