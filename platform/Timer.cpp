@@ -81,7 +81,7 @@ BBOOL TIMER::SetTimeOfDay(TIMECODE code) {
 
 // ---- TIMERCONTROL
 
-TIMERCONTROL::TIMERCONTROL() : timers(TRUE), pass(0), popping(FALSE) {}
+TIMERCONTROL::TIMERCONTROL() : timers(TRUE), pass(0), popping(0) {}
 
 TIMERCONTROL::~TIMERCONTROL() {
     timers.lock.Reserve(-1);
@@ -159,14 +159,13 @@ TIMER* TIMERCONTROL::GetDueTimer() {
 }
 
 void TIMERCONTROL::PopTimers() {
-    ++pass;
-    if (pass == 0) ++pass;
-    popping = TRUE;
+    // A nested call (from a message loop inside a timer) belongs to the same pass.
+    if (popping++ == 0 && ++pass == 0) ++pass;
     while (TIMER* t = GetDueTimer()) {
         BBOOL called = t->CallTimerFunc();
         if (t->chainCell) continue;  // the procedure queued it again itself
         if (called && t->repeating && t->ResetTimer(0) && AddTimer(t, FALSE)) continue;
         if (t->autoRelease) t->freeobj();
     }
-    popping = FALSE;
+    --popping;
 }

@@ -59,5 +59,5 @@ public:
 private:
     BBOOL AddOwn(TIMER* timer);
     unsigned long pass;  // number of the running PopTimers pass
-    BBOOL popping;
+    long popping;        // PopTimers calls under way (a timer may run a message loop)
 };

@@ -73,6 +73,25 @@ TEST_F(TimerTest, TimerDueAgainAtOnceWaitsForTheNextPass) {
     EXPECT_EQ(1, control->timers.Count());
 }
 
+namespace {
+TIMERCONTROL* nestedControl = nullptr;
+void NoteAndPop(void* arg) {
+    runLog += static_cast<const char*>(arg);
+    nestedControl->PopTimers();  // as a message loop inside a timer would
+}
+}  // namespace
+
+TEST_F(TimerTest, NestedPassDoesNotRerunTimersOfTheOuterOne) {
+    char n[] = "n", m[] = "m";
+    nestedControl = control;
+    ASSERT_TRUE(control->AddTimer(TC_NOW, Note, n, TC_NOW));
+    ASSERT_TRUE(control->AddTimer(TC_NOW, NoteAndPop, m, TC_NONE));
+    control->PopTimers();
+    EXPECT_EQ("nm", runLog);
+    control->PopTimers();
+    EXPECT_EQ("nmn", runLog);
+}
+
 TEST_F(TimerTest, AddAndRemoveRules) {
     char x[] = "x";
     TIMER noProc(5, nullptr, x, 0);
