@@ -162,7 +162,8 @@ void zApp::go() {
     MSG m;
     memset(&m, 0, sizeof m);
     for (;;) {
-        if (taskDev && taskDev->count() > 0) {
+        // A disabled device would only spin the loop: wait for messages then.
+        if (taskDev && taskDev->enabled && taskDev->count() > 0) {
             if (!PeekMessageA(&m, 0, 0, 0, PM_NOREMOVE)) {
                 taskDev->poll();
                 continue;
