@@ -23,16 +23,19 @@ BBOOL MSEMAPHORE::Reserve(int timeout, BBOOL noTrace) {
         ++depth;
         return TRUE;
     }
+    // Whether this caller had to wait is known only once it holds the lock:
+    // contended describes the holder, so it is written after the wait.
     bool got = false;
+    int waited = contended;  // tracing off: the flag keeps its value
     if (!_pSupport || noTrace) {
-        contended = 0;
+        waited = 0;
     } else if (_pSupport->trace.IsTracing(TRACE_TASK)) {
         DWORD r = WaitForSingleObject(handle, 1);
         if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED) {
-            contended = 0;
+            waited = 0;
             got = true;
         } else {
-            contended = 1;
+            waited = 1;
             QV_TRACE(TRACE_TASK, 5, "ll", handle, owner);
         }
     }
@@ -41,6 +44,7 @@ BBOOL MSEMAPHORE::Reserve(int timeout, BBOOL noTrace) {
         if (r == WAIT_TIMEOUT) return FALSE;
         if (r != WAIT_OBJECT_0 && r != WAIT_ABANDONED) _Task_Abend(ABEND_SEM101, GetLastError());
     }
+    contended = waited;
     owner = me;
     held = 1;
     depth = 1;

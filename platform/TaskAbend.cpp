@@ -51,6 +51,10 @@ void SetTaskAbendHooks(const TASKABENDHOOKS* hooks) {
     else g_hooks = TASKABENDHOOKS{};
 }
 
+void GetTaskAbendHooks(TASKABENDHOOKS* hooks) {
+    if (hooks) *hooks = g_hooks;
+}
+
 void _Task_Abend(const char* code, unsigned long value) {
     if (!code) code = "??????";
     if (_pSupport) _pSupport->trace.Suspend();

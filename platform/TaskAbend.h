@@ -67,5 +67,7 @@ struct TASKABENDHOOKS {
     void (*terminate)(BBOOL handedOver);
 };
 
-// Installs the hooks (copied); null restores the defaults.
+// Installs the hooks (copied); null restores the defaults. Parts joining
+// later read the current set first and change only their own members.
 void SetTaskAbendHooks(const TASKABENDHOOKS* hooks);
+void GetTaskAbendHooks(TASKABENDHOOKS* hooks);

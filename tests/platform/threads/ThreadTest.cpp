@@ -2,8 +2,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "ChildProcess.h"
 #include "PgmThread.h"
@@ -173,4 +175,44 @@ TEST(Threads, OrdinaryExitWithRegisteredThreads) {
     EXPECT_EQ(0u, r.exitCode) << r.output;
     EXPECT_NE(std::string::npos, r.output.find("leaving"));
     EXPECT_EQ(std::string::npos, r.output.find("CNT101")) << r.output;
+}
+
+namespace {
+void ReserveForever(void* p) {
+    SHARED* s = static_cast<SHARED*>(p);
+    s->got = s->lock->Reserve(-1, FALSE);
+    s->lock->Release(FALSE);
+}
+
+BBOOL CollectTask(const TRACERECORD* r, void* ctx) {
+    if (r->category == TRACE_TASK) static_cast<std::vector<int>*>(ctx)->push_back(r->event);
+    return TRUE;
+}
+}  // namespace
+
+TEST(Semaphore, ContentionIsTracedWhenTaskTracingIsOn) {
+    TRACETABLE& trace = _pSupport->trace;
+    ASSERT_TRUE(trace.StartTrace(TRACE_TASK, 0));
+    MSEMAPHORE m(TRUE);
+    ESEMAPHORE done(TRUE);
+    SHARED s = {&m, FALSE, &done};
+    m.Reserve(-1, FALSE);
+    PGMTHREAD* t = new PGMTHREAD(ReserveForever, &s, nullptr, FALSE);
+    std::vector<int> events;
+    for (int i = 0; i < 500 && std::find(events.begin(), events.end(), 5) == events.end(); ++i) {
+        Sleep(10);  // until the other thread has found the lock taken
+        events.clear();
+        trace.Walk(CollectTask, &events);
+    }
+    m.Release(FALSE);
+    t->Wait();
+    events.clear();
+    trace.Walk(CollectTask, &events);
+    trace.StopTrace();
+    trace.categories = 0;
+    t->freeobj();
+    EXPECT_TRUE(s.got);
+    EXPECT_NE(events.end(), std::find(events.begin(), events.end(), 5));  // had to wait
+    EXPECT_NE(events.end(), std::find(events.begin(), events.end(), 6));  // contended lock released
+    EXPECT_NE(events.end(), std::find(events.begin(), events.end(), 7));  // thread started
 }
