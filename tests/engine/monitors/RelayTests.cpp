@@ -339,3 +339,54 @@ TEST_F(Relay, ADropClosesTheLinkAndTheConnectionGoesWhenIdleClosing) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Relay, AConnectionClosingWhenIdleEndsAfterItsAnswerWasSent) {
+    Build(1, "idle");
+    inbound->notifier = Notice;
+    DATACONNECTION* in = pairs.in[0];
+    in->closeWhenIdle = 1;
+    in->prepare();
+    ASSERT_TRUE(inbound->StartMonitor(0));
+    ASSERT_TRUE(outbound->StartMonitor(0));
+    RunLoad(1);
+    ASSERT_TRUE(WaitFor([&] { return in->activeCell == nullptr; }));
+    EXPECT_EQ(1, in->resultCount);
+    EXPECT_TRUE(in->link->shutdownRequested) << "shut down by the monitor once idle";
+    EXPECT_EQ(CONN_CLOSED, notices.back());
+    EXPECT_FALSE(clients[0]->link->QueryLinkStatus());
+    ExpectEverythingReleasedOnce(1);
+    Stop();
+    in->freeobj();
+    pairs.in.clear();
+}
+
+volatile LONG releaseLinkMonitor = 0;
+void HoldingLinkMonitor(void*) {
+    while (!releaseLinkMonitor) Sleep(5);
+}
+
+TEST_F(Relay, AClosedLinkStaysUntilARunningLinkMonitorHandledTheClose) {
+    Build(1, "gate");
+    DATACONNECTION* in = pairs.in[0];
+    in->closeWhenIdle = 1;
+    in->prepare();
+    releaseLinkMonitor = 0;
+    ASSERT_TRUE(inbound->StartLinkMonitor(in, HoldingLinkMonitor));
+    ASSERT_TRUE(inbound->StartMonitor(0));
+    in->link->Shutdown(0);
+    Sleep(200);
+    EXPECT_NE(nullptr, in->activeCell) << "the close is the link monitor's to handle first";
+    in->link->closeHandled = 1;
+    inbound->RequestWakeup();
+    EXPECT_TRUE(WaitFor([&] { return in->activeCell == nullptr; }));
+    InterlockedExchange(&releaseLinkMonitor, 1);
+    inbound->WaitLinkMonitor();
+    EXPECT_EQ(nullptr, inbound->linkMonitor);
+    Stop();
+    in->freeobj();
+    pairs.in.clear();
+}
+
+}  // namespace
