@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "Profile.h"
+#include "SysHelpers.h"
 
 namespace {
 
@@ -18,14 +19,6 @@ void copyCut(char* dst, const char* src, size_t size) {
     if (n > size - 1) n = size - 1;
     std::memcpy(dst, src, n);
     dst[n] = 0;
-}
-
-// "yy/mm/dd" and "hh:mm:ss" of the local time.
-void stampNow(char* date, char* time) {
-    SYSTEMTIME st;
-    GetLocalTime(&st);
-    std::snprintf(date, 9, "%02d/%02d/%02d", st.wYear % 100, st.wMonth, st.wDay);
-    std::snprintf(time, 9, "%02d:%02d:%02d", st.wHour, st.wMinute, st.wSecond);
 }
 
 char escapeLetter(unsigned char c) {
@@ -270,7 +263,7 @@ void LOGFILE::FlushLog() {
 void LOGFILE::outputMessage(const char* text1, const char* text2) {
     if (!IsOwner() || !file) return;
     char date[16], time[16];
-    stampNow(date, time);
+    GetDateTime(date, time);
     std::fprintf(file, "%s %s  ", date, time);
     if (translate) {
         writeTranslatedMsg(text1);

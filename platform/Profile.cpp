@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "LookupTable.h"
 #include "TaskAbend.h"
 
 namespace {
@@ -18,17 +19,6 @@ const int kLineBuffer = 1024;
 const int kMatchBuffer = 256;
 
 bool isWhite(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == 0x7F; }
-
-// Exact-case yes/no words, whole words only.
-int yesNo(const char* text) {
-    static const struct {
-        const char* word;
-        int value;
-    } words[] = {{"ON", 1}, {"OFF", 0}, {"YES", 1}, {"NO", 0}, {"TRUE", 1}, {"FALSE", 0}, {"1", 1}, {"0", 0}};
-    for (const auto& w : words)
-        if (std::strcmp(text, w.word) == 0) return w.value;
-    return 255;
-}
 
 // One line of any length, without its line end; false at the end of the file.
 bool readLine(FILE* file, std::string& line) {
@@ -255,7 +245,7 @@ int PROFILE::ReadBOOL(const char* section, const char* key, BBOOL& value) {
     char text[10];
     int got = ReadString(section, key, BUFFER(text, sizeof text));
     if (got < 0) return -1;
-    int yn = yesNo(text);
+    int yn = _CheckYesNo(text, FALSE);
     if (yn == 255) return 1;
     value = yn;
     return 0;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "FileStore.h"
 #include "FileStream.h"
 
 namespace {
@@ -172,4 +173,52 @@ TEST_F(FileStreamTest, DirectTransfers) {
     EXPECT_STREQ("raw bytes", back);
     EXPECT_EQ(FILE_BADRECORD, fs.ReadDirect(BUFFER(back, 1)));
     fs.CloseStream();
+}
+
+TEST_F(FileStreamTest, RecordFilesOfWholeRecords) {
+    struct Case {
+        long bytes;
+        int result;
+    } cases[] = {{0, 0}, {16 * 32, 0}, {20 * 32, 0}, {10 * 32, FILE_BADRECORD}, {32, FILE_BADRECORD},
+                 {16 * 32 + 5, FILE_BADRECORD}};
+    for (const auto& c : cases) {
+        Put("store.dat", std::string(c.bytes, 'r'));
+        FILESTORE store("store.dat", 32);
+        store.updateExisting = 1;
+        EXPECT_EQ(c.result, store.OpenStream(nullptr, 0, 0)) << c.bytes;
+        if (c.result == 0) {
+            EXPECT_EQ((unsigned long)(c.bytes / 32), store.recordCount);
+            if (c.bytes) {
+                ASSERT_EQ(0, store.ReadBuffer());
+                EXPECT_EQ(std::string(32, 'r'), Readable(store));
+            }
+        }
+        store.CloseStream();
+        EXPECT_EQ((size_t)c.bytes, Get("store.dat").size()) << "left as it was";
+    }
+    FILESTORE unsized;
+    EXPECT_EQ(FILE_CANNOTOPEN, unsized.OpenStream("store.dat", 64, IOMODE_UPDATE));
+}
+
+TEST_F(FileStreamTest, RecordFileHeaderRoundTrip) {
+    FILESTORE store("h.dat", 64);
+    store.recordCount = 17;
+    store.firstItem.id = IDNUMBER(5);
+    store.firstItem.values[2] = 9;
+    store.secondItem.flag2 = TRUE;
+    IDNUMBER n;
+    store.idControl.Assign(n);
+    store.idControl.Assign(n);
+    STREAMBUF s(256);
+    s.SetForWrite();
+    ASSERT_TRUE(store.headerStreamIn(s));
+    s.SetForRead();
+    FILESTORE back("h.dat", 64);
+    ASSERT_TRUE(back.headerStreamOut(s));
+    EXPECT_EQ(17u, back.recordCount);
+    EXPECT_EQ(5u, back.firstItem.id.id);
+    EXPECT_EQ(9u, back.firstItem.values[2]);
+    EXPECT_FALSE(back.secondItem.flag1);
+    EXPECT_TRUE(back.secondItem.flag2);
+    EXPECT_EQ(3u, back.idControl.nextId);
 }
