@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "Probe.h"
 #include "TestApp.h"
 #include "zWindowMap.h"
@@ -218,6 +220,29 @@ TEST_F(Dispatch, DeleteOnDestroyDeletesTheObjectWithItsWindow) {
     w->deleteOnDestroy(1);
     DestroyWindow(w->hwnd);
     EXPECT_TRUE(gone);
+}
+
+// Freed memory is wiped, so a call through the dead object's table would crash.
+struct SelfDestroyer : ProbeFrame {
+    explicit SelfDestroyer(Log* l) : ProbeFrame(l) {}
+    int kill(zEvent*) override {
+        DestroyWindow(hwnd);
+        return 0;
+    }
+    static void operator delete(void* p, size_t n) {
+        memset(p, 0, n);
+        ::operator delete(p);
+    }
+};
+
+TEST_F(Dispatch, AHandlerMayDestroyAndDeleteItsOwnWindow) {
+    auto* w = new SelfDestroyer(&log);
+    App()->mainFrame = nullptr;
+    w->deleteOnDestroy(1);
+    HWND h = w->hwnd;
+    EXPECT_EQ(0, SendMessageA(h, WM_CLOSE, 0, 0));
+    EXPECT_FALSE(IsWindow(h));
+    EXPECT_EQ(nullptr, App()->winMap->get(h));
 }
 
 TEST_F(Dispatch, CenterWindowPlacesOnTheScreenAndClampsAtZero) {
