@@ -7,8 +7,16 @@
 namespace qvtest {
 namespace {
 
-std::mutex g_lock;
-std::vector<SeenBox> g_seen;
+// The watcher thread runs until the process ends, after static destructors
+// have run: its state lives on the heap and is never destroyed.
+struct WatchState {
+    std::mutex lock;
+    std::vector<SeenBox> seen;
+};
+WatchState& State() {
+    static WatchState* state = new WatchState;
+    return *state;
+}
 
 std::string WindowText(HWND h) {
     char buf[2048];
@@ -43,8 +51,8 @@ BOOL CALLBACK Dismiss(HWND h, LPARAM) {
     box.caption = WindowText(h);
     EnumChildWindows(h, FindText, reinterpret_cast<LPARAM>(&box.text));
     {
-        std::lock_guard<std::mutex> g(g_lock);
-        g_seen.push_back(box);
+        std::lock_guard<std::mutex> g(State().lock);
+        State().seen.push_back(box);
     }
     // Buttons differ per box: OK, then Cancel, then close the window.
     if (GetDlgItem(h, IDOK))
@@ -69,18 +77,19 @@ void StartMessageBoxWatcher() {
     static bool started = false;
     if (started) return;
     started = true;
+    State();
     HANDLE t = CreateThread(nullptr, 0, WatchLoop, nullptr, 0, nullptr);
     if (t) CloseHandle(t);
 }
 
 std::vector<SeenBox> SeenBoxes() {
-    std::lock_guard<std::mutex> g(g_lock);
-    return g_seen;
+    std::lock_guard<std::mutex> g(State().lock);
+    return State().seen;
 }
 
 void ClearSeenBoxes() {
-    std::lock_guard<std::mutex> g(g_lock);
-    g_seen.clear();
+    std::lock_guard<std::mutex> g(State().lock);
+    State().seen.clear();
 }
 
 }  // namespace qvtest
