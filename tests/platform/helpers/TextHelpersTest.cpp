@@ -79,6 +79,17 @@ TEST(ScanWord, WordsQuotesAndStops) {
     }
 }
 
+TEST(ScanWord, OwnBlankSet) {
+    char text[] = " ,, a b,c";
+    char* cursor = text;
+    char out[16];
+    EXPECT_EQ(3, _ScanWord(&cursor, out, sizeof out, 0, 1, ",", " ,"));
+    EXPECT_STREQ("A B", out) << "blanks inside the word stay";
+    EXPECT_EQ(1, _ScanWord(&cursor, out, sizeof out, 0, 1, ",", " ,"));
+    EXPECT_STREQ("C", out);
+    EXPECT_EQ(-1, _ScanWord(&cursor, out, sizeof out, 0, 1, ",", " ,"));
+}
+
 TEST(ScanWord, NullOutputMeasuresWholeWord) {
     char text[] = "  abcdefgh more";
     char* cursor = text;
