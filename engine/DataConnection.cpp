@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-LINKTYPEROW _CommLinkTypeList[] = {
+LOOKUPROW _CommLinkTypeList[] = {
     {"Local", 0, 1, (intptr_t)QvTag("LLNK"), 0, 0},
     {"Windows Sockets", 0, 1, (intptr_t)QvTag("TWSL"), 0, 0},
     {"TCP/IP Default", 0, 1, (intptr_t)QvTag("TWSL"), 0, 0},
@@ -85,9 +85,8 @@ BBOOL DATACONNECTION::Connect(LINKTYPE type, BBOOL asynchronous, int secondaryLi
     active = !LinkTypeAccepting(type);
     inbound = LinkTypeInbound(type);
 
-    // Whole names only, exact case: no row allows an abbreviation.
-    LINKTYPEROW* row = _CommLinkTypeList;
-    while (row->valid && strcmp(row->name, linkType) != 0) row++;
+    // No row allows an abbreviation, so only a whole name in exact case matches.
+    LOOKUPROW* row = _LookUp(_CommLinkTypeList, linkType, 1, 0);
     COMMLINK* made = nullptr;
     if (row->valid && row->value == (intptr_t)QvTag("LLNK")) {
         made = new LOCALLINK(type, STREAMDEST::name);

@@ -2,6 +2,7 @@
 // One end of a conversation: its link, its queues of requests and results, its monitor.
 #include "DataTransport.h"
 #include "DataRequest.h"
+#include "LookupTable.h"
 
 class REQUESTMONITOR;
 class DATACONNECTION;
@@ -31,16 +32,8 @@ enum CONNSTATE {
 typedef COMMLINK* (*SOCKETLINKMAKER)(DATACONNECTION& connection, LINKTYPE type, int secondaryLimit,
                                      DATACONNECTION* primary);
 
-// Link-type names, in the look-up row layout; ended by an all-zero row.
-struct LINKTYPEROW {
-    char name[64];
-    int minAbbrev;
-    int valid;
-    intptr_t value;
-    intptr_t value2;
-    intptr_t value3;
-};
-extern LINKTYPEROW _CommLinkTypeList[];
+// Link-type names; ended by an all-zero row.
+extern LOOKUPROW _CommLinkTypeList[];
 
 class DATACONNECTION : public DATATRANSPORT {
 public:

@@ -357,6 +357,30 @@ TEST_F(Connections, DropRequestsAndHeldMessagesWakeTheMonitorOnlyWhenNeeded) {
     conn->freeobj();
 }
 
+TEST_F(Connections, SecondariesJoinTheActiveSetAndGoWithTheirPrimary) {
+    DATACONNECTION* listening = NewConnection("Local", "");
+    listening->skip = 1;
+    ASSERT_TRUE(listening->Connect(LINK_SERVER_LISTEN, 0, 1, monitor, nullptr, nullptr, nullptr, nullptr));
+    std::string name = serverName + ".accepted";
+    LOCALLINK* accepted = new LOCALLINK(LINK_SERVER_LISTEN, name.c_str());
+    accepted->prepare();
+    ASSERT_EQ(0, accepted->OpenLink(serverName.c_str(), nullptr, 0));
+    DATACONNECTION* second = listening->CreateSecondary(accepted);
+    ASSERT_NE(nullptr, second);
+    EXPECT_EQ(listening, second->primary);
+    EXPECT_EQ(accepted, second->link);
+    EXPECT_EQ(second, accepted->owner);
+    EXPECT_EQ(2, monitor->active.count);
+    EXPECT_EQ(accepted->lock.handle, second->requests.lock.handle);
+    EXPECT_EQ(monitor, second->monitor);
+
+    listening->FreeSecondaries();  // releases the accepted connection and with it its link
+    EXPECT_EQ(1, monitor->active.count);
+    EXPECT_FALSE(server->QueryLinkStatus()) << "the accepted end was closed";
+    listening->Disconnect();
+    listening->freeobj();
+}
+
 TEST(StreamForm, RequestMarksRoundTripAndResultsAreEmptyItems) {
     STREAMBUF s(256);
     s.SetForWrite();
