@@ -160,6 +160,18 @@ TEST_F(Menus, PopupFromResourceIsTrackedClosedAndOfferedCommandsFirst) {
     EXPECT_EQ(Log({"command"}), log);
 }
 
+TEST_F(Menus, ChildFramesDoNotOfferMenuSetUpToThePopupFirst) {
+    auto* inner = new zChildFrame(frame, nullptr, 0, "inner", 0);
+    zPopupMenu popup(zPoint(0, 0), frame);
+    Recorder setup(&log, "popup", 1);
+    popup.setSetup(&setup, RecOn());
+    ___anyPopupMenu = &popup;
+    EXPECT_EQ(1, SendMessageA(frame->hwnd, WM_INITMENU, 0, 0));
+    EXPECT_EQ(Log({"popup"}), log);
+    SendMessageA(inner->hwnd, WM_INITMENU, 0, 0);
+    EXPECT_EQ(Log({"popup"}), log);
+}
+
 TEST_F(Menus, SystemMenuWrapsTheWindowsOwn) {
     zSystemMenu* sys = new zSystemMenu(frame);
     HMENU h = sys->hmenu;

@@ -145,3 +145,24 @@ TEST(TimersLive, TheDeviceTicksOnTheMainFrame) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TimersLive, TheWindowsTimerWaitsForAMainFrameWindow) {
+    zTimerDev::clock = nullptr;
+    delete _app->timerDev;
+    _app->timerDev = nullptr;
+    _app->mainFrame = nullptr;
+    Counter c;
+    zTimer early(&c, zTimerOf(&Counter::tick), 1000);
+    EXPECT_EQ(0u, _app->timerDev->sysTimer) << "no window to tick on yet";
+    Log log;
+    ProbeFrame frame(&log);
+    EXPECT_EQ(&frame, _app->mainFrame);
+    zTimer later(&c, zTimerOf(&Counter::tick), 1000);
+    EXPECT_EQ(1u, _app->timerDev->sysTimer);
+    EXPECT_EQ(frame.hwnd, _app->timerDev->timerWindow);
+    _app->mainFrame = nullptr;
+}
+
+}  // namespace
