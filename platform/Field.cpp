@@ -358,3 +358,52 @@ int FIELD::ReadData(STREAMBUF& s, int n) {
     }
     return 0;
 }
+
+namespace {
+
+void checkDest(STREAMDEST& d) {
+    if (!d.open || d.status != 0) _Task_Abend(ABEND_STR101, (unsigned long)(uintptr_t)&d);
+}
+
+}  // namespace
+
+STREAMDEST& operator<<(STREAMDEST& d, FIELD& f) {
+    checkDest(d);
+    STREAMBUF& s = d.buffer;
+    if (s.HoldsData()) {
+        STREAMDEST* prev = s.destination;
+        s.destination = &d;
+        s.FlushOut();
+        s.destination = prev;
+    }
+    int n = f.DataLength();
+    if (n <= 0) return d;
+    if (f.Segments()) {
+        for (bSPOINTER* c = f.Segments()->parts.first; c && c->target && d.status == 0; c = c->next) {
+            IOBUFFER* part = CHAIN<IOBUFFER>::Cast(c->target);
+            if (!part || !part->cursor.data) _Task_Abend(ABEND_PTR102, (unsigned long)(uintptr_t)part);
+            d.WriteDirect(part->cursor);
+        }
+    } else if (f.IsLarge()) {
+        d.WriteDirect(BUFFER(f.LargeValue()->data, n));
+    } else {
+        int head = n < FIELD_INLINE_SIZE ? n : FIELD_INLINE_SIZE;
+        d.WriteDirect(BUFFER(reinterpret_cast<char*>(f.data), head));
+        int done = head;
+        for (FIELDBLOCK* b = f.extension; b && done < n && d.status == 0; b = b->next) {
+            int step = n - done < FIELD_BLOCK_DATA ? n - done : FIELD_BLOCK_DATA;
+            d.WriteDirect(BUFFER(reinterpret_cast<char*>(b->data), step));
+            done += step;
+        }
+    }
+    return d;
+}
+
+STREAMDEST& operator>>(STREAMDEST& d, FIELD& f) {
+    checkDest(d);
+    int n = f.DataLength();
+    if (n <= 0) return d;
+    std::string bytes(n, 0);
+    if (d.ReadDirect(BUFFER(&bytes[0], n)) == 0) f.SetData(BUFFER(&bytes[0], n));
+    return d;
+}

@@ -10,6 +10,7 @@ class COLUMN;
 class STREAMBUF;
 class BUFFERPOOL;
 class SGBLOB;
+class STREAMDEST;
 
 const unsigned long FIELD_OWNED = 0x00000001;
 const unsigned long FIELD_SEGMENTED = 0x00008000;
@@ -84,3 +85,9 @@ private:
     void freeSegments();
     BUFFERPOOL* segmentPool(BUFFERPOOL* pool) const;
 };
+
+// A field's value as raw bytes through a destination, outside the record
+// framing: pending buffer data goes out first. Reading takes as many bytes as
+// the field's current length.
+STREAMDEST& operator<<(STREAMDEST& d, FIELD& f);
+STREAMDEST& operator>>(STREAMDEST& d, FIELD& f);
