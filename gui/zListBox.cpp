@@ -122,7 +122,8 @@ void ziListControl::storeSelection() {
 int ziListControl::defaultFromBinding() {
     if (!boundAddr) return 0;
     if (bindKind == 1) selection(*static_cast<int*>(boundAddr));
-    else if (bindKind == 2) selection(static_cast<ZKCString*>(boundAddr)->data());
+    else if (bindKind == 2 && selection(static_cast<ZKCString*>(boundAddr)->data()) == msgs.err)
+        selection(-1);  // the system keeps an old selection when nothing matches
     return 1;
 }
 
@@ -246,7 +247,13 @@ int zComboBoxBase::storeData() {
     return 1;
 }
 
-int zComboBoxBase::setToDefault() { return defaultFromBinding(); }
+int zComboBoxBase::setToDefault() {
+    int r = defaultFromBinding();
+    // A typed value that no entry begins with still shows, as the user typed it.
+    if (r && bindKind == 2 && !isDropList() && selection() < 0)
+        SetWindowTextA(hwnd, static_cast<ZKCString*>(boundAddr)->data());
+    return r;
+}
 
 zComboBox::zComboBox(zWindow* parent, zSizer* s, unsigned long style, const char* text, int id)
     : zComboBoxBase(parent, s, style | CBS_SIMPLE | CBS_SORT, text, id) {
