@@ -33,7 +33,7 @@ struct Writer {
 
 TRACETABLE::TRACETABLE(unsigned short cats, int size)
     : lock(TRUE), oldest(0), next(0), itemLimit(256), active(0), wrapped(0), suspended(0), categories(cats),
-      startClock(0), startTime(0), paused(0) {
+      startClock(0), startTime(0), paused(0), limitAsked(256) {
     if (size != 0) StartTrace(cats, size);
 }
 
@@ -53,7 +53,7 @@ BBOOL TRACETABLE::StartTrace(unsigned short cats, int size) {
     oldest = next = 0;
     wrapped = 0;
     categories |= cats;
-    if (itemLimit > size - HeaderSize - 3) itemLimit = size - HeaderSize - 3;
+    itemLimit = limitAsked < size - HeaderSize - 3 ? limitAsked : size - HeaderSize - 3;
     startClock = (long)clock();
     startTime = time(nullptr);
     active = 1;
@@ -99,6 +99,7 @@ void TRACETABLE::SetItemLimit(int limit) {
     lock.Reserve(-1, TRUE);
     if (limit < 1) limit = 1;
     if (limit > 65535 - HeaderSize - 3) limit = 65535 - HeaderSize - 3;
+    limitAsked = limit;
     if (ring.length && limit > ring.length - HeaderSize - 3) limit = ring.length - HeaderSize - 3;
     itemLimit = limit;
     lock.Release(FALSE);

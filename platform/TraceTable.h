@@ -45,6 +45,7 @@ public:
     long startClock;
     time_t startTime;
     long paused;     // records nothing while set; the console's pause
+    long limitAsked; // item limit before the ring's size cuts it
 
     static const int HeaderSize = 16;
     static const int DefaultSize = 65536;

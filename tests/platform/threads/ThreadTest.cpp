@@ -216,3 +216,31 @@ TEST(Semaphore, ContentionIsTracedWhenTaskTracingIsOn) {
     EXPECT_NE(events.end(), std::find(events.begin(), events.end(), 6));  // contended lock released
     EXPECT_NE(events.end(), std::find(events.begin(), events.end(), 7));  // thread started
 }
+
+TEST(Module, GetResourceCopiesRawData) {
+    PGMMODULE& m = _pSupport->module;
+    EXPECT_EQ(18, m.GetResource("QVBLOB", BUFFER(nullptr, 0)));  // size only
+    char small[4];
+    EXPECT_EQ(4, m.GetResource("QVBLOB", BUFFER(small, sizeof small)));
+    EXPECT_EQ(0, std::strncmp(small, "raw ", 4));
+    EXPECT_EQ(0, m.GetResource("NOSUCH", BUFFER(small, sizeof small)));
+}
+
+TEST(Semaphore, AttachedLockSharesTheOwnersMutex) {
+    MSEMAPHORE owner(TRUE), borrower(FALSE), own(TRUE);
+    EXPECT_FALSE(own.Attach(&owner));  // has a handle of its own
+    EXPECT_TRUE(borrower.Attach(&owner));
+    EXPECT_EQ(owner.handle, borrower.handle);
+    ESEMAPHORE done(TRUE);
+    SHARED s = {&owner, TRUE, &done};
+    ASSERT_TRUE(borrower.Reserve(-1, FALSE));
+    PGMTHREAD* t = new PGMTHREAD(TryReserve, &s, nullptr, FALSE);
+    t->Wait();
+    EXPECT_FALSE(s.got);
+    borrower.Release(FALSE);
+    t->freeobj();
+    borrower.Close(FALSE);  // an attached handle is not closed
+    EXPECT_EQ(nullptr, borrower.handle);
+    EXPECT_TRUE(owner.Reserve(0, FALSE));
+    owner.Release(FALSE);
+}

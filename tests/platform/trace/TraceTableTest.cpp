@@ -76,6 +76,10 @@ TEST(Trace, DataAndTextItemsAreCutToTheItemLimit) {
     EXPECT_EQ(256, (unsigned char)r[0].payload[1] | ((unsigned char)r[0].payload[2] << 8));
     t.SetItemLimit(100000);
     EXPECT_LT(t.itemLimit, 8192);
+    t.StartTrace(0, 256);
+    EXPECT_LT(t.itemLimit, 256 - 16);
+    t.StartTrace(0, 200000);
+    EXPECT_GT(t.itemLimit, 60000);
     EXPECT_LT(t.itemLimit, 65536);
 }
 
