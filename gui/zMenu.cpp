@@ -1,6 +1,7 @@
 #include "zMenu.h"
 
 #include "zApp.h"
+#include "zBitmap.h"
 #include "ziNeighbours.h"
 
 zPopupMenu* ___anyPopupMenu = nullptr;
@@ -64,6 +65,14 @@ int zMenu::appendItem(unsigned id, const char* text, unsigned flags) {
 
 int zMenu::appendItem(unsigned id, HBITMAP bitmap) {
     return AppendMenuA(hmenu, MF_BITMAP, id, (LPCSTR)bitmap) != 0;
+}
+
+int zMenu::appendItem(unsigned id, zBitmap* bitmap) { return appendItem(id, (HBITMAP)bitmap->handle()); }
+
+int zMenu::appendDropDown(zMenu* sub, zBitmap* bitmap) { return appendDropDown(sub, (HBITMAP)bitmap->handle()); }
+
+int zMenu::insertDropDown(zMenu* sub, zBitmap* bitmap, unsigned position) {
+    return insertDropDown(sub, (HBITMAP)bitmap->handle(), position);
 }
 
 int zMenu::addHbreak() { return AppendMenuA(hmenu, MF_SEPARATOR, 0, nullptr) != 0; }

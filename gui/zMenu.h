@@ -27,16 +27,19 @@ public:
 
     int appendItem(unsigned id, const char* text, unsigned flags = MF_STRING);
     int appendItem(unsigned id, HBITMAP bitmap);
+    int appendItem(unsigned id, zBitmap* bitmap);
     int addStr(unsigned id, const char* text) { return appendItem(id, text, MF_STRING); }
     int addHbreak();
     int addHbreak(unsigned id, const char* text);
     int addVbreak(unsigned id, const char* text);
     int appendDropDown(zMenu* sub, const char* text);
     int appendDropDown(zMenu* sub, HBITMAP bitmap);
+    int appendDropDown(zMenu* sub, zBitmap* bitmap);
     int insertItem(unsigned id, unsigned position, const char* text, unsigned flags = MF_STRING);
     int insertItem(unsigned id, unsigned position, HBITMAP bitmap, unsigned flags = 0);
     int insertDropDown(zMenu* sub, const char* text, unsigned position);
     int insertDropDown(zMenu* sub, HBITMAP bitmap, unsigned position);
+    int insertDropDown(zMenu* sub, zBitmap* bitmap, unsigned position);
     int deleteItem(unsigned id);
     int deleteDropDown(unsigned position);
     int grayItem(unsigned id, int gray);

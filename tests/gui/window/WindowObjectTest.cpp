@@ -146,6 +146,18 @@ public:
     }
 };
 
+TEST(WindowGeometry, MapToScreen) {
+    Log log;
+    ProbeFrame f(&log, WS_POPUP);
+    _app->mainFrame = nullptr;
+    MoveWindow(f.hwnd, 30, 40, 100, 100, FALSE);
+    zRect r(1, 2, 11, 12);
+    f.mapToWindow(&f, r);
+    EXPECT_EQ(zRect(1, 2, 11, 12), r) << "to another window it stays";
+    f.mapToWindow(nullptr, r);
+    EXPECT_EQ(zRect(31, 42, 41, 52), r);
+}
+
 TEST(WindowData, CheckStopsAtTheFirstFailingEnabledChild) {
     Log log;
     ProbeFrame f(&log);
