@@ -1,6 +1,7 @@
 // A small relay service made of an inbound and an outbound monitor, run in both threading modes.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cstring>
@@ -387,6 +388,44 @@ TEST_F(Relay, AClosedLinkStaysUntilARunningLinkMonitorHandledTheClose) {
     Stop();
     in->freeobj();
     pairs.in.clear();
+}
+
+}  // namespace
+
+namespace {
+
+BBOOL CollectText(const TRACERECORD* r, void* out) {
+    const unsigned char* item = reinterpret_cast<const unsigned char*>(r) + sizeof(TRACERECORD);
+    if (r->category == TRACE_COMM && r->event == 3 && item[0] == 'c') {
+        const char* text;
+        memcpy(&text, item + 1, sizeof(text));
+        static_cast<std::vector<std::string>*>(out)->push_back(text);
+    }
+    return 1;
+}
+
+TEST_F(Relay, TracedEventsOfAConversation) {
+    ASSERT_TRUE(_pSupport->trace.StartTrace(TRACE_COMM, 65536));
+    Build(1, "traced");
+    DATACONNECTION* failing = new DATACONNECTION(control, "failing", "no such end", "0", "Local");
+    failing->prepare();
+    EXPECT_FALSE(failing->Connect(LINK_SERVER_CONNECT, 0, 1, outbound, nullptr, nullptr, nullptr, nullptr));
+    failing->freeobj();
+    ASSERT_TRUE(inbound->StartMonitor(0));
+    ASSERT_TRUE(outbound->StartMonitor(0));
+    RunLoad(1);
+    ExpectEverythingReleasedOnce(1);
+    pairs.in[0]->SetDropRequested(1, 0);
+    ASSERT_TRUE(WaitFor([&] { return pairs.in[0]->connectSeen == 0; }));
+    Stop();
+    std::vector<std::string> texts;
+    _pSupport->trace.Walk(CollectText, &texts);
+    _pSupport->trace.StopTrace();
+    for (const char* want : {"Inbound Connect Opened", "Outbound Connect Opened", "Outbound Connect Failed",
+                             "Inbound Connect", "Outbound Connect Completed", "Message Received",
+                             "Inbound Disconnect"}) {
+        EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(), want)) << want;
+    }
 }
 
 }  // namespace
