@@ -81,9 +81,7 @@ bSPOINTER& INDEX::AddIndexRow(ROW* row, BBOOL useCurrent) {
             current = e;
         }
     }
-    bSPOINTER& cell = current->rows.Add(*row);
-    if (cell.target && table) table->rowCursor = &cell;
-    return cell;
+    return current->rows.Add(*row);
 }
 
 void INDEX::DeleteIndexRow(ROW* row, BBOOL useCurrent) {
@@ -121,7 +119,6 @@ INDEXENTRY* INDEX::FindIndexRow(const char* key, int length) {
         if (matches(cell)) {
             current = e;
             currentRow = cell;
-            if (table) table->rowCursor = cell;
             return e;
         }
     }

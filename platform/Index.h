@@ -35,7 +35,9 @@ public:
     COLUMN* column;
     INDEXENTRY* current;
     MEMORYPOOL* memoryPool;
-    bSPOINTER* currentRow;  // cell in the current entry's rows
+    // Cell in the current entry's rows; kept here rather than in the table's
+    // row cursor, which walks the table's own chain.
+    bSPOINTER* currentRow;
 
     INDEX(TABLE* table, COLUMN* column);
     ~INDEX() override;

@@ -229,3 +229,14 @@ TEST_F(LogFileTest, CopiesTheLogAndKeepsWriting) {
     LOGFILE never("NEVER");
     EXPECT_FALSE(never.FileCopy("copy2.txt"));
 }
+
+TEST_F(LogFileTest, HelpNeedsAWindowAndAFile) {
+    HELPFILE none(nullptr, nullptr, 7);
+    EXPECT_STREQ("", none.helpFile);
+    EXPECT_EQ(7, none.context);
+    EXPECT_FALSE(none.DisplayIndex());
+    HELPFILE help(std::string(300, 'h').c_str(), "Caption", 0);
+    EXPECT_EQ(255u, std::strlen(help.helpFile));
+    EXPECT_FALSE(help.DisplayTopic(1));  // no window yet
+    EXPECT_FALSE(help.helpShown);
+}
