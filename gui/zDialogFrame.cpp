@@ -197,15 +197,17 @@ int zDialogFrame::create() {
         parentWin != this) {
         HMENU sys = GetSystemMenu(hwnd, FALSE);
         if (sys) {
-            int kept = 4;
-            if (!(winStyle & WS_THICKFRAME)) kept -= DeleteMenu(sys, SC_SIZE, MF_BYCOMMAND) ? 1 : 0;
-            if (!(winStyle & WS_MINIMIZEBOX)) kept -= DeleteMenu(sys, SC_MINIMIZE, MF_BYCOMMAND) ? 1 : 0;
-            if (!(winStyle & WS_MAXIMIZEBOX)) kept -= DeleteMenu(sys, SC_MAXIMIZE, MF_BYCOMMAND) ? 1 : 0;
-            if (!(winStyle & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX)))
-                kept -= DeleteMenu(sys, SC_RESTORE, MF_BYCOMMAND) ? 1 : 0;
+            if (!(winStyle & WS_THICKFRAME)) DeleteMenu(sys, SC_SIZE, MF_BYCOMMAND);
+            if (!(winStyle & WS_MINIMIZEBOX)) DeleteMenu(sys, SC_MINIMIZE, MF_BYCOMMAND);
+            if (!(winStyle & WS_MAXIMIZEBOX)) DeleteMenu(sys, SC_MAXIMIZE, MF_BYCOMMAND);
+            if (!(winStyle & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX))) DeleteMenu(sys, SC_RESTORE, MF_BYCOMMAND);
             DeleteMenu(sys, SC_TASKLIST, MF_BYCOMMAND);
-            RemoveMenu(sys, kept + 2, MF_BYPOSITION);
+            int kept = 0;
+            for (UINT cmd : {SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE, SC_RESTORE})
+                if (GetMenuState(sys, cmd, MF_BYCOMMAND) != (UINT)-1) ++kept;
+            // One after the other: the second position is counted after the first removal.
             RemoveMenu(sys, kept + 1, MF_BYPOSITION);
+            RemoveMenu(sys, kept + 2, MF_BYPOSITION);
         }
     }
 

@@ -199,3 +199,13 @@ TEST_F(Frames, OwnedDialogDeletesItselfAfterShutdown) {
     EXPECT_FALSE(dog.fired());
     EXPECT_FALSE(IsWindow(h));
 }
+
+TEST_F(Frames, OwnedDialogSystemMenuKeepsMoveAndClose) {
+    zDialogFrame dlg(owner, zResId(200));
+    HMENU sys = GetSystemMenu(dlg.hwnd, FALSE);
+    ASSERT_TRUE(sys);
+    auto has = [&](UINT cmd) { return GetMenuState(sys, cmd, MF_BYCOMMAND) != (UINT)-1; };
+    EXPECT_TRUE(has(SC_MOVE));
+    EXPECT_TRUE(has(SC_CLOSE));
+    for (UINT cmd : {SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE, SC_RESTORE, SC_TASKLIST}) EXPECT_FALSE(has(cmd)) << cmd;
+}
