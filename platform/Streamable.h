@@ -6,7 +6,6 @@
 
 class STREAMBUF;
 class STREAMDEST;
-class FIELD;
 
 typedef int IOMODE;  // values belong to the file streams; 3 is the default
 
@@ -159,6 +158,4 @@ STREAMDEST& operator<<(STREAMDEST& d, const BUFFER& b);
 STREAMDEST& operator>>(STREAMDEST& d, const BUFFER& b);
 // Fatal ("STR101") unless the destination is open and without error.
 void CheckStreamDest(STREAMDEST& d);
-// A table-store field through the destination's buffer.
-STREAMDEST& operator<<(STREAMDEST& d, FIELD& f);
-STREAMDEST& operator>>(STREAMDEST& d, FIELD& f);
+// Fields through a destination are the table store's (Field.h).
