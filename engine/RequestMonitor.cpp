@@ -131,12 +131,17 @@ void REQUESTMONITOR::Pass(BBOOL in) {
         c->prepare();
         DATACONNECTION* next = it.Next();
         Serve(c, in);
-        active.lock.Reserve(-1, 0);
-        c->freeobj();
-        active.lock.Release(0);
+        Release(c);
         c = next;
     }
     it.End();
+}
+
+// The monitor changes a connection's count only under the lock of its active set.
+void REQUESTMONITOR::Release(DATACONNECTION* c) {
+    active.lock.Reserve(-1, 0);
+    c->freeobj();
+    active.lock.Release(0);
 }
 
 void REQUESTMONITOR::Serve(DATACONNECTION* c, BBOOL in) {
@@ -144,7 +149,7 @@ void REQUESTMONITOR::Serve(DATACONNECTION* c, BBOOL in) {
     COMMLINK* L = c->link;
     if (!L) {
         c->ResetActive(1);
-        c->freeobj();
+        Release(c);
         return;
     }
     L->QueryRecvStatus();
@@ -239,7 +244,7 @@ void REQUESTMONITOR::Serve(DATACONNECTION* c, BBOOL in) {
             c->resetWord = 0;
         } else if (c->closeWhenIdle || L->ResetLink() != 0) {
             c->Disconnect();
-            c->freeobj();
+            Release(c);
         }
         return;
     }

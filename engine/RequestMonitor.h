@@ -51,6 +51,7 @@ private:
     void Run(BBOOL in);
     void Pass(BBOOL in);
     void Serve(DATACONNECTION* c, BBOOL in);
+    void Release(DATACONNECTION* c);
     void ShutdownPrimaries();
     BBOOL LinkMonitorRunning() const;
 };

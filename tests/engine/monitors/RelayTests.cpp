@@ -73,7 +73,9 @@ struct RelayMonitor : REQUESTMONITOR {
         r->prepare();
         return r;
     }
+    std::function<void(DATAREQUEST*)> onRequest;  // lets a test act as a service thread
     BBOOL evaluateRequest(DATAREQUEST* r) override {
+        if (onRequest) onRequest(r);
         DATACONNECTION* to = pairs.Partner(r->connection);
         if (!to || &to->QueueRequest(r) == &_NULLSPTR) r->FreeRequest(0);
         return 1;  // the outbound send releases a queued request
@@ -426,6 +428,41 @@ TEST_F(Relay, TracedEventsOfAConversation) {
                              "Inbound Disconnect"}) {
         EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(), want)) << want;
     }
+}
+
+}  // namespace
+
+namespace {
+
+bool watchedGone = false;
+struct WatchedConnection : DATACONNECTION {
+    using DATACONNECTION::DATACONNECTION;
+    ~WatchedConnection() override { watchedGone = true; }
+    QV_ITEM_IDENTITY(WatchedConnection, "DATACONNECTION", "DCNN")
+};
+
+TEST_F(Relay, TheLastConnectionOfAPassIsHeldWhileServed) {
+    RawEnd client("held.client");
+    WatchedConnection* in = new WatchedConnection(control, "held.in", "held.client", "0", "Local");
+    in->prepare();  // the service's only reference
+    ASSERT_TRUE(in->Connect(LINK_CLIENT_CONNECT, 0, 1, inbound, nullptr, nullptr, nullptr, nullptr));
+    watchedGone = false;
+    bool goneWhileServed = true;
+    inbound->onRequest = [&](DATAREQUEST*) {
+        // Another thread disconnects and lets go while the monitor is still serving it.
+        std::thread service([in] {
+            in->Disconnect();
+            in->freeobj();
+        });
+        service.join();
+        goneWhileServed = watchedGone;
+    };
+    ASSERT_TRUE(inbound->StartMonitor(0));
+    ASSERT_TRUE(client.link->SendMessage(BUFFER((char*)"hello", 5), 0));
+    EXPECT_TRUE(WaitFor([&] { return watchedGone; }));
+    EXPECT_FALSE(goneWhileServed) << "the monitor's own reference kept it alive until it was done";
+    EXPECT_EQ(1, requestsMade.load());
+    Stop();
 }
 
 }  // namespace
