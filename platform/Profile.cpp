@@ -345,7 +345,16 @@ int PROFILE::copyOut(ROW* row, const BUFFER& key, const BUFFER& value) {
 
 int PROFILE::ReadKeyString(const char* section, const BUFFER& key, const BUFFER& value) {
     std::string wanted = key.data ? std::string(key.data, strnlen(key.data, key.length)) : std::string();
-    ROW* row = loaded ? FindRow(section, wanted.c_str(), nullptr, TRUE) : nullptr;
+    ROW* row = nullptr;
+    std::string text;
+    // Comment and blank lines have no key, not even an empty one.
+    for (bSPOINTER* cell = rows.first; loaded && cell && cell->target && !row; cell = cell->next) {
+        ROW* r = CHAIN<ROW>::Cast(cell->target);
+        if (section && !CheckMatch(r, sectionColumn, section, FALSE)) continue;
+        if (!fieldText(r, keyColumn, text) || !CheckMatch(r, keyColumn, wanted.c_str(), TRUE)) continue;
+        row = r;
+        rowCursor = cell;
+    }
     if (!row) {
         if (key.data && key.length > 0) key.data[0] = 0;
         if (value.data && value.length > 0) value.data[0] = 0;

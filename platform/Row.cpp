@@ -1,6 +1,7 @@
 #include "Row.h"
 
 #include <new>
+#include <string>
 
 #include "Column.h"
 #include "Table.h"
@@ -20,7 +21,16 @@ int traceRowFields(ROW* row, BUFFER* out, int max) {
     for (bSPOINTER* c = t->columns.first; c && c->target && n < max; c = c->next) {
         COLUMN* col = CHAIN<COLUMN>::Cast(c->target);
         FIELD* f = col ? row->GetField(col->ColumnID()) : nullptr;
-        out[n++] = f ? f->DataView() : BUFFER();
+        BUFFER view = f ? f->DataView() : BUFFER();
+        if (f && view.length < f->DataLength()) {
+            // Spread over cells or segments: flatten into this thread's scratch.
+            static thread_local std::string scratch[TRACETABLE::MaxColumns];
+            long want = f->DataLength() < 65535 ? f->DataLength() : 65535;
+            scratch[n].resize(want);
+            long got = f->GetData(BUFFER(&scratch[n][0], want), FALSE);
+            view = BUFFER(&scratch[n][0], got);
+        }
+        out[n++] = view;
     }
     return n;
 }

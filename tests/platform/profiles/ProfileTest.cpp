@@ -128,7 +128,7 @@ TEST_F(ProfileTest, KeepsLinesLongerThanTheLineBuffer) {
 }
 
 TEST_F(ProfileTest, LooksUpCaseInsensitivelyAndFirstMatchWins) {
-    Put("l.ini", "[Main]\r\nName=first\r\nNAME=second\r\nc:\\x\\Prog.exe, /q=4444\r\n[main]\r\nOther=3\r\n");
+    Put("l.ini", "[Main]\r\n; note\r\nName=first\r\nNAME=second\r\nc:\\x\\Prog.exe, /q=4444\r\n[main]\r\nOther=3\r\n");
     PROFILE p("l.ini", TRUE);
     int r = 0;
     EXPECT_EQ("first", Read(p, "MAIN", "name", &r));
@@ -141,7 +141,10 @@ TEST_F(ProfileTest, LooksUpCaseInsensitivelyAndFirstMatchWins) {
     EXPECT_EQ(3, p.ReadString("Main", "Name", BUFFER(small, sizeof small)));
     EXPECT_STREQ("fir", small);
 
-    char key[64] = "na", value[64];
+    char key[64] = "", value[64];
+    EXPECT_EQ(5, p.ReadKeyString("main", BUFFER(key, sizeof key), BUFFER(value, sizeof value)));
+    EXPECT_STREQ("Name", key);  // an empty prefix takes the first key line
+    std::strcpy(key, "na");
     EXPECT_EQ(5, p.ReadKeyString("main", BUFFER(key, sizeof key), BUFFER(value, sizeof value)));
     EXPECT_STREQ("Name", key);
     EXPECT_STREQ("first", value);

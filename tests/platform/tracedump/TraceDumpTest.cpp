@@ -139,6 +139,9 @@ TEST_F(TraceDumpTest, TracesRowsColumnByColumn) {
     ROW* row = CHAIN<ROW>::Cast(table.AddRow(TRUE).target);
     row->SetField(b, BUFFER((char*)"bee", 3));
     row->SetField(a, BUFFER((char*)"ay", 2));
+    ROW* wide = CHAIN<ROW>::Cast(table.AddRow(TRUE).target);
+    std::string longValue(200, 'w');
+    wide->SetField(b, BUFFER(&longValue[0], 200));
     TRACETABLE trace(TRACE_APP, 4096);
     void* rec = trace.TraceEvent(TRACE_APP, 1, "r", row);
     ASSERT_TRUE(rec);
@@ -147,6 +150,11 @@ TEST_F(TraceDumpTest, TracesRowsColumnByColumn) {
     std::vector<std::string> expected = {head + "ay", std::string(head.size(), ' ') + "bee",
                                          std::string(head.size(), ' ')};
     EXPECT_EQ(expected, Lines("TRACE.DAT"));
+    // A value spread over extension cells is traced whole.
+    TRACETABLE again(TRACE_APP, 4096);
+    void* rec2 = again.TraceEvent(TRACE_APP, 1, "r", wide);
+    ASSERT_TRUE(rec2);
+    EXPECT_EQ(16 + 3 + 0 + 3 + 200 + 3 + 0, static_cast<TRACERECORD*>(rec2)->length);
 }
 
 TEST_F(TraceDumpTest, EmptyAndFailingDumps) {
