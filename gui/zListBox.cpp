@@ -242,7 +242,8 @@ int zComboBoxBase::checkData() {
 
 int zComboBoxBase::storeData() {
     if (!boundAddr || bindKind == 0) return 0;
-    if (bindKind == 2 && !isDropList()) getEditText(*static_cast<ZKCString*>(boundAddr));
+    // The whole typed text: the 199-character reader would cut a long entry short.
+    if (bindKind == 2 && !isDropList()) *static_cast<ZKCString*>(boundAddr) = zControl::text();
     else storeSelection();
     return 1;
 }

@@ -92,6 +92,10 @@ TEST_F(Ctl, ComboBoxesStoreTypedOrPickedText) {
     ZKCString edit;
     full->getEditText(edit);
     EXPECT_STREQ("gamma", edit.data());
+    std::string longText(300, 'x');
+    SetWindowTextA(full->hwnd, longText.c_str());
+    EXPECT_EQ(1, full->storeData());
+    EXPECT_EQ(longText, typed.data());  // stored whole
     SetWindowTextA(full->hwnd, "");
     EXPECT_EQ(0, full->checkData());
     fixed->selection(-1);
