@@ -12,6 +12,7 @@ namespace {
 
 const int kCellBlock = 4096;
 const int kDefaultWorkBuffer = 1024;
+const long kMaxWorkBuffer = 16L << 20;
 
 int fieldCellSize() { return sizeof(FIELD) > sizeof(FIELDBLOCK) ? (int)sizeof(FIELD) : (int)sizeof(FIELDBLOCK); }
 
@@ -275,6 +276,11 @@ BBOOL TABLE::StreamIn(STREAMBUF& s) {
     unsigned long columnCount = GetU32(s, swap);
     unsigned long rowCount = GetU32(s, swap);
     s >> ENDDI();
+    // A damaged header must not make us ask for gigabytes.
+    if (storedBuffer < 0 || storedBuffer > kMaxWorkBuffer) {
+        streamStatus = 9996;
+        return FALSE;
+    }
     if (storedBuffer > workBufferSize) workBufferSize = storedBuffer;
     if (!externalBuffer && !AllocateBuffers(workBufferSize)) {
         streamStatus = -1;

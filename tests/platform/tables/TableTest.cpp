@@ -432,6 +432,10 @@ TEST(TableStream, DamagedStreamsFailCleanly) {
     TABLE greedy;
     EXPECT_FALSE(ReadBack(greedy, header));
     EXPECT_EQ(0, greedy.rows.Count());
+    // So does one that asks for a two-gigabyte work buffer.
+    header.replace(at + 2 + 2 * 4, 4, std::string("\xFF\xFF\xFF\x7F", 4));
+    TABLE hungry;
+    EXPECT_FALSE(ReadBack(hungry, header));
 }
 
 TEST(TableStream, SwapsValuesWrittenInTheOtherByteOrder) {
