@@ -44,8 +44,8 @@ ZKCString ziListControl::text(int index) const {
     return ZKCString(buf.data());
 }
 
-int ziListControl::addDir(unsigned attributes, const char* spec) {
-    return (int)SendMessageA(hwnd, msgs.dir, (WPARAM)attributes, (LPARAM)(spec ? spec : "*.*"));
+int ziListControl::addDir(unsigned attributes, const char* pattern) {
+    return (int)SendMessageA(hwnd, msgs.dir, (WPARAM)attributes, (LPARAM)(pattern ? pattern : "*.*"));
 }
 
 int ziListControl::selection() const { return hwnd ? (int)SendMessageA(hwnd, msgs.getSel, 0, 0) : -1; }

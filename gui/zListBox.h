@@ -26,8 +26,8 @@ public:
     int del(int index);
     int count() const;
     ZKCString text(int index) const;
-    int addDir(unsigned attributes, const char* spec);
-    int addDir(unsigned attributes, const ZKCString& spec) { return addDir(attributes, spec.data()); }
+    int addDir(unsigned attributes, const char* pattern);
+    int addDir(unsigned attributes, const ZKCString& pattern) { return addDir(attributes, pattern.data()); }
     int selection() const;
     int selection(int index);
     int selection(const char* text);
