@@ -126,6 +126,7 @@ BBOOL PGMTHREAD::StartUp(PGMTHREADPROC proc, void* arg) {
         handle = nullptr;
     }
     unsigned id = 0;
+    InterlockedExchange(&entered, 0);
     uintptr_t h = _beginthreadex(nullptr, 32768, &PGMTHREAD::RunThread, this, 0, &id);
     if (h) {
         handle = reinterpret_cast<HANDLE>(h);
@@ -139,6 +140,7 @@ BBOOL PGMTHREAD::StartUp(PGMTHREADPROC proc, void* arg) {
 
 unsigned __stdcall PGMTHREAD::RunThread(void* object) {
     PGMTHREAD* t = static_cast<PGMTHREAD*>(object);
+    InterlockedExchange(&t->entered, 1);
     t->ExecSetup();
     QV_TRACE(TRACE_TASK, 7, "ill", (int)t->threadId, t, t->procedure);
     if (t->procedure) t->procedure(t->argument);
@@ -156,6 +158,7 @@ BBOOL PGMTHREAD::Stop() {
     ThreadLock guard;
     if (!threadId || !handle) return FALSE;
     QV_TRACE(TRACE_TASK, 9, "i", (int)threadId);
+    for (int i = 0; i < 5000 && !InterlockedCompareExchange(&entered, 0, 0); ++i) Sleep(1);
     TerminateThread(handle, 0xFFFFFFFF);
     if (selfSlot) *selfSlot = nullptr;
     return TRUE;

@@ -63,4 +63,7 @@ public:
 
 private:
     HANDLE DuplicateOwnHandle();
+    // Set by the new thread as its first step: ending a thread that has not
+    // yet left the system's start-up code can take the whole process down.
+    volatile LONG entered = 0;
 };
