@@ -74,7 +74,7 @@ int LOCALLINK::OpenLink(const char* address, BUFFERPOOL* bufferPool, int limit) 
         other->connectPending = 0;
         other->PostWake();
     }
-    registryNode = &_pLocalLinks->bAdd(*this);
+    if (!registryNode) registryNode = &_pLocalLinks->bAdd(*this);  // an end opened again stays listed once
     _pLocalLinks->lock.Release(0);
     return error;
 }

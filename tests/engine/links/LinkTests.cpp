@@ -61,11 +61,15 @@ struct LocalPair : ::testing::Test {
 };
 
 TEST_F(LocalPair, EndsPairByNameAndRefuseEveryOtherOpener) {
+    long before = _pLocalLinks->count;
     a = New(nameA);
     ASSERT_EQ(0, a->OpenLink("", nullptr, 0));
     EXPECT_TRUE(a->connectPending);
     EXPECT_FALSE(a->QueryLinkStatus());
     EXPECT_EQ(a, LOCALLINK::findlink(nameA.c_str()));
+
+    ASSERT_EQ(0, a->OpenLink("", nullptr, 0)) << "an end may be opened again while it waits";
+    EXPECT_EQ(1, _pLocalLinks->count - before);
 
     b = New(nameB);
     ASSERT_EQ(0, b->OpenLink(nameA.c_str(), nullptr, 0));
