@@ -240,3 +240,50 @@ TEST_F(LogFileTest, HelpNeedsAWindowAndAFile) {
     EXPECT_FALSE(help.DisplayTopic(1));  // no window yet
     EXPECT_FALSE(help.helpShown);
 }
+
+namespace {
+
+struct Writer {
+    LOGFILE* log;
+    int id;
+};
+
+DWORD WINAPI WriteLines(void* arg) {
+    Writer* w = static_cast<Writer*>(arg);
+    char text[32];
+    for (int i = 0; i < 150; ++i) {
+        std::snprintf(text, sizeof text, "T%d line %d ", w->id, i);
+        w->log->Write(text, std::string(40, 'x').c_str());
+    }
+    return 0;
+}
+
+}  // namespace
+
+TEST_F(LogFileTest, LinesStayWholeWhileTheLogIsReopened) {
+    LOGFILE log("MT", "Multi");
+    ASSERT_TRUE(log.Open(TRUE));
+    Writer writers[4];
+    HANDLE threads[4];
+    for (int i = 0; i < 4; ++i) {
+        writers[i] = {&log, i};
+        threads[i] = CreateThread(nullptr, 0, WriteLines, &writers[i], 0, nullptr);
+    }
+    for (int i = 0; i < 10; ++i) {
+        Sleep(2);
+        log.Open(FALSE);  // as at midnight: close and open again
+    }
+    WaitForMultipleObjects(4, threads, TRUE, INFINITE);
+    for (HANDLE h : threads) CloseHandle(h);
+    log.Close();
+    int written = 0;
+    const std::regex line(kStamp + "T\\d line \\d+ x{40}");
+    const std::regex frame(kStamp + "Multi MT log (started|stopped)");
+    for (const std::string& l : Lines("MT.DAT")) {
+        if (std::regex_match(l, line))
+            ++written;
+        else
+            EXPECT_TRUE(l == std::string(127, '=') || std::regex_match(l, frame)) << l;
+    }
+    EXPECT_EQ(600, written);
+}
