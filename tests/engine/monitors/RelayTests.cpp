@@ -466,3 +466,30 @@ TEST_F(Relay, TheLastConnectionOfAPassIsHeldWhileServed) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Relay, WakingASharedMonitorAlsoWakesTheCommonThread) {
+    inbound->shared = 1;
+    _pDataSys->commonEvent.ResetEvent();
+    inbound->wakeEvent.ResetEvent();
+    inbound->RequestWakeup();
+    EXPECT_TRUE(inbound->wakeRequested);
+    EXPECT_TRUE(inbound->wakeEvent.QueryEvent());
+    EXPECT_TRUE(_pDataSys->commonEvent.QueryEvent());
+    inbound->shared = 0;
+    _pDataSys->commonEvent.ResetEvent();
+    inbound->RequestWakeup();
+    EXPECT_FALSE(_pDataSys->commonEvent.QueryEvent());
+}
+
+TEST_F(Relay, TheFinalPassLeavesAuxiliaryPortsToTheirOwnMonitors) {
+    Build(2, "final");
+    pairs.in[1]->auxParent = pairs.in[0];
+    ASSERT_TRUE(inbound->StartMonitor(0));
+    Stop();
+    EXPECT_TRUE(pairs.in[0]->link->shutdownRequested);
+    EXPECT_FALSE(pairs.in[1]->link->shutdownRequested);
+}
+
+}  // namespace
