@@ -184,9 +184,18 @@ int PROFILE::WriteFile(const char* name) {
     if (std::fflush(file) != 0) ok = false;
     if (std::fclose(file) != 0) ok = false;
     if (ok && !MoveFileExA(temp.c_str(), target, MOVEFILE_REPLACE_EXISTING)) {
-        // Windows 95 has no MoveFileEx.
-        DeleteFileA(target);
-        ok = MoveFileA(temp.c_str(), target) != FALSE;
+        // Windows 95 has no MoveFileEx: move the old file aside first and put
+        // it back when the new one cannot take its place.
+        if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) {
+            ok = false;
+        } else {
+            std::string old = std::string(target) + ".old";
+            DeleteFileA(old.c_str());
+            bool hadOld = MoveFileA(target, old.c_str()) != FALSE;
+            ok = MoveFileA(temp.c_str(), target) != FALSE;
+            if (!ok && hadOld) MoveFileA(old.c_str(), target);
+            if (ok && hadOld) DeleteFileA(old.c_str());
+        }
     }
     if (!ok) {
         DeleteFileA(temp.c_str());
