@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "LocalLink.h"
 
@@ -204,6 +206,33 @@ TEST_F(LocalPair, SendStatusCountsOnlyAPositivePeerLimit) {
     a->queueLimit = 1;
     ASSERT_TRUE(b->SendMessage(BUFFER((char*)"x", 1), 0));
     EXPECT_FALSE(b->QuerySendStatus(1));
+}
+
+TEST_F(LocalPair, OpenersRacingForOneEndPairExactlyOnce) {
+    for (int round = 0; round < 40; round++) {
+        a = New(nameA);
+        ASSERT_EQ(0, a->OpenLink(nullptr, nullptr, 0));
+        std::vector<LOCALLINK*> racers;
+        for (int i = 0; i < 6; i++) racers.push_back(New(nameB + std::to_string(i)));
+        std::vector<int> results(racers.size());
+        std::vector<std::thread> threads;
+        for (size_t i = 0; i < racers.size(); i++)
+            threads.emplace_back([&, i] { results[i] = racers[i]->OpenLink(nameA.c_str(), nullptr, 0); });
+        for (auto& t : threads) t.join();
+        int paired = 0;
+        for (size_t i = 0; i < racers.size(); i++) {
+            if (results[i] == 0) {
+                paired++;
+                EXPECT_EQ(racers[i], a->peer);
+            } else {
+                EXPECT_EQ(9999, results[i]);
+            }
+        }
+        EXPECT_EQ(1, paired) << "round " << round;
+        for (LOCALLINK* r : racers) Drop(r);
+        EXPECT_EQ(nullptr, a->peer);
+        Drop(a);
+    }
 }
 
 // A plain link whose send queue nobody drains, to see what is queued.
