@@ -13,6 +13,15 @@ public:
     void removeNotifyClicked(zEvH* target, NotifyProc fn) { removeNotify(target, fn, BN_CLICKED); }
     void setNotifyDoubleClicked(zEvH* target, NotifyProc fn) { setupNotify(target, fn, BN_DOUBLECLICKED); }
     void removeNotifyDoubleClicked(zEvH* target, NotifyProc fn) { removeNotify(target, fn, BN_DOUBLECLICKED); }
+    // The same for handlers taking the notification view.
+    void setNotifyClicked(zEvH* target, NotifyEvtProc fn) { setNotifyClicked(target, asNotify(fn)); }
+    void removeNotifyClicked(zEvH* target, NotifyEvtProc fn) { removeNotifyClicked(target, asNotify(fn)); }
+    void setNotifyDoubleClicked(zEvH* target, NotifyEvtProc fn) { setNotifyDoubleClicked(target, asNotify(fn)); }
+    void removeNotifyDoubleClicked(zEvH* target, NotifyEvtProc fn) { removeNotifyDoubleClicked(target, asNotify(fn)); }
+
+private:
+    // The view has no fields of its own, so the record may call it as a plain event handler.
+    static NotifyProc asNotify(NotifyEvtProc fn) { return reinterpret_cast<NotifyProc>(fn); }
 };
 
 class zPushButton : public zButton {

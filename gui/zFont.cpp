@@ -137,60 +137,6 @@ zFontInfo::zFontInfo(const TEXTMETRICA* from)
         memset(&tm, 0, sizeof tm);
 }
 
-// ---- zFontList ----------------------------------------------------------------------
-
-zFontList::~zFontList()
-{
-    clear();
-}
-
-void zFontList::append(zFontDescript* d)
-{
-    Node* node = new Node{d, 0};
-    if (last)
-        last->next = node;
-    else
-        first = node;
-    last = node;
-    ++n;
-}
-
-void zFontList::take(zFontList& other)
-{
-    if (!other.first)
-        return;
-    if (last)
-        last->next = other.first;
-    else
-        first = other.first;
-    last = other.last;
-    n += other.n;
-    other.first = other.last = 0;
-    other.n = 0;
-}
-
-void zFontList::clear()
-{
-    while (first) {
-        Node* next = first->next;
-        delete first->item;
-        delete first;
-        first = next;
-    }
-    last = 0;
-    n = 0;
-}
-
-zFontDescript* zFontList::item(int i) const
-{
-    if (i < 0)
-        return 0;
-    for (Node* p = first; p; p = p->next)
-        if (i-- == 0)
-            return p->item;
-    return 0;
-}
-
 // ---- zDisplayInfo -------------------------------------------------------------------
 
 zDisplayInfo::zDisplayInfo(zDisplay* d)
@@ -283,34 +229,35 @@ int zDisplayInfo::sizePal() { return palCaps(SIZEPALETTE); }
 int zDisplayInfo::sizePalReserved() { return palCaps(NUMRESERVED); }
 int zDisplayInfo::colorRes() { return palCaps(COLORRES); }
 
-static int CALLBACK fontGrabber(const LOGFONTA* lf, const TEXTMETRICA* tm, DWORD type, LPARAM data)
+static int CALLBACK fontGrabber(const LOGFONTA* lf, const TEXTMETRICA* tm, DWORD, LPARAM data)
 {
-    ((zFontList*)data)->append(new zFontDescript(tm, lf));
+    ((ZKTPtrSlist<zFontDescript>*)data)->append(new zFontDescript(tm, lf));
     return 1;
 }
 
-zFontList* zDisplayInfo::getFontList(const char* face)
+ZKTPtrSlist<zFontDescript>* zDisplayInfo::getFontList(const char* face)
 {
     lock();
-    zFontList* list = 0;
+    ZKTPtrSlist<zFontDescript>* list = 0;
     if (dc) {
-        list = new zFontList;
+        list = new ZKTPtrSlist<zFontDescript>;
         EnumFontsA(dc, face, (FONTENUMPROCA)fontGrabber, (LPARAM)list);
     }
     unlock();
     return list;
 }
 
-zFontList* zDisplayInfo::getAllFontsList()
+ZKTPtrSlist<zFontDescript>* zDisplayInfo::getAllFontsList()
 {
-    zFontList* faces = getFontList(0);
+    ZKTPtrSlist<zFontDescript>* faces = getFontList(0);
     if (!faces)
         return 0;
-    zFontList* all = new zFontList;
-    for (zFontList::Node* p = faces->head(); p; p = p->next) {
-        zFontList* one = getFontList(p->item->faceName());
+    ZKTPtrSlist<zFontDescript>* all = new ZKTPtrSlist<zFontDescript>;
+    ZKTPtrSlistIterator<zFontDescript> it(*faces);
+    while (zFontDescript* face = it()) {
+        ZKTPtrSlist<zFontDescript>* one = getFontList(face->faceName());
         if (one) {
-            all->take(*one);
+            all->join(*one);
             delete one;
         }
     }
@@ -318,7 +265,9 @@ zFontList* zDisplayInfo::getAllFontsList()
     return all;
 }
 
-void zDisplayInfo::releaseFontList(zFontList* list)
+void zDisplayInfo::releaseFontList(ZKTPtrSlist<zFontDescript>* list)
 {
+    if (list)
+        list->clearAndDestroy();
     delete list;
 }

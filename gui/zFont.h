@@ -1,6 +1,7 @@
 #pragma once
 // Fonts, font descriptions and metrics, and what a display's device can do.
 #include <windows.h>
+#include "ZKTPtrList.h"
 #include "zDisplay.h"
 
 class zPrPoint;
@@ -101,32 +102,6 @@ private:
     zFontSpec spec;
 };
 
-// Owned descriptors of enumerated fonts, in the order the device reported them.
-class zFontList {
-public:
-    zFontList() : first(0), last(0), n(0) {}
-    ~zFontList();
-    void append(zFontDescript* d);
-    // Moves every entry of other to the end of this list.
-    void take(zFontList& other);
-    void clear();
-    int count() const { return n; }
-    zFontDescript* item(int i) const;
-
-    struct Node {
-        zFontDescript* item;
-        Node* next;
-    };
-    Node* head() const { return first; }
-
-private:
-    zFontList(const zFontList&) = delete;
-    zFontList& operator=(const zFontList&) = delete;
-    Node* first;
-    Node* last;
-    int n;
-};
-
 // What the device behind a display can do, and which fonts it offers.
 class zDisplayInfo {
 public:
@@ -164,10 +139,10 @@ public:
     int sizePalReserved();
     int colorRes();
 
-    // Lists are owned by the caller: release them with releaseFontList.
-    zFontList* getFontList(const char* face);
-    zFontList* getAllFontsList();
-    static void releaseFontList(zFontList* list);
+    // The lists and their descriptors are the caller's: release them with releaseFontList.
+    ZKTPtrSlist<zFontDescript>* getFontList(const char* face);
+    ZKTPtrSlist<zFontDescript>* getAllFontsList();
+    static void releaseFontList(ZKTPtrSlist<zFontDescript>* list);
 
 private:
     int caps(int index);

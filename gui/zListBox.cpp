@@ -2,7 +2,9 @@
 
 #include <vector>
 
+#include "ZKCStringSlist.h"
 #include "zString.h"
+#include "zStringSlist.h"
 
 namespace {
 
@@ -72,6 +74,41 @@ void ziListControl::bulkEnd() {
     SendMessageA(hwnd, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(hwnd, nullptr, TRUE);
     UpdateWindow(hwnd);
+}
+
+template <class List, class Iter>
+static void addEach(ziListControl* c, List* list) {
+    if (!list) return;
+    Iter it(*list);
+    while (auto* s = it()) c->add(*s);
+}
+
+int ziListControl::addStrSlist(ZKTPtrSlist<ZKCString>* list) {
+    bulkBegin();
+    addEach<ZKTPtrSlist<ZKCString>, ZKTPtrSlistIterator<ZKCString>>(this, list);
+    bulkEnd();
+    return 0;
+}
+
+int ziListControl::addStrDlist(ZKTPtrDlist<ZKCString>* list) {
+    bulkBegin();
+    addEach<ZKTPtrDlist<ZKCString>, ZKTPtrDlistIterator<ZKCString>>(this, list);
+    bulkEnd();
+    return 0;
+}
+
+int ziListControl::addStrSlist(ZKCStringSlist* list) {
+    bulkBegin();
+    addEach<ZKTPtrSlist<ZKCString>, ZKTPtrSlistIterator<ZKCString>>(this, list ? &list->items() : nullptr);
+    bulkEnd();
+    return 0;
+}
+
+int ziListControl::addStrSlist(zStringSlist* list) {
+    bulkBegin();
+    addEach<ZKTPtrSlist<zString>, ZKTPtrSlistIterator<zString>>(this, list ? &list->items() : nullptr);
+    bulkEnd();
+    return 0;
 }
 
 int ziListControl::addCharStrings(char** strings) {

@@ -3,6 +3,10 @@
 #include "zControl.h"
 
 class zResStrBlock;
+template <class T> class ZKTPtrSlist;
+template <class T> class ZKTPtrDlist;
+class ZKCStringSlist;
+class zStringSlist;
 
 // The messages one family of list controls answers to.
 struct ziListMsgs {
@@ -35,6 +39,11 @@ public:
     int selection(const zString& text);
     int getItem(ZKCString& out, int index);
 
+    // Bulk loads add every string in list order with one repaint at the end; 0.
+    int addStrSlist(ZKTPtrSlist<ZKCString>* list);
+    int addStrDlist(ZKTPtrDlist<ZKCString>* list);
+    int addStrSlist(ZKCStringSlist* list);
+    int addStrSlist(zStringSlist* list);
     int addCharStrings(char** strings);
     int addStrBlock(const zResStrBlock& block);
 

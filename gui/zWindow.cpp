@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "zApp.h"
+#include "zDlgTemplate.h"
 #include "zFrameWin.h"
 #include "zMenu.h"
 #include "zNotify.h"
@@ -413,10 +414,12 @@ void zWindow::centerWindow(int relative) {
     vmove(x, y, w, h);
 }
 
-// Set by the dialog-template reader once it exists.
-int (*ziPopulateFromRes)(zWindow*, const zResId&) = nullptr;
-
-int zWindow::populateFromRes(const zResId& id) { return ziPopulateFromRes ? ziPopulateFromRes(this, id) : 0; }
+int zWindow::populateFromRes(const zResId& id) {
+    ziDialogReader reader(this, id);
+    if (reader.status != 0) return 0;
+    if (reader.fontFromTemplate()) setFont(reader.takeFont(), 0);
+    return hwnd ? reader.createChildren() : 0;
+}
 
 void zWindow::addChild(zWindow* w) {
     if (w && std::find(children.begin(), children.end(), w) == children.end()) children.push_back(w);

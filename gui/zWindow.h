@@ -85,6 +85,13 @@ public:
     int isButton(int n) const;
     int isDoubleClick() const;
 };
+// A control's notification: WM_COMMAND with the child's id, the code and the control.
+class zNotifyEvt : public zEvent {
+public:
+    unsigned id() const { return loWParam(); }
+    unsigned notifyCode() const { return hiWParam(); }
+    HWND ctrl() const { return (HWND)lParm; }
+};
 class zDrawEvt : public zEvent {
 public:
     HDC hdc() const { return (HDC)wParm; }
@@ -99,6 +106,7 @@ public:
 
 typedef int (zEvH::*NotifyProc)(zEvent*);
 typedef int (zEvH::*CommandProc)(zCommandEvt*);
+typedef int (zEvH::*NotifyEvtProc)(zNotifyEvt*);
 
 // Scroll state of a window (SB_VERT / SB_HORZ) or of a scroll-bar control (SB_CTL).
 class zScrollInfo {
@@ -297,9 +305,6 @@ LRESULT CALLBACK AppWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 LRESULT ziWndProcCore(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool childFrame);
 // WM_NCDESTROY bookkeeping: unmaps the window, deletes the object when asked to.
 void ziNcDestroy(zWindow* w, HWND hwnd);
-
-// Builds a window's children from a dialog resource; installed by the dialog-template reader.
-extern int (*ziPopulateFromRes)(zWindow* w, const zResId& id);
 
 // Control colouring for WM_CTLCOLOR*: a brush or 0.
 LRESULT zAppDoCtlColor(zWindow* w, zEvent* e);

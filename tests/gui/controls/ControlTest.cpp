@@ -164,6 +164,19 @@ TEST_F(Ctl, NotificationsReachTheirHandlers) {
     SendMessageA(b->hwnd, BM_CLICK, 0, 0);
     EXPECT_EQ(1, r.calls);
 
+    // The form taking the notification view.
+    Recorder v;
+    const NotifyEvtProc viewFn = static_cast<NotifyEvtProc>(&Recorder::view);
+    b->setNotifyClicked(&v, viewFn);
+    SendMessageA(b->hwnd, BM_CLICK, 0, 0);
+    EXPECT_EQ(1, v.calls);
+    EXPECT_EQ(21u, v.lastId);
+    EXPECT_EQ((unsigned)BN_CLICKED, v.lastCode);
+    EXPECT_EQ(b->hwnd, v.lastCtrl);
+    b->removeNotifyClicked(&v, viewFn);
+    SendMessageA(b->hwnd, BM_CLICK, 0, 0);
+    EXPECT_EQ(1, v.calls);
+
     Recorder e;
     zEditLine* edit = new zEditLine(dlg, at(0, 20, 80, 14), 0, "", 22);
     edit->setNotifyChange(&e, zHandlerOf(&Recorder::note));

@@ -33,4 +33,12 @@ public:
         lastCode = e->hiWParam();
         return 0;
     }
+    HWND lastCtrl = 0;
+    int view(zNotifyEvt* e) {
+        ++calls;
+        lastId = e->id();
+        lastCode = e->notifyCode();
+        lastCtrl = e->ctrl();
+        return 0;
+    }
 };

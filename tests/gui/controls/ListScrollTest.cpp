@@ -1,6 +1,12 @@
+#include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "CtlFixture.h"
+#include "ZKCStringSlist.h"
+#include "ZKTPtrList.h"
+#include "zStringSlist.h"
 #include "zListBox.h"
 #include "zScrollBar.h"
 #include "zString.h"
@@ -69,6 +75,58 @@ TEST_F(Ctl, BulkLoading) {
     EXPECT_EQ(0, c->addStrBlock(block));
     EXPECT_EQ(3, c->count());
     EXPECT_STREQ("first", c->text(0).data());  // sorted: first, second, third
+}
+
+namespace {
+
+// What a list box was sent while loading: redraw switches and added texts.
+std::vector<std::string> loadLog;
+WNDPROC loadNext = nullptr;
+
+LRESULT CALLBACK LoadSpy(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m == WM_SETREDRAW) loadLog.push_back(w ? "redraw on" : "redraw off");
+    if (m == LB_ADDSTRING) loadLog.push_back((const char*)l);
+    return CallWindowProcA(loadNext, h, m, w, l);
+}
+
+}  // namespace
+
+TEST_F(Ctl, StringListsLoadInOrderWithRedrawOff) {
+    plain();
+    ZKCString a("c"), b("a"), c("b");
+    ZKTPtrSlist<ZKCString> sl;
+    ZKTPtrDlist<ZKCString> dl;
+    ZKCStringSlist ks;
+    zStringSlist zs;
+    for (ZKCString* s : {&a, &b, &c}) {
+        sl.append(s);
+        dl.append(s);
+        ks.append(*s);
+        zs.append(zString(*s));
+    }
+    const std::vector<std::pair<const char*, std::function<int(zListBoxUnsorted*)>>> loaders = {
+        {"pointer list", [&](zListBoxUnsorted* l) { return l->addStrSlist(&sl); }},
+        {"doubly linked pointer list", [&](zListBoxUnsorted* l) { return l->addStrDlist(&dl); }},
+        {"library strings", [&](zListBoxUnsorted* l) { return l->addStrSlist(&ks); }},
+        {"framework strings", [&](zListBoxUnsorted* l) { return l->addStrSlist(&zs); }},
+    };
+    int id = 1;
+    for (const auto& load : loaders) {
+        SCOPED_TRACE(load.first);
+        zListBoxUnsorted* l = new zListBoxUnsorted(dlg, at(0, 0, 80, 80), 0, "", id++);
+        loadLog.clear();
+        loadNext = (WNDPROC)SetWindowLongPtrA(l->hwnd, GWLP_WNDPROC, (LONG_PTR)LoadSpy);
+        EXPECT_EQ(0, load.second(l));
+        SetWindowLongPtrA(l->hwnd, GWLP_WNDPROC, (LONG_PTR)loadNext);
+        EXPECT_EQ((std::vector<std::string>{"redraw off", "c", "a", "b", "redraw on"}), loadLog);
+        EXPECT_STREQ("b", l->text(2).data());
+    }
+    // The pointer lists still hold the caller's strings.
+    EXPECT_EQ(&a, sl.first());
+    EXPECT_EQ(&c, dl.last());
+    zListBoxUnsorted* none = new zListBoxUnsorted(dlg, at(0, 0, 80, 80), 0, "", id);
+    EXPECT_EQ(0, none->addStrSlist((zStringSlist*)nullptr));
+    EXPECT_EQ(0, none->count());
 }
 
 TEST_F(Ctl, ComboBoxesStoreTypedOrPickedText) {

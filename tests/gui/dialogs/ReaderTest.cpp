@@ -166,6 +166,26 @@ TEST_F(Reader, PlacesItemsByTheMeasuredFont) {
     EXPECT_EQ((WPARAM)dlg->getFont()->hfont(), (WPARAM)SendMessageA(child(101)->hwnd, WM_GETFONT, 0, 0));
 }
 
+TEST_F(Reader, AnyWindowMayBePopulatedFromATemplate) {
+    dlg = new zDialogFrame(nullptr, new zSizer(0, 0, 300, 200), WS_POPUP | WS_CAPTION, "plain");
+    ASSERT_EQ(nullptr, dlg->getFont());
+    EXPECT_EQ(0, dlg->populateFromRes(zResId(999)));  // no such template
+    EXPECT_TRUE(dlg->children.empty());
+
+    // The static text; the item naming "button" as a class string is not a known type.
+    EXPECT_EQ(1, dlg->populateFromRes(zResId(102)));
+    ASSERT_NE(nullptr, child(10));
+    // The template's font came first, so the items are placed by it and carry it.
+    ASSERT_NE(nullptr, dlg->getFont());
+    EXPECT_EQ((WPARAM)dlg->getFont()->hfont(), (WPARAM)SendMessageA(child(10)->hwnd, WM_GETFONT, 0, 0));
+    Metrics m = measure("MS Sans Serif", 8);
+    RECT r = ChildRect(child(10)->hwnd);
+    EXPECT_EQ(px(m, 2), r.left);
+    EXPECT_EQ(py(m, 2), r.top);
+    EXPECT_EQ(px(m, 2) + px(m, 40), r.right);
+    EXPECT_EQ(std::string("plain"), dlg->caption());  // the window's own caption stays
+}
+
 TEST_F(Reader, NoFontMeansBaseUnits) {
     dlg = new zDialogFrame(nullptr, zResId(101));
     LONG base = GetDialogBaseUnits();

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "Canvas.h"
 #include "zFont.h"
@@ -123,23 +124,37 @@ TEST(DisplayInfo, EnumeratesFacesAndTheirFonts)
 {
     Canvas cv;
     zDisplayInfo info(&cv.disp);
-    zFontList* faces = info.getFontList(nullptr);
+    ZKTPtrSlist<zFontDescript>* faces = info.getFontList(nullptr);
     ASSERT_NE(nullptr, faces);
-    ASSERT_GT(faces->count(), 0);
-    std::string first = faces->item(0)->faceName();
+    ASSERT_GT(faces->entries(), 0u);
+    std::vector<std::string> faceOrder;
+    ZKTPtrSlistIterator<zFontDescript> fit(*faces);
+    while (zFontDescript* d = fit())
+        faceOrder.push_back(d->faceName());
+    ASSERT_EQ(faces->entries(), faceOrder.size());
+    const std::string first = faceOrder[0];
 
-    zFontList* one = info.getFontList(first.c_str());
+    ZKTPtrSlist<zFontDescript>* one = info.getFontList(first.c_str());
     ASSERT_NE(nullptr, one);
-    ASSERT_GT(one->count(), 0);
-    for (zFontList::Node* p = one->head(); p; p = p->next)
-        EXPECT_EQ(first, p->item->faceName());
+    ASSERT_GT(one->entries(), 0u);
+    ZKTPtrSlistIterator<zFontDescript> oit(*one);
+    while (zFontDescript* d = oit())
+        EXPECT_EQ(first, d->faceName());
 
-    zFontList* all = info.getAllFontsList();
+    // Every font of every face, in face order.
+    ZKTPtrSlist<zFontDescript>* all = info.getAllFontsList();
     ASSERT_NE(nullptr, all);
-    EXPECT_GE(all->count(), faces->count());
-    EXPECT_EQ(first, all->item(0)->faceName());
-    EXPECT_EQ(nullptr, all->item(all->count()));
+    EXPECT_GE(all->entries(), faces->entries());
+    EXPECT_EQ(first, all->first()->faceName());
+    size_t at = 0;
+    ZKTPtrSlistIterator<zFontDescript> ait(*all);
+    while (zFontDescript* d = ait()) {
+        while (at < faceOrder.size() && faceOrder[at] != d->faceName())
+            ++at;
+        ASSERT_LT(at, faceOrder.size()) << d->faceName() << " out of face order";
+    }
     zDisplayInfo::releaseFontList(faces);
     zDisplayInfo::releaseFontList(one);
     zDisplayInfo::releaseFontList(all);
+    zDisplayInfo::releaseFontList(nullptr);
 }
