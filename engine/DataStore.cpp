@@ -410,8 +410,8 @@ DATASTORE::~DATASTORE() {
         nameIndex->freeobj();
         nameIndex = nullptr;
     }
-    // The store's reference to each object goes; objects that others still
-    // hold lose their fields, which live in this table's allocators.
+    // Objects only the store kept go with it; objects that others still hold
+    // lose their fields, which live in this table's allocators.
     std::vector<DATAOBJECT*> left;
     lock.Reserve();
     rowCursor = &_NULLSPTR;
@@ -427,8 +427,10 @@ DATASTORE::~DATASTORE() {
     }
     lock.Release();
     for (DATAOBJECT* o : left) {
-        if (o->count > 1) o->DetachFromStore();
-        o->freeobj();
+        if (o->count > 0)
+            o->DetachFromStore();
+        else
+            o->freeobj();
     }
     if (storeId.id && !keepId)
         if (IDCONTROL* c = ids()) c->Free(storeId);
@@ -481,7 +483,8 @@ bSPOINTER* DATASTORE::AddObject(DATAOBJECT& object, TIMESTAMP added, DATAOBJECT*
     else
         cell = &rows.Add(object);
     if (cell->target) {
-        ++object.count;  // the store's reference
+        // The store is the object's owner of last resort: it holds no counted reference,
+        // so a written object held by the disk level alone can give its bytes back.
         object.storeLink = cell;
         if (nameIndex) {
             bSPOINTER& entry = nameIndex->AddIndexRow(&object, FALSE);
@@ -508,11 +511,7 @@ void DATASTORE::DeleteObject(DATAOBJECT& object, BBOOL release) {
         held = true;
     }
     lock.Release();
-    if (!held) return;
-    if (release)
-        object.freeobj();
-    else
-        --object.count;
+    if (held && release) object.freeobj();
 }
 
 INDEX* DATASTORE::CreateIndex() {

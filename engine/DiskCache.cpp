@@ -498,7 +498,7 @@ void DISKCACHE::writeNext(FILESTREAM& file) {
         return;
     }
     Lock();
-    if (Holds(*object) && object->count == 2) {
+    if (Holds(*object) && object->count == 2) {  // the queue's and the level's
         // Only the cache is left holding it: the bytes can live on disk alone.
         --object->count;
         object->SetReleased(1);
@@ -527,7 +527,10 @@ void DISKCACHE::finish(FILESTREAM& file) {
         for (bSPOINTER* c = objects.first; c && c->target; c = c->next) {
             DATAOBJECT* o = CHAIN<DATAOBJECT>::Cast(c->target);
             if (!o || !o->OnDisk() || !o->objectId.id || o->deletePending) continue;
-            if (headerIO(file, o, 2) != 0) break;
+            if (headerIO(file, o, 2) != 0) {
+                failed = true;  // a partial index is not to be trusted
+                break;
+            }
             ++entries;
         }
         Unlock();

@@ -51,7 +51,7 @@ TEST_F(StoreTest, NewObjectsTakeNamesIdsAndFields) {
     EXPECT_TRUE(named->headerChanged && named->dataChanged);
     EXPECT_EQ(0u, named->addedTime.seconds);
     EXPECT_EQ(2, store->rows.Count());
-    EXPECT_EQ(1, named->count);  // the store's reference
+    EXPECT_EQ(0, named->count);  // the store counts no reference
 
     DATAOBJECT* given = new (store) DATAOBJECT(store, "x", FALSE, FALSE, 5000);
     EXPECT_EQ(5000u, given->objectId.id);
