@@ -71,6 +71,23 @@ int ziFlushDialogClasses() {
     return (int)names.size();
 }
 
+void ziTrimSystemMenu(HMENU sys, unsigned long style) {
+    if (!(style & WS_THICKFRAME)) DeleteMenu(sys, SC_SIZE, MF_BYCOMMAND);
+    if (!(style & WS_MINIMIZEBOX)) DeleteMenu(sys, SC_MINIMIZE, MF_BYCOMMAND);
+    if (!(style & WS_MAXIMIZEBOX)) DeleteMenu(sys, SC_MAXIMIZE, MF_BYCOMMAND);
+    if (!(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX))) DeleteMenu(sys, SC_RESTORE, MF_BYCOMMAND);
+    DeleteMenu(sys, SC_TASKLIST, MF_BYCOMMAND);
+    int kept = 0;
+    for (UINT cmd : {SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE, SC_RESTORE})
+        if (GetMenuState(sys, cmd, MF_BYCOMMAND) != (UINT)-1) ++kept;
+    // The separators around Close; one after the other, so the second position is
+    // counted after the first removal. Menus laid out otherwise keep their items.
+    for (int pos : {kept + 1, kept + 2}) {
+        UINT state = GetMenuState(sys, (UINT)pos, MF_BYPOSITION);
+        if (state != (UINT)-1 && (state & MF_SEPARATOR)) RemoveMenu(sys, (UINT)pos, MF_BYPOSITION);
+    }
+}
+
 // ---- zDialogFrame -----------------------------------------------------------------
 
 void zDialogFrame::dialogInit() {
@@ -195,20 +212,7 @@ int zDialogFrame::create() {
     // 5. System menu without what this frame cannot do.
     if (hwnd && (winStyle & WS_SYSMENU) && (winStyle & 0x00CF0000UL) != 0x00CF0000UL && parentWin &&
         parentWin != this) {
-        HMENU sys = GetSystemMenu(hwnd, FALSE);
-        if (sys) {
-            if (!(winStyle & WS_THICKFRAME)) DeleteMenu(sys, SC_SIZE, MF_BYCOMMAND);
-            if (!(winStyle & WS_MINIMIZEBOX)) DeleteMenu(sys, SC_MINIMIZE, MF_BYCOMMAND);
-            if (!(winStyle & WS_MAXIMIZEBOX)) DeleteMenu(sys, SC_MAXIMIZE, MF_BYCOMMAND);
-            if (!(winStyle & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX))) DeleteMenu(sys, SC_RESTORE, MF_BYCOMMAND);
-            DeleteMenu(sys, SC_TASKLIST, MF_BYCOMMAND);
-            int kept = 0;
-            for (UINT cmd : {SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE, SC_RESTORE})
-                if (GetMenuState(sys, cmd, MF_BYCOMMAND) != (UINT)-1) ++kept;
-            // One after the other: the second position is counted after the first removal.
-            RemoveMenu(sys, kept + 1, MF_BYPOSITION);
-            RemoveMenu(sys, kept + 2, MF_BYPOSITION);
-        }
+        if (HMENU sys = GetSystemMenu(hwnd, FALSE)) ziTrimSystemMenu(sys, winStyle);
     }
 
     // 6. Children and menu.

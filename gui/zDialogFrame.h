@@ -78,3 +78,5 @@ LRESULT CALLBACK DialogFrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
 // Retries unregistering the classes of destroyed dialog frames; the count still
 // waiting (a class stays registered while a window of it exists).
 int ziFlushDialogClasses();
+// Takes out of an owned frame's system menu what its style cannot do.
+void ziTrimSystemMenu(HMENU sys, unsigned long style);

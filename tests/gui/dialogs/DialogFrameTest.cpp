@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "DlgKit.h"
 #include "zButton.h"
@@ -208,4 +209,34 @@ TEST_F(Frames, OwnedDialogSystemMenuKeepsMoveAndClose) {
     EXPECT_TRUE(has(SC_MOVE));
     EXPECT_TRUE(has(SC_CLOSE));
     for (UINT cmd : {SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE, SC_RESTORE, SC_TASKLIST}) EXPECT_FALSE(has(cmd)) << cmd;
+}
+
+TEST(SystemMenu, TrimmingTakesOnlySeparatorsBesideClose) {
+    const UINT sep = 0;
+    struct Case {
+        const char* layout;
+        unsigned long style;
+        std::vector<UINT> items, left;
+    } cases[] = {
+        {"old layout with a second separator and the task list", WS_CAPTION | WS_SYSMENU,
+         {SC_RESTORE, SC_MOVE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE, sep, SC_CLOSE, sep, SC_TASKLIST},
+         {SC_MOVE, SC_CLOSE}},
+        {"current layout, minimize box", WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+         {SC_RESTORE, SC_MOVE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE, sep, SC_CLOSE},
+         {SC_RESTORE, SC_MOVE, SC_MINIMIZE, SC_CLOSE}},
+        {"no separators: Close and what follows stay", WS_CAPTION | WS_SYSMENU,
+         {SC_MOVE, SC_SIZE, SC_CLOSE, 0x1230},
+         {SC_MOVE, SC_CLOSE, 0x1230}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.layout);
+        HMENU m = CreatePopupMenu();
+        for (UINT id : c.items) AppendMenuA(m, id ? MF_STRING : MF_SEPARATOR, id, id ? "item" : nullptr);
+        ziTrimSystemMenu(m, c.style);
+        std::vector<UINT> left;
+        for (int i = 0; i < GetMenuItemCount(m); ++i)
+            left.push_back((GetMenuState(m, i, MF_BYPOSITION) & MF_SEPARATOR) ? sep : GetMenuItemID(m, i));
+        EXPECT_EQ(c.left, left);
+        DestroyMenu(m);
+    }
 }
