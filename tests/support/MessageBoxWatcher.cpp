@@ -64,10 +64,12 @@ BOOL CALLBACK Dismiss(HWND h, LPARAM) {
     return TRUE;
 }
 
-DWORD WINAPI WatchLoop(LPVOID) {
+DWORD WINAPI WatchLoop(LPVOID ready) {
+    EnumWindows(Dismiss, 0);
+    SetEvent(static_cast<HANDLE>(ready));
     for (;;) {
-        EnumWindows(Dismiss, 0);
         Sleep(50);
+        EnumWindows(Dismiss, 0);
     }
 }
 
@@ -78,8 +80,17 @@ void StartMessageBoxWatcher() {
     if (started) return;
     started = true;
     State();
-    HANDLE t = CreateThread(nullptr, 0, WatchLoop, nullptr, 0, nullptr);
-    if (t) CloseHandle(t);
+    // Wine can crash a process that ends while this thread is still setting
+    // up its first window calls: start only once a first pass is done.
+    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE t = CreateThread(nullptr, 0, WatchLoop, ready, 0, nullptr);
+    if (t) {
+        // After a timeout the thread may still signal: keep the event then.
+        if (WaitForSingleObject(ready, 30000) == WAIT_OBJECT_0) CloseHandle(ready);
+        CloseHandle(t);
+    } else if (ready) {
+        CloseHandle(ready);
+    }
 }
 
 std::vector<SeenBox> SeenBoxes() {
