@@ -46,6 +46,8 @@ std::string trimmed(const std::string& text) {
 
 }  // namespace
 
+PROFILEFILEOPS _ProfileFileOps = {&std::fwrite, &std::fflush, &std::fclose};
+
 PROFILE::PROFILE(const char* name, BBOOL readNow)
     : TABLE(nullptr), sectionColumn(nullptr), keyColumn(nullptr), valueColumn(nullptr), loaded(0), status(0) {
     sectionColumn = CHAIN<COLUMN>::Cast(AddColumn(TRUE).target);
@@ -157,12 +159,17 @@ int PROFILE::WriteFile(const char* name) {
     if (!target || !target[0]) return status = 9999;
     // Written beside the old file and swapped in only when complete, so a full
     // disk leaves the previous configuration in place.
+    // A read-only file or a directory in its place is not replaced.
+    DWORD attributes = GetFileAttributesA(target);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+        return status = 9999;
     std::string temp = std::string(target) + ".$$$";
     FILE* file = std::fopen(temp.c_str(), "wt");
     if (!file) return status = 9999;
+    const PROFILEFILEOPS io = _ProfileFileOps;
     bool ok = true;
     auto put = [&](const std::string& text) {
-        if (ok && !text.empty() && std::fwrite(text.data(), 1, text.size(), file) != text.size()) ok = false;
+        if (ok && !text.empty() && io.write(text.data(), 1, text.size(), file) != text.size()) ok = false;
     };
     std::string lastHeader, section, key, value;
     for (ROW* row = FirstRow(); row && ok; row = NextRow(row)) {
@@ -181,8 +188,8 @@ int PROFILE::WriteFile(const char* name) {
             put("\n");
         }
     }
-    if (std::fflush(file) != 0) ok = false;
-    if (std::fclose(file) != 0) ok = false;
+    if (io.flush(file) != 0) ok = false;
+    if (io.close(file) != 0) ok = false;
     if (ok && !MoveFileExA(temp.c_str(), target, MOVEFILE_REPLACE_EXISTING)) {
         // Windows 95 has no MoveFileEx: move the old file aside first and put
         // it back when the new one cannot take its place.

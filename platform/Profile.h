@@ -1,9 +1,19 @@
 #pragma once
 // INI-style profiles: the whole file as a table of section, key and value,
 // one row per line, so comments and order survive a read-modify-write.
+#include <cstdio>
 #include <string>
 
 #include "Table.h"
+
+// The file calls through which WriteFile writes; a test replaces them to make
+// a write, the flush or the close fail as a full disk would.
+struct PROFILEFILEOPS {
+    size_t (*write)(const void* data, size_t size, size_t count, FILE* file);
+    int (*flush)(FILE* file);
+    int (*close)(FILE* file);
+};
+extern PROFILEFILEOPS _ProfileFileOps;
 
 class PROFILE : public TABLE {
 public:

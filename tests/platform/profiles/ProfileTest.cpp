@@ -272,7 +272,65 @@ TEST_F(ProfileTest, MissingFiles) {
     EXPECT_EQ(9999, unnamed.ReadFile(nullptr, FALSE));
 }
 
+namespace {
+
+// A disk that fills up: the write after `writesLeft` good ones stores half its
+// bytes, or the flush or the close fails.
+struct FullDisk {
+    static int writesLeft;  // -1: writes never fail
+    static bool failFlush, failClose;
+    static size_t Write(const void* data, size_t size, size_t count, FILE* file) {
+        if (writesLeft < 0 || writesLeft-- > 0) return std::fwrite(data, size, count, file);
+        return std::fwrite(data, size, count / 2, file);
+    }
+    static int Flush(FILE* file) { return std::fflush(file) != 0 || failFlush ? EOF : 0; }
+    static int Close(FILE* file) { return std::fclose(file) != 0 || failClose ? EOF : 0; }
+};
+int FullDisk::writesLeft = -1;
+bool FullDisk::failFlush = false, FullDisk::failClose = false;
+
+struct FileOpsSwap {
+    PROFILEFILEOPS saved = _ProfileFileOps;
+    FileOpsSwap() { _ProfileFileOps = {&FullDisk::Write, &FullDisk::Flush, &FullDisk::Close}; }
+    ~FileOpsSwap() { _ProfileFileOps = saved; }
+};
+
+}  // namespace
+
 TEST_F(ProfileTest, FailedWriteKeepsTheOldFile) {
+    const std::string old = "[S]\r\nk=old\r\nother=1\r\n";
+    struct Case {
+        const char* what;
+        int writesLeft;
+        bool failFlush, failClose;
+    } cases[] = {
+        {"first write", 0, false, false},
+        {"a later write", 2, false, false},
+        {"flush", -1, true, false},
+        {"close", -1, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Put("full.ini", old);
+        PROFILE p("full.ini", TRUE);
+        p.WriteString("S", "k", "new");
+        {
+            FileOpsSwap swap;
+            FullDisk::writesLeft = c.writesLeft;
+            FullDisk::failFlush = c.failFlush;
+            FullDisk::failClose = c.failClose;
+            EXPECT_EQ(9998, p.WriteFile(nullptr));
+        }
+        EXPECT_EQ(9998, p.status);
+        EXPECT_EQ(old, Get("full.ini"));
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("full.ini.$$$"));
+        // With room on the disk again the same profile writes in full.
+        EXPECT_EQ(0, p.WriteFile(nullptr));
+        EXPECT_EQ("[S]\r\nk = new\r\nother = 1\r\n", Get("full.ini"));
+    }
+}
+
+TEST_F(ProfileTest, FilesThatCannotBeReplaced) {
     Put("ro.ini", "[S]\r\nk=old\r\n");
     PROFILE p("ro.ini", TRUE);
     p.WriteString("S", "k", "new");
@@ -283,9 +341,17 @@ TEST_F(ProfileTest, FailedWriteKeepsTheOldFile) {
     CloseHandle(held);
     EXPECT_EQ("[S]\r\nk=old\r\n", Get("ro.ini"));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("ro.ini.$$$"));
-    // A directory where the file should be: not creatable at all.
-    CreateDirectoryA("dir.ini.$$$", nullptr);
+    // A read-only file stays as it is.
+    SetFileAttributesA("ro.ini", FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(9999, p.WriteFile(nullptr));
+    SetFileAttributesA("ro.ini", FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ("[S]\r\nk=old\r\n", Get("ro.ini"));
+    // A directory in the place of the file, or of its temporary copy.
+    CreateDirectoryA("dir.ini", nullptr);
     EXPECT_EQ(9999, p.WriteFile("dir.ini"));
+    CreateDirectoryA("tmp.ini.$$$", nullptr);
+    EXPECT_EQ(9999, p.WriteFile("tmp.ini"));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("ro.ini.$$$"));
 }
 
 QV_CHILD_CASE(ProfileReadTwice) {
