@@ -7,6 +7,7 @@
 
 #include "zNotify.h"
 #include "zResId.h"
+#include "zSystemInfo.h"
 #include "zTimer.h"
 #include "zWindowMap.h"
 
@@ -97,16 +98,13 @@ zApp::zApp(HINSTANCE inst, HINSTANCE prev, char* commandLine, int show)
     taskDev = new zTaskDev;
     exitCode = 0;
 
-    HWND desk = GetDesktopWindow();
-    HDC dc = GetDC(desk);
-    ___scrPixHeight = GetDeviceCaps(dc, VERTRES);
-    ___scrPixWidth = GetDeviceCaps(dc, HORZRES);
-    ___scrPixPerInchX = GetDeviceCaps(dc, LOGPIXELSX);
-    ___scrPixPerInchY = GetDeviceCaps(dc, LOGPIXELSY);
-    ___scrMmHeight = GetDeviceCaps(dc, VERTSIZE);
-    ___scrMmWidth = GetDeviceCaps(dc, HORZSIZE);
-    ReleaseDC(desk, dc);
-    ziScreenDefaults(___scrPixWidth, ___scrPixHeight);
+    zSystemInfo screen;
+    ___scrPixHeight = screen.height;
+    ___scrPixWidth = screen.width;
+    ___scrPixPerInchX = screen.pixPerInchX;
+    ___scrPixPerInchY = screen.pixPerInchY;
+    ___scrMmHeight = screen.mmHeight;
+    ___scrMmWidth = screen.mmWidth;
 
     resModule = 0;
     resModuleName = nullptr;

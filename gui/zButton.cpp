@@ -148,18 +148,9 @@ zRadioGroup::zRadioGroup(zWindow* parent, int first, int last, int* value, unsig
 
 zRadioGroup::~zRadioGroup() { removeClickProcessing(); }
 
-void zRadioGroup::setupClickProcessing() {
-    if (!run.owner) return;
-    appendCommandRecord(run.owner, new zNotifyNode((unsigned long)run.firstId, (unsigned long)run.lastId,
-                                                   zHandlerOf(&zRadioGroup::processClicks), this, WM_COMMAND));
-}
+void zRadioGroup::setupClickProcessing() { run.attachClicks(this, zHandlerOf(&zRadioGroup::processClicks)); }
 
-void zRadioGroup::removeClickProcessing() {
-    zWindow* p = run.owner;
-    if (!p || !p->commands) return;
-    while (p->commands->removeFirstIdent(WM_COMMAND, this, zHandlerOf(&zRadioGroup::processClicks))) {
-    }
-}
+void zRadioGroup::removeClickProcessing() { run.detachClicks(this, zHandlerOf(&zRadioGroup::processClicks)); }
 
 int zRadioGroup::processClicks(zEvent* e) {
     if (e->hiWParam() != BN_CLICKED) return 0;
@@ -172,6 +163,18 @@ void zRadioGroup::ziBackgroundColor(const zColor& c) {
     for (zWindow* w : run.owner->children) {
         if (w->id() < run.firstId || w->id() > run.lastId) continue;
         if (zControl* ctl = dynamic_cast<zControl*>(w)) ctl->zControl::ziBackgroundColor(c);
+    }
+}
+
+void ziRadioRun::attachClicks(zEvH* target, NotifyProc fn) {
+    if (!owner) return;
+    appendCommandRecord(owner,
+                        new zNotifyNode((unsigned long)firstId, (unsigned long)lastId, fn, target, WM_COMMAND));
+}
+
+void ziRadioRun::detachClicks(zEvH* target, NotifyProc fn) {
+    if (!owner || !owner->commands) return;
+    while (owner->commands->removeFirstIdent(WM_COMMAND, target, fn)) {
     }
 }
 
@@ -205,18 +208,9 @@ zRadioController::zRadioController(zWindow* parent, int first, int last, int* va
 
 zRadioController::~zRadioController() { removeClickProcessing(); }
 
-void zRadioController::setupClickProcessing() {
-    if (!run.owner) return;
-    appendCommandRecord(run.owner, new zNotifyNode((unsigned long)run.firstId, (unsigned long)run.lastId,
-                                                   zHandlerOf(&zRadioController::processClicks), this, WM_COMMAND));
-}
+void zRadioController::setupClickProcessing() { run.attachClicks(this, zHandlerOf(&zRadioController::processClicks)); }
 
-void zRadioController::removeClickProcessing() {
-    zWindow* p = run.owner;
-    if (!p || !p->commands) return;
-    while (p->commands->removeFirstIdent(WM_COMMAND, this, zHandlerOf(&zRadioController::processClicks))) {
-    }
-}
+void zRadioController::removeClickProcessing() { run.detachClicks(this, zHandlerOf(&zRadioController::processClicks)); }
 
 int zRadioController::processClicks(zEvent* e) {
     if (e->hiWParam() != BN_CLICKED) return 0;

@@ -81,6 +81,9 @@ public:
     int runStoreData();
     int runSetToDefault();
     void select(int id);  // as a click on that id, without notifications
+    // The click record for the range, after the owner's other command records.
+    void attachClicks(zEvH* target, NotifyProc fn);
+    void detachClicks(zEvH* target, NotifyProc fn);
 };
 
 class zRadioGroup : public zRadioButton {

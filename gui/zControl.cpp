@@ -420,22 +420,18 @@ LRESULT CALLBACK CtrlWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
         if (zControl* c = dynamic_cast<zControl*>(w)) return c->ziOwnColorAnswer(e);
         break;
     case WM_MOUSEMOVE:
-        if (w->cursor.handle) SetCursor(w->cursor.handle);
-        if ((w->routing & zRouteMouseMove) && doHandler(e, w)) return 1;
-        r = w->mouseMove(static_cast<zMouseMoveEvt*>(e));
-        break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDOWN:
     case WM_RBUTTONDBLCLK:
-        if ((w->routing & zRouteButtonDown) && doHandler(e, w)) return 1;
-        r = w->mouseButtonDown(static_cast<zMouseClickEvt*>(e));
-        break;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
-        if ((w->routing & zRouteButtonUp) && doHandler(e, w)) return 1;
-        r = w->mouseButtonUp(static_cast<zMouseClickEvt*>(e));
+    {
+        LRESULT answer = 0;
+        if (ziRouteMouse(w, e, answer)) return 1;
+        r = (int)answer;
         break;
+    }
     case zMsgScrollRange:
         if (w->ctlKindFlags & zCtlFlagScrollBar) {
             int lo = (short)LOWORD(lParam), hi = (short)HIWORD(lParam);

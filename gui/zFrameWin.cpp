@@ -171,14 +171,16 @@ zAppFrame::zAppFrame(zWindow*, zSizer* s, unsigned long style, const char* text,
     if (!defer) create();
 }
 
-WNDCLASSA* zAppFrame::registerHook() {
-    WNDCLASSA* wc = zWindow::registerHook();
+// Top-level frames and popups share one class.
+static WNDCLASSA* appFrameClass(WNDCLASSA* wc) {
     wc->style = 0;
     wc->lpfnWndProc = AppWndProc;
     wc->lpszClassName = "AppFrameCL";
     wc->hbrBackground = (HBRUSH)13;
     return wc;
 }
+
+WNDCLASSA* zAppFrame::registerHook() { return appFrameClass(zWindow::registerHook()); }
 
 int zAppFrame::show(int cmd) {
     if (stateFlags & zWinShownOnce) return showSet(cmd);
@@ -192,14 +194,7 @@ zPopupFrame::zPopupFrame(zWindow* parent, zSizer* s, unsigned long style, const 
     create();
 }
 
-WNDCLASSA* zPopupFrame::registerHook() {
-    WNDCLASSA* wc = zWindow::registerHook();
-    wc->style = 0;
-    wc->lpfnWndProc = AppWndProc;
-    wc->lpszClassName = "AppFrameCL";
-    wc->hbrBackground = (HBRUSH)13;
-    return wc;
-}
+WNDCLASSA* zPopupFrame::registerHook() { return appFrameClass(zWindow::registerHook()); }
 
 int zPopupFrame::show(int cmd) {
     if (stateFlags & zWinShownOnce) return showSet(cmd);

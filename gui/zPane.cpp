@@ -344,21 +344,13 @@ LRESULT CALLBACK PaneWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
         if (r) return r;
         break;
     case WM_MOUSEMOVE:
-        if (p->cursor.handle) SetCursor(p->cursor.handle);
-        if ((p->routing & zRouteMouseMove) && doHandler(e, p)) return 1;
-        r = p->mouseMove(static_cast<zMouseMoveEvt*>(e));
-        break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDOWN:
     case WM_RBUTTONDBLCLK:
-        if ((p->routing & zRouteButtonDown) && doHandler(e, p)) return 1;
-        r = p->mouseButtonDown(static_cast<zMouseClickEvt*>(e));
-        break;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
-        if ((p->routing & zRouteButtonUp) && doHandler(e, p)) return 1;
-        r = p->mouseButtonUp(static_cast<zMouseClickEvt*>(e));
+        if (ziRouteMouse(p, e, r)) return 1;
         break;
     case 0x90A: {
         int lo = (short)LOWORD(lParam), hi = (short)HIWORD(lParam);

@@ -553,6 +553,25 @@ void ziNcDestroy(zWindow* w, HWND hwnd) {
     if (w->stateFlags & zWinDeleteOnDestroy) delete w;
 }
 
+bool ziRouteMouse(zWindow* w, zEvent* e, LRESULT& r) {
+    switch (e->msg) {
+    case WM_MOUSEMOVE:
+        if (w->cursor.handle) SetCursor(w->cursor.handle);
+        if ((w->routing & zRouteMouseMove) && doHandler(e, w)) return true;
+        r = w->mouseMove(static_cast<zMouseMoveEvt*>(e));
+        return false;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+        if ((w->routing & zRouteButtonUp) && doHandler(e, w)) return true;
+        r = w->mouseButtonUp(static_cast<zMouseClickEvt*>(e));
+        return false;
+    default:
+        if ((w->routing & zRouteButtonDown) && doHandler(e, w)) return true;
+        r = w->mouseButtonDown(static_cast<zMouseClickEvt*>(e));
+        return false;
+    }
+}
+
 LRESULT ziWndProcCore(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool childFrame) {
     zWindow* w = lookup(hwnd);
     if (!w) return DefWindowProcA(hwnd, msg, wParam, lParam);
@@ -630,21 +649,13 @@ LRESULT ziWndProcCore(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool ch
         if (r) return r;
         break;
     case WM_MOUSEMOVE:
-        if (w->cursor.handle) SetCursor(w->cursor.handle);
-        if ((w->routing & zRouteMouseMove) && doHandler(e, w)) return 1;
-        r = w->mouseMove(static_cast<zMouseMoveEvt*>(e));
-        break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDOWN:
     case WM_RBUTTONDBLCLK:
-        if ((w->routing & zRouteButtonDown) && doHandler(e, w)) return 1;
-        r = w->mouseButtonDown(static_cast<zMouseClickEvt*>(e));
-        break;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
-        if ((w->routing & zRouteButtonUp) && doHandler(e, w)) return 1;
-        r = w->mouseButtonUp(static_cast<zMouseClickEvt*>(e));
+        if (ziRouteMouse(w, e, r)) return 1;
         break;
     default:
         r = doHandler(e, w);

@@ -303,6 +303,9 @@ LRESULT CALLBACK AppWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 // The dispatch shared by AppWndProc and the child-frame procedure.
 LRESULT ziWndProcCore(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool childFrame);
+// The mouse messages as the framework's window procedures route them: true when a
+// record took the event (the procedure answers 1), else r has the operation's answer.
+bool ziRouteMouse(zWindow* w, zEvent* e, LRESULT& r);
 // WM_NCDESTROY bookkeeping: unmaps the window, deletes the object when asked to.
 void ziNcDestroy(zWindow* w, HWND hwnd);
 

@@ -3,6 +3,7 @@
 #include <utility>
 #include <vector>
 
+#include "DlgKit.h"
 #include "zApp.h"
 #include "zDisplay.h"
 #include "zNotify.h"
@@ -10,12 +11,9 @@
 #include "zScroller.h"
 #include "zWindowMap.h"
 
-namespace {
+using dlgkit::App;
 
-zApp* App() {
-    if (!_app) new zApp(GetModuleHandleA(nullptr), 0, const_cast<char*>(""), SW_SHOWNORMAL);
-    return _app;
-}
+namespace {
 
 class TestPane : public zPane {
 public:

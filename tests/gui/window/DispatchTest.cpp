@@ -10,20 +10,8 @@ using namespace wintest;
 
 namespace {
 
-class Dispatch : public ::testing::Test {
+class Dispatch : public ProbeFixture {
 protected:
-    Log log;
-    ProbeFrame* frame = nullptr;
-    void SetUp() override {
-        App()->mainFrame = nullptr;
-        frame = new ProbeFrame(&log);
-        App()->mainFrame = nullptr;  // a test frame is not the application's main window
-        ASSERT_TRUE(frame->hwnd);
-    }
-    void TearDown() override {
-        delete frame;
-        Pump();
-    }
     LRESULT send(UINT m, WPARAM w = 0, LPARAM l = 0) { return SendMessageA(frame->hwnd, m, w, l); }
 };
 

@@ -9,19 +9,8 @@ using namespace wintest;
 
 namespace {
 
-class Menus : public ::testing::Test {
+class Menus : public ProbeFixture {
 protected:
-    Log log;
-    ProbeFrame* frame = nullptr;
-    void SetUp() override {
-        App()->mainFrame = nullptr;
-        frame = new ProbeFrame(&log);
-        App()->mainFrame = nullptr;
-    }
-    void TearDown() override {
-        delete frame;
-        Pump();
-    }
     LRESULT command(unsigned id) { return SendMessageA(frame->hwnd, WM_COMMAND, id, 0); }
 };
 

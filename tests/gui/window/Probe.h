@@ -1,8 +1,11 @@
 #pragma once
 // A frame that records which of its operations ran, and a handler target that records calls.
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
+#include "TestApp.h"
 #include "zFrameWin.h"
 #include "zNotify.h"
 
@@ -77,5 +80,22 @@ public:
 
 inline NotifyProc RecOn() { return zHandlerOf(&Recorder::on); }
 inline NotifyProc RecCmd() { return zHandlerOf(&Recorder::onCmd); }
+
+// A probe frame that is not the application's main window, made and deleted per test.
+class ProbeFixture : public ::testing::Test {
+protected:
+    Log log;
+    ProbeFrame* frame = nullptr;
+    void SetUp() override {
+        App()->mainFrame = nullptr;
+        frame = new ProbeFrame(&log);
+        App()->mainFrame = nullptr;
+        ASSERT_TRUE(frame->hwnd);
+    }
+    void TearDown() override {
+        delete frame;
+        Pump();
+    }
+};
 
 }  // namespace wintest
