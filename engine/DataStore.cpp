@@ -37,6 +37,28 @@ std::string fieldText(const FIELD* f, int max) {
     return out;
 }
 
+// A cache's service thread gives up its references too: counts of cached
+// objects change under that cache's lock, and only the holder that finds
+// itself the last one ends the object (outside the lock).
+MSEMAPHORE* cacheLockOf(DATAOBJECT& o) {
+    CACHE* c = o.diskCache ? o.diskCache : o.memoryCache;
+    return c ? c->cacheLock : nullptr;
+}
+
+void holdObject(DATAOBJECT& o, MSEMAPHORE* lock) {
+    if (lock) lock->Reserve();
+    ++o.count;
+    if (lock) lock->Release();
+}
+
+void dropObject(DATAOBJECT& o, MSEMAPHORE* lock) {
+    if (lock) lock->Reserve();
+    bool last = o.count <= 1;
+    if (!last) --o.count;
+    if (lock) lock->Release();
+    if (last) o.freeobj();
+}
+
 void putByte(STREAMBUF& s, int v) {
     unsigned char b = v ? 1 : 0;
     if (s.cursor.length >= 1) s.CopyIn(&b, 1);
@@ -497,21 +519,23 @@ bSPOINTER* DATASTORE::AddObject(DATAOBJECT& object, TIMESTAMP added, DATAOBJECT*
 }
 
 void DATASTORE::DeleteObject(DATAOBJECT& object, BBOOL release) {
+    // The store's own hold is not counted: while it works it takes a counted one,
+    // which becomes the release at the end.
+    MSEMAPHORE* cached = cacheLockOf(object);
+    if (release) holdObject(object, cached);
     lock.Reserve();
     object.valid = 0;
     if (object.diskCache) object.diskCache->Remove(object, FALSE, TRUE);
     if (object.memoryCache) object.memoryCache->Remove(object, FALSE, TRUE);
     if (object.indexLink && nameIndex) nameIndex->DeleteIndexRow(&object, FALSE);
     object.indexLink = nullptr;
-    bool held = false;
     if (object.storeLink && !destroying) {
         if (rowCursor == object.storeLink) rowCursor = &_NULLSPTR;
         rows.Remove(*object.storeLink, TRUE);
         object.storeLink = nullptr;
-        held = true;
     }
     lock.Release();
-    if (held && release) object.freeobj();
+    if (release) dropObject(object, cached);  // with holders left, the last of them ends it
 }
 
 INDEX* DATASTORE::CreateIndex() {

@@ -111,22 +111,45 @@ BBOOL DISKCACHE::Startup() {
     return accepting;
 }
 
+// Counts and queue marks change under the cache lock: the service thread changes them too.
 void DISKCACHE::queueWrite(DATAOBJECT& object) {
-    ++object.count;
-    object.writeQueued = 1;
-    writeQueue.Add(object);
-    workEvent.PostEvent();
+    Lock();
+    if (!object.writeQueued) {
+        ++object.count;
+        object.writeQueued = 1;
+        writeQueue.Add(object);
+        workEvent.PostEvent();
+    }
+    Unlock();
+}
+
+void DISKCACHE::dropObject(DATAOBJECT& object, BBOOL asUser) {
+    Lock();
+    if (object.count > 1) {
+        if (asUser)
+            object.FreeObject();
+        else
+            --object.count;
+        Unlock();
+        return;
+    }
+    Unlock();
+    // The last reference: the object's end takes its store's lock, which comes first.
+    if (asUser)
+        object.FreeObject();
+    else
+        object.freeobj();
 }
 
 BBOOL DISKCACHE::Accept(DATAOBJECT& object, BBOOL atEnd) {
-    if (!CACHE::Accept(object, atEnd)) return FALSE;
-    if (!object.writeQueued) queueWrite(object);
-    return TRUE;
+    Lock();
+    BBOOL taken = CACHE::Accept(object, atEnd);
+    if (taken) queueWrite(object);
+    Unlock();
+    return taken;
 }
 
-void DISKCACHE::Rewrite(DATAOBJECT& object) {
-    if (!object.writeQueued) queueWrite(object);
-}
+void DISKCACHE::Rewrite(DATAOBJECT& object) { queueWrite(object); }
 
 BBOOL DISKCACHE::checkMemoryCopy(DATAOBJECT& object) {
     if (object.Released()) return FALSE;
@@ -138,11 +161,13 @@ BBOOL DISKCACHE::Retrieve(DATAOBJECT& object, REQUESTPROCESS* process, BBOOL def
     QV_TRACE(TRACE_CACHE, 3, "cpppo", ItemClassName(), this, &object, process, (int)object.Released());
     if (checkMemoryCopy(object)) return TRUE;
     if (process) {
+        Lock();
         ++object.count;
         object.loadPending = 1;
         WaitForObject(*process, object);
         process->prepare();
         loadQueue.Add(*process);
+        Unlock();
         workEvent.PostEvent();
         return FALSE;
     }
@@ -176,11 +201,13 @@ void DISKCACHE::Remove(DATAOBJECT& object, BBOOL release, BBOOL now) {
         CACHE::Remove(object, release, now);
         return;
     }
+    Lock();
     ++object.count;
     object.deletePending = 1;
     CACHE::Remove(object, FALSE, now);
     if (!now) {
         writeQueue.Add(object);
+        Unlock();
         workEvent.PostEvent();
         return;
     }
@@ -193,6 +220,7 @@ void DISKCACHE::Remove(DATAOBJECT& object, BBOOL release, BBOOL now) {
         ReleaseObject(object);
     else
         --object.count;
+    Unlock();
 }
 
 BBOOL DISKCACHE::Import(DATAOBJECT& object, BBOOL atEnd, const char* sourceFile) {
@@ -415,10 +443,13 @@ void DISKCACHE::loadNext(FILESTREAM& file) {
         process->freeobj();
         return;
     }
-    if (!Holds(*object) || !object->Released()) {
-        object->loadPending = 0;
+    Lock();
+    bool wanted = Holds(*object) && object->Released();
+    if (!wanted) object->loadPending = 0;
+    Unlock();
+    if (!wanted) {
         ClearObjectWait(*process);
-        object->freeobj();
+        dropObject(*object, FALSE);
         process->RestartProcess();
         process->freeobj();
         return;
@@ -443,7 +474,7 @@ void DISKCACHE::loadNext(FILESTREAM& file) {
         Unlock();
         object->dataChanged = 0;
         ClearObjectWait(*process);
-        object->freeobj();
+        dropObject(*object, FALSE);
     } else {
         traceError(DataPath(*object));
         Remove(*object, FALSE, FALSE);
@@ -457,8 +488,10 @@ void DISKCACHE::loadNext(FILESTREAM& file) {
 void DISKCACHE::writeNext(FILESTREAM& file) {
     DATAOBJECT* object = writeQueue.RemoveFirst();
     if (!object) return;
+    Lock();
     if (!object->writeQueued && !object->deletePending) {
-        object->FreeObject();
+        Unlock();
+        dropObject(*object, TRUE);
         return;
     }
     if (!object->writeQueued) {
@@ -469,15 +502,19 @@ void DISKCACHE::writeNext(FILESTREAM& file) {
         object->SetReleased(0);
         deleteFiles(*object);
         removeStoreDirectory(*object);
+        Unlock();
         ReleaseObject(*object);
         return;
     }
     object->writeQueued = 0;
     // Not finished yet (queued again once it is), or about to be deleted.
     if (!object->defined || object->deletePending) {
-        object->freeobj();
+        Unlock();
+        dropObject(*object, FALSE);
         return;
     }
+    bool held = Holds(*object);
+    Unlock();
     bool definitionDue = object->headerChanged || !object->OnDisk();
     bool dataDue = object->dataChanged || !object->OnDisk();
     BBOOL ok = TRUE;
@@ -494,20 +531,25 @@ void DISKCACHE::writeNext(FILESTREAM& file) {
     if (!ok) {
         traceError(definitionDue && object->headerChanged ? DefinitionPath(*object) : DataPath(*object));
         Remove(*object, TRUE, TRUE);
-        object->freeobj();
+        dropObject(*object, FALSE);
         return;
     }
     Lock();
+    if (held && !Holds(*object) && !object->deletePending) {
+        // Removed at once while its files were being written: they go again.
+        deleteFiles(*object);
+        object->SetOnDisk(0);
+    }
     if (Holds(*object) && object->count == 2) {  // the queue's and the level's
         // Only the cache is left holding it: the bytes can live on disk alone.
         --object->count;
-        object->SetReleased(1);
         object->FreeDataKeepLength();
+        object->SetReleased(1);
         Unlock();
         return;
     }
     Unlock();
-    object->freeobj();
+    dropObject(*object, FALSE);
 }
 
 void DISKCACHE::finish(FILESTREAM& file) {
@@ -570,6 +612,6 @@ void DISKCACHE::finish(FILESTREAM& file) {
     currentSize = 0;
     stopThread = 1;
     Unlock();
-    for (DATAOBJECT* o : left) o->FreeObject();
+    for (DATAOBJECT* o : left) dropObject(*o, TRUE);
     if (notifyTarget) PostCmdMessage((HWND)notifyTarget, notifyCommand, notifyParameter, FALSE);
 }

@@ -56,6 +56,8 @@ public:
 
 private:
     void queueWrite(DATAOBJECT& object);
+    // Gives up one reference (through FreeObject when asUser).
+    void dropObject(DATAOBJECT& object, BBOOL asUser);
     BBOOL readDefinition(FILESTREAM& file, DATAOBJECT& object);
     BBOOL readData(DATAOBJECT& object);
     BBOOL writeDefinition(FILESTREAM& file, DATAOBJECT& object);

@@ -190,7 +190,6 @@ TEST_F(Levels, DeletingAnObjectTakesItOutOfBothLevels) {
     DATAOBJECT* o = Make(10);
     memory.Accept(*o, FALSE);
     lower.Accept(*o, FALSE);
-    o->prepare();
     o->DeleteObject(FALSE);
     EXPECT_EQ(0, memory.currentSize);
     EXPECT_EQ(0, lower.currentSize);

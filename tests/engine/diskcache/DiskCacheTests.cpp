@@ -58,10 +58,14 @@ int OwnerIO(FILESTREAM& file, DATAOBJECT* object, int mode) {
     return r.id == object->objectId.id ? 0 : 10007;
 }
 
+// The owner's handler works under the cache lock, as the HTTP service's does.
 std::vector<DATAOBJECT*> releases;
+MSEMAPHORE* ownerLock = nullptr;
 void Release(DATAOBJECT* o) {
+    ownerLock->Reserve();
     releases.push_back(o);
     o->FreeObject();
+    ownerLock->Release();
 }
 
 struct TestProcess : REQUESTPROCESS {
@@ -148,6 +152,7 @@ struct Disk : ::testing::Test {
         dir = std::string(tmp) + "qvdisk" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++serial);
         CreateDirectoryA(dir.c_str(), nullptr);
         releases.clear();
+        ownerLock = &lock;
         failOwnerWrites = false;
         store = NewStore(0x1a);
     }
@@ -281,6 +286,16 @@ TEST_F(Disk, DeletingAStoredObjectDeletesItsFilesAtOnce) {
     EXPECT_FALSE(Exists(dat));
     EXPECT_FALSE(Exists(dir + "\\1a"));
     EXPECT_EQ(0, d->objects.Count());
+
+    // Deleted while its write is still queued: the write must not bring the files back.
+    for (int i = 0; i < 20; ++i) {
+        DATAOBJECT* quick = Make(Pattern(20000));
+        d->Accept(*quick, FALSE);
+        std::string path = d->DataPath(*quick);
+        quick->DeleteObject(FALSE);
+        // The thread may be writing it right now; what it wrote goes again.
+        EXPECT_TRUE(WaitFor([&] { return Idle(d) && !Exists(path); })) << i;
+    }
 }
 
 TEST_F(Disk, WaitingProcessIsRestartedWithTheData) {
@@ -332,12 +347,11 @@ TEST_F(Disk, FailedReadDropsTheObjectAndRestartsTheProcess) {
     p->prepare();
     EXPECT_FALSE(d->Retrieve(*o, p, FALSE));
     ASSERT_TRUE(p->restarted.WaitEvent(10000));
-    ASSERT_TRUE(WaitFor([&] { return Idle(d) && !Exists(def); }));
+    // The read's hold goes, then the deletion's.
+    ASSERT_TRUE(WaitFor([&] { return Idle(d) && !Exists(def) && releases.size() == 2 && o->count == 1; }));
     EXPECT_EQ(nullptr, o->diskCache);
     EXPECT_EQ(nullptr, o->memoryCache);
     EXPECT_FALSE(p->waiting);
-    EXPECT_EQ(2u, releases.size());  // the read's hold, then the deletion's
-    EXPECT_EQ(1, o->count);
     p->freeobj();
     o->freeobj();
 }
@@ -349,10 +363,10 @@ TEST_F(Disk, FailedWriteRemovesTheObject) {
     o->prepare();
     CreateDirectoryA(d->DataPath(*o).c_str(), nullptr);  // the data file cannot be made
     d->Accept(*o, FALSE);
-    ASSERT_TRUE(WaitFor([&] { return o->diskCache == nullptr && o->memoryCache == nullptr && Idle(d); }));
+    ASSERT_TRUE(WaitFor([&] { return releases.size() == 1 && o->count == 1 && Idle(d); }));
+    EXPECT_EQ(nullptr, o->diskCache);
+    EXPECT_EQ(nullptr, o->memoryCache);
     EXPECT_FALSE(Exists(d->DefinitionPath(*o)));
-    EXPECT_EQ(1u, releases.size());
-    EXPECT_EQ(1, o->count);
     EXPECT_EQ(0, d->currentSize);
     RemoveDirectoryA(d->DataPath(*o).c_str());
     o->freeobj();
@@ -514,9 +528,8 @@ TEST_F(Disk, FreeObjectLeavesTheDiskCopy) {
     o->SetData(BUFFER(const_cast<char*>("payload"), 7));
     o->defined = 1;
     d->Accept(*o, FALSE);
-    ASSERT_TRUE(WaitFor([&] { return Written(o) && Idle(d); }));
+    ASSERT_TRUE(WaitFor([&] { return Written(o) && Idle(d) && o->count == 2; }));  // the level's and ours
     ASSERT_FALSE(o->Released());
-    ASSERT_EQ(2, o->count);  // the level's and ours
     o->FreeObject();
     EXPECT_TRUE(o->Released());
     EXPECT_EQ(7, o->DataLength());
@@ -532,7 +545,7 @@ TEST_F(Disk, RemoveWhileStoppingReleasesOnce) {
     ASSERT_TRUE(d->Startup());
     DATAOBJECT* o = Make("x");
     d->Accept(*o, FALSE);
-    ASSERT_TRUE(WaitFor([&] { return Written(o) && Idle(d); }));
+    ASSERT_TRUE(WaitFor([&] { return o->Released(); }));
     o->prepare();
     d->stopping = 1;
     d->Remove(*o, TRUE, FALSE);
