@@ -7,6 +7,7 @@
 #include "zDisplay.h"
 #include "zFont.h"
 #include "zGeometry.h"
+#include "zResId.h"
 #include "zSystemInfo.h"
 
 using namespace wintest;
@@ -273,6 +274,37 @@ TEST(WindowFont, ChildrenShareTheParentsFontWhichGoesOnce) {
     f->setFont(font, 0);  // the current font: nothing happens
     EXPECT_EQ(font, f->font);
     delete f;  // frees the font once
+}
+
+
+
+TEST(WindowCursor, StockResourceAndLibraryCursors) {
+    App();
+    zCursor arrow;
+    EXPECT_EQ(LoadCursorA(0, IDC_ARROW), arrow());
+    EXPECT_EQ(0, arrow.owned);
+    EXPECT_EQ(nullptr, zCursor(0)());
+
+    // The system's own arrow resource, taken from a library named in the id.
+    zCursor fromLib(zResId(32512, "user32.dll"));
+    ASSERT_NE(nullptr, fromLib());
+    EXPECT_EQ(1, fromLib.owned);
+    zCursor copy(fromLib);
+    EXPECT_NE(fromLib(), copy());  // a copy of its own, destroyed on its own
+    EXPECT_EQ(1, copy.owned);
+
+    struct Missing {
+        const char* what;
+        zResId id;
+    } missing[] = {
+        {"library that does not load", zResId(32512, "no-such-library.dll")},
+        {"id the program lacks", zResId(4321, zResThisModule)},
+    };
+    for (const Missing& m : missing) {
+        zCursor none(m.id);
+        EXPECT_EQ(nullptr, none()) << m.what;
+        EXPECT_EQ(0, none.owned) << m.what;
+    }
 }
 
 }  // namespace
