@@ -120,6 +120,18 @@ void* TRACETABLE::TraceEvent(unsigned short category, unsigned short event, cons
     }
     const long limit = itemLimit;
     BUFFER rowFieldViews[MaxColumns];
+    // Texts and rows are read twice, to size and to write, and another thread
+    // may change them in between: the second pass writes no more than the
+    // first one sized. Row entries: the column count, then each length.
+    const int MaxSized = 256;
+    long sized[MaxSized];
+    int nSized = 0;
+    auto keep = [&](long n) {
+        if (n < 0) n = 0;
+        if (n > limit) n = limit;
+        if (nSized >= MaxSized) return 0L;
+        return sized[nSized++] = n;
+    };
 
     // Size the record.
     va_list args;
@@ -136,26 +148,25 @@ void* TRACETABLE::TraceEvent(unsigned short category, unsigned short event, cons
         case 'p': (void)va_arg(args, void*); size += 5; ++items; break;
         case 's': {
             const char* s = va_arg(args, const char*);
-            long n = s ? (long)std::strlen(s) : 0;
-            size += 2 + (n < limit ? n : limit);
+            size += 2 + keep(s ? (long)std::strlen(s) : 0);
             ++items;
             break;
         }
         case 'd': {
-            (void)va_arg(args, const void*);
+            const void* d = va_arg(args, const void*);
             long n = va_arg(args, int);
-            if (n < 0) n = 0;
-            size += 3 + (n < limit ? n : limit);
+            size += 3 + keep(d ? n : 0);
             ++items;
             break;
         }
         case 'r': {
             ROW* row = va_arg(args, ROW*);
             int cols = (row && rowFields) ? rowFields(row, rowFieldViews, MaxColumns) : 0;
+            if (cols > MaxColumns) cols = MaxColumns;
+            if (nSized + 1 + cols > MaxSized) cols = 0;
+            sized[nSized++] = cols;
             for (int c = 0; c < cols; ++c) {
-                long n = rowFieldViews[c].data ? rowFieldViews[c].length : 0;
-                if (n < 0) n = 0;
-                size += 3 + (n < limit ? n : limit);
+                size += 3 + keep(rowFieldViews[c].data ? rowFieldViews[c].length : 0);
                 ++items;
             }
             break;
@@ -203,6 +214,13 @@ void* TRACETABLE::TraceEvent(unsigned short category, unsigned short event, cons
     w.U16(event);
     w.U32((unsigned long)clock());
     w.U32(PGMTHREAD::GetCurrentID());
+    int used = 0;
+    // The sized length, or less when the data shrank meanwhile.
+    auto fit = [&](long n) {
+        long most = used < nSized ? sized[used++] : 0;
+        if (n < 0) n = 0;
+        return n < most ? n : most;
+    };
     va_start(args, kinds);
     for (const char* k = kinds; *k; ++k) {
         switch (*k) {
@@ -215,8 +233,7 @@ void* TRACETABLE::TraceEvent(unsigned short category, unsigned short event, cons
         case 'p': w.Byte('p'); w.U32((unsigned long)va_arg(args, void*)); break;
         case 's': {
             const char* s = va_arg(args, const char*);
-            long n = s ? (long)std::strlen(s) : 0;
-            if (n > limit) n = limit;
+            long n = fit(s ? (long)std::strlen(s) : 0);
             w.Byte('s');
             w.Bytes(s, n);
             w.Byte(0);
@@ -225,8 +242,7 @@ void* TRACETABLE::TraceEvent(unsigned short category, unsigned short event, cons
         case 'd': {
             const void* d = va_arg(args, const void*);
             long n = va_arg(args, int);
-            if (n < 0 || !d) n = 0;
-            if (n > limit) n = limit;
+            n = fit(d ? n : 0);
             w.Byte('d');
             w.U16((unsigned)n);
             w.Bytes(d, n);
@@ -235,13 +251,14 @@ void* TRACETABLE::TraceEvent(unsigned short category, unsigned short event, cons
         case 'r': {
             ROW* row = va_arg(args, ROW*);
             int cols = (row && rowFields) ? rowFields(row, rowFieldViews, MaxColumns) : 0;
-            for (int c = 0; c < cols; ++c) {
-                long n = rowFieldViews[c].data ? rowFieldViews[c].length : 0;
-                if (n < 0) n = 0;
-                if (n > limit) n = limit;
+            int sizedCols = used < nSized ? (int)sized[used++] : 0;
+            // A column that has gone meanwhile is written empty, so the item count holds.
+            for (int c = 0; c < sizedCols; ++c) {
+                bool have = c < cols && rowFieldViews[c].data;
+                long n = fit(have ? rowFieldViews[c].length : 0);
                 w.Byte('d');
                 w.U16((unsigned)n);
-                w.Bytes(rowFieldViews[c].data, n);
+                w.Bytes(have ? rowFieldViews[c].data : nullptr, n);
             }
             break;
         }
@@ -249,6 +266,8 @@ void* TRACETABLE::TraceEvent(unsigned short category, unsigned short event, cons
         }
     }
     va_end(args);
+    // Data that shrank meanwhile leaves a tail: zeros up to the sized length.
+    if (w.p < start + size) std::memset(w.p, 0, start + size - w.p);
     next += size;
     lock.Release(FALSE);
     return start;

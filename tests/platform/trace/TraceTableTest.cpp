@@ -150,6 +150,37 @@ TEST(Trace, WrapsWithoutWritingOutsideTheRing) {
     t.ring.length = originalLength;
 }
 
+namespace {
+// A row whose fields grow between the sizing and the writing of its record,
+// as another thread's row can.
+int g_rowCalls = 0;
+char g_rowData[3][200];
+int GrowingRow(ROW*, BUFFER* fields, int max) {
+    const int cols = g_rowCalls++ == 0 ? 2 : 3;
+    const long length = g_rowCalls == 1 ? 5 : 200;
+    for (int c = 0; c < cols && c < max; ++c) fields[c] = BUFFER(g_rowData[c], length);
+    return cols;
+}
+}  // namespace
+
+TEST(Trace, ItemsThatChangeWhileRecordedStayInTheirRecord) {
+    TRACETABLE t(TRACE_APP, 1024);
+    std::memset(g_rowData, 'r', sizeof g_rowData);
+    TRACEROWFIELDS saved = TRACETABLE::rowFields;
+    TRACETABLE::rowFields = GrowingRow;
+    g_rowCalls = 0;
+    ASSERT_NE(nullptr, t.TraceEvent(TRACE_APP, 1, "r", reinterpret_cast<ROW*>(g_rowData)));
+    TRACETABLE::rowFields = saved;
+    // A data item without data is recorded empty, in size and in content.
+    ASSERT_NE(nullptr, t.TraceEvent(TRACE_APP, 2, "di", nullptr, 40, 7));
+    auto r = Records(t);
+    ASSERT_EQ(2u, r.size());
+    EXPECT_EQ(2, r[0].items);
+    EXPECT_EQ("d" + std::string("\x05\x00", 2) + "rrrrr" + "d" + std::string("\x05\x00", 2) + "rrrrr", r[0].payload);
+    EXPECT_EQ(2, r[1].event);
+    EXPECT_EQ(std::string("d\0\0i\x07\0\0\0", 8), r[1].payload);
+}
+
 TEST(Trace, SupportObjectTraceRecordsLibraryEvents) {
     TRACETABLE& t = _pSupport->trace;
     ASSERT_TRUE(t.StartTrace(TRACE_MEMORY | TRACE_BUDSYS, 0));
