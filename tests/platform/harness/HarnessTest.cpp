@@ -15,6 +15,21 @@ QV_CHILD_CASE(ShowsBox) {
     std::printf("after box\n");
 }
 
+namespace {
+// Shows a box while the static objects are destroyed, when a case asked for it.
+bool g_boxAtExit = false;
+struct BoxAtExit {
+    ~BoxAtExit() {
+        if (!g_boxAtExit) return;
+        MessageBoxA(nullptr, "teardown text", "teardown caption", MB_OK);
+        std::printf("after teardown box\n");
+        std::fflush(stdout);
+    }
+} boxAtExit;
+}  // namespace
+
+QV_CHILD_CASE(ShowsBoxWhileStaticsGo) { g_boxAtExit = true; }
+
 TEST(Harness, ChildExitCodeAndOutput) {
     auto r = qvtest::RunChild("ExitWithSeven");
     ASSERT_TRUE(r.started);
@@ -23,7 +38,13 @@ TEST(Harness, ChildExitCodeAndOutput) {
 }
 
 TEST(Harness, MessageBoxIsDismissed) {
-    auto r = qvtest::RunChild("ShowsBox");
-    EXPECT_EQ(0u, r.exitCode);
-    EXPECT_NE(std::string::npos, r.output.find("after box"));
+    const struct { const char* child; const char* after; } cases[] = {
+        {"ShowsBox", "after box"},
+        {"ShowsBoxWhileStaticsGo", "after teardown box"},
+    };
+    for (auto& c : cases) {
+        auto r = qvtest::RunChild(c.child, "", 20000);
+        EXPECT_EQ(0u, r.exitCode) << c.child;
+        EXPECT_NE(std::string::npos, r.output.find(c.after)) << c.child << ": " << r.output;
+    }
 }
