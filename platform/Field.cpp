@@ -198,7 +198,8 @@ int FIELD::GetData(const BUFFER& out, BBOOL terminate) const {
         want = done;
     } else if (flags & FIELD_LARGE) {
         const BLOBDEF* b = blob();
-        if (want > 0 && b->data) std::memcpy(out.data, b->data, want);
+        if (!b->data) want = 0;
+        if (want > 0) std::memcpy(out.data, b->data, want);
     } else {
         int head = want < FIELD_INLINE_SIZE ? want : FIELD_INLINE_SIZE;
         std::memcpy(out.data, data, head);
@@ -237,10 +238,14 @@ void FIELD::CopyData(const FIELD& other) {
 }
 
 void FIELD::FreeData(BBOOL keepLength) {
-    if (flags & FIELD_SEGMENTED) {
-        freeSegments();
-    } else if (flags & FIELD_LARGE) {
-        setLarge(nullptr, 0);
+    if (flags & FIELD_LARGE) {
+        // The kept length says how much to read back later.
+        long n = blob()->length;
+        if (flags & FIELD_SEGMENTED)
+            freeSegments();
+        else
+            setLarge(nullptr, 0);
+        if (keepLength) blob()->length = n;
     } else {
         releaseBlocks(extension);
         extension = nullptr;
@@ -251,7 +256,7 @@ void FIELD::FreeData(BBOOL keepLength) {
 signed char FIELD::CompareDataBuffer(const BUFFER& key, int offset) const {
     if (flags & FIELD_SEGMENTED) {
         std::string flat(DataLength(), 0);
-        if (!flat.empty()) GetData(BUFFER(&flat[0], (long)flat.size()), FALSE);
+        if (!flat.empty()) flat.resize(GetData(BUFFER(&flat[0], (long)flat.size()), FALSE));
         if (offset > (int)flat.size()) offset = (int)flat.size();
         std::string k = key.data && key.length > 0 ? std::string(key.data, key.length) : std::string();
         int r = std::memcmp(flat.data() + offset, k.data(), std::min(flat.size() - offset, k.size()));
@@ -259,7 +264,7 @@ signed char FIELD::CompareDataBuffer(const BUFFER& key, int offset) const {
         if (flat.size() - offset == k.size()) return 0;
         return flat.size() - offset < k.size() ? -1 : 1;
     }
-    int n = DataLength() - offset;
+    int n = (flags & FIELD_LARGE) && !blob()->data ? 0 : DataLength() - offset;
     if (n < 0) n = 0;
     int k = key.data ? key.length : 0;
     int common = n < k ? n : k;
@@ -289,7 +294,7 @@ signed char FIELD::CompareDataBuffer(const BUFFER& key, int offset) const {
 BUFFER FIELD::DataView() const {
     if (flags & FIELD_SEGMENTED) {
         const SGBLOB* sg = reinterpret_cast<const SGBLOB*>(data);
-        IOBUFFER* part = CHAIN<IOBUFFER>::Cast(sg->parts.first->target);
+        IOBUFFER* part = sg->parts.first ? CHAIN<IOBUFFER>::Cast(sg->parts.first->target) : nullptr;
         return part ? part->cursor : BUFFER();
     }
     if (flags & FIELD_LARGE) return BUFFER(blob()->data, blob()->data ? blob()->length : 0);
@@ -303,17 +308,20 @@ BUFFER FIELD::DataView() const {
 int FIELD::WriteData(STREAMBUF& s) {
     int n = DataLength();
     if (n <= 0) return 0;
+    // A large value whose bytes were let go (its length kept) cannot be written.
     if (flags & FIELD_SEGMENTED) {
+        long done = 0;
         for (bSPOINTER* c = Segments()->parts.first; c && c->target; c = c->next) {
             IOBUFFER* part = CHAIN<IOBUFFER>::Cast(c->target);
             if (!part || !part->cursor.data) _Task_Abend(ABEND_PTR102, (unsigned long)(uintptr_t)part);
             if (s.CopyIn(part->cursor.data, part->cursor.length) != part->cursor.length) return 9996;
+            done += part->cursor.length;
         }
-        return 0;
+        return done == n ? 0 : 9996;
     }
     if (flags & FIELD_LARGE) {
         const BLOBDEF* b = blob();
-        return s.CopyIn(b->data, n) == n ? 0 : 9996;
+        return b->data && s.CopyIn(b->data, n) == n ? 0 : 9996;
     }
     int head = n < FIELD_INLINE_SIZE ? n : FIELD_INLINE_SIZE;
     if (s.CopyIn(data, head) != head) return 9996;
@@ -370,40 +378,75 @@ void checkDest(STREAMDEST& d) {
 STREAMDEST& operator<<(STREAMDEST& d, FIELD& f) {
     checkDest(d);
     STREAMBUF& s = d.buffer;
-    if (s.HoldsData()) {
-        STREAMDEST* prev = s.destination;
-        s.destination = &d;
-        s.FlushOut();
-        s.destination = prev;
-    }
+    STREAMDEST* prev = s.destination;
+    s.destination = &d;
+    if (s.HoldsData()) s.FlushOut();
     int n = f.DataLength();
-    if (n <= 0) return d;
-    if (f.Segments()) {
-        for (bSPOINTER* c = f.Segments()->parts.first; c && c->target && d.status == 0; c = c->next) {
-            IOBUFFER* part = CHAIN<IOBUFFER>::Cast(c->target);
-            if (!part || !part->cursor.data) _Task_Abend(ABEND_PTR102, (unsigned long)(uintptr_t)part);
-            d.WriteDirect(part->cursor);
+    if (n > 0 && f.IsLarge()) {
+        // Large values go straight to the destination, outside the records.
+        if (SGBLOB* sg = f.Segments()) {
+            for (bSPOINTER* c = sg->parts.first; c && c->target && d.status == 0; c = c->next) {
+                IOBUFFER* part = CHAIN<IOBUFFER>::Cast(c->target);
+                if (!part || !part->cursor.data) _Task_Abend(ABEND_PTR102, (unsigned long)(uintptr_t)part);
+                d.WriteDirect(part->cursor);
+            }
+        } else if (f.LargeValue()->data) {
+            d.WriteDirect(BUFFER(f.LargeValue()->data, n));
         }
-    } else if (f.IsLarge()) {
-        d.WriteDirect(BUFFER(f.LargeValue()->data, n));
-    } else {
+    } else if (n > 0) {
+        // Other values go through the buffer: each buffer-full and the rest
+        // become records of their own, so nothing stays behind unwritten.
+        if (!s.active) s.SetForWrite();
+        auto put = [&](const unsigned char* data, int length) {
+            while (length > 0 && d.status == 0 && s.capacity > 0) {
+                if (s.cursor.length <= 0) s.FlushOut();
+                long step = s.CopyIn(data, length);
+                data += step;
+                length -= step;
+            }
+        };
         int head = n < FIELD_INLINE_SIZE ? n : FIELD_INLINE_SIZE;
-        d.WriteDirect(BUFFER(reinterpret_cast<char*>(f.data), head));
+        put(f.data, head);
         int done = head;
-        for (FIELDBLOCK* b = f.extension; b && done < n && d.status == 0; b = b->next) {
+        for (FIELDBLOCK* b = f.extension; b && done < n; b = b->next) {
             int step = n - done < FIELD_BLOCK_DATA ? n - done : FIELD_BLOCK_DATA;
-            d.WriteDirect(BUFFER(reinterpret_cast<char*>(b->data), step));
+            put(b->data, step);
             done += step;
         }
+        if (s.Used() > 0 && d.status == 0) d.WriteBuffer();
     }
+    s.destination = prev;
     return d;
 }
 
+// Reads as many bytes as the field holds now (a large value's kept length
+// included); a value that ends early sets 9996 and leaves the field as it was.
 STREAMDEST& operator>>(STREAMDEST& d, FIELD& f) {
     checkDest(d);
     int n = f.DataLength();
     if (n <= 0) return d;
+    STREAMBUF& s = d.buffer;
     std::string bytes(n, 0);
-    if (d.ReadDirect(BUFFER(&bytes[0], n)) == 0) f.SetData(BUFFER(&bytes[0], n));
+    if (f.IsLarge()) {
+        if (d.ReadDirect(BUFFER(&bytes[0], n)) != 0) return d;
+    } else {
+        long got = 0;
+        while (got < n && d.status == 0) {
+            if (!s.active || s.cursor.length <= 0) {
+                if (d.ReadBuffer() != 0 || d.endOfFile || s.cursor.length <= 0) break;
+            }
+            got += s.CopyOut(&bytes[got], n - got);
+        }
+        if (s.cursor.length <= 0) s.SetEmpty();
+        if (got < n) {
+            if (d.status == 0) d.status = 9996;
+            return d;
+        }
+    }
+    BUFFER value(&bytes[0], n);
+    if (f.Segments())
+        f.SetData(value, nullptr);
+    else
+        f.SetData(value);
     return d;
 }

@@ -86,8 +86,8 @@ private:
     BUFFERPOOL* segmentPool(BUFFERPOOL* pool) const;
 };
 
-// A field's value as raw bytes through a destination, outside the record
-// framing: pending buffer data goes out first. Reading takes as many bytes as
-// the field's current length.
+// A field's value through a destination: pending buffer data goes out first;
+// large values pass straight to the destination, others through its buffer as
+// whole records. Reading takes as many bytes as the field's current length.
 STREAMDEST& operator<<(STREAMDEST& d, FIELD& f);
 STREAMDEST& operator>>(STREAMDEST& d, FIELD& f);
