@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -179,6 +180,25 @@ TEST_F(Frames, EachFrameHasItsOwnClassAndGivesItBack) {
     EXPECT_FALSE(GetClassInfoA(_app->hInst, cb.c_str(), &wc));
     EXPECT_EQ(0, ziFlushDialogClasses());
     delete b;
+}
+
+TEST_F(Frames, AClassNameTakenAlreadyIsNotTheFramesToGiveBack) {
+    zDialogFrame* dlg = new zDialogFrame(owner, zResId(101), 0, 1);  // not created yet
+    // Someone else holds the name the frame will ask for.
+    const std::string name = "DialogFrameCL" + std::to_string((unsigned long)(UINT_PTR)dlg);
+    WNDCLASSA theirs;
+    memset(&theirs, 0, sizeof theirs);
+    theirs.lpfnWndProc = DefWindowProcA;
+    theirs.hInstance = _app->hInst;
+    theirs.lpszClassName = name.c_str();
+    ASSERT_TRUE(RegisterClassA(&theirs));
+    dlg->create();
+    EXPECT_TRUE(dlg->registeredClass().empty());
+    delete dlg;
+    ziFlushDialogClasses();
+    WNDCLASSA wc;
+    EXPECT_TRUE(GetClassInfoA(_app->hInst, name.c_str(), &wc)) << "the other holder's class stays";
+    EXPECT_TRUE(UnregisterClassA(name.c_str(), _app->hInst));
 }
 
 TEST_F(Frames, UnsetSizeGivesTheDefaultClientArea) {
