@@ -57,15 +57,18 @@ void ALLOCATOR::CutBlock(ALLOCBLK* b) {
     unsigned char* cell = reinterpret_cast<unsigned char*>(first);
     long room = (long)(start + blockSize - cell);
     b->cellCount = room > 0 ? room / itemSize : 0;
-    for (long i = 0; i < b->cellCount; ++i, cell += itemSize) {
-        FREECELL* c = reinterpret_cast<FREECELL*>(cell);
-        c->tag = TAG_CELL;
-        c->next = nullptr;
-        if (freeTail) static_cast<FREECELL*>(freeTail)->next = c;
-        else freeHead = c;
-        freeTail = c;
-        ++freeCount;
-    }
+    for (long i = 0; i < b->cellCount; ++i, cell += itemSize) AppendFree(cell);
+}
+
+// The free list is first in, first out: new and returned cells join its tail.
+void ALLOCATOR::AppendFree(void* cell) {
+    FREECELL* c = static_cast<FREECELL*>(cell);
+    c->tag = TAG_CELL;
+    c->next = nullptr;
+    if (freeTail) static_cast<FREECELL*>(freeTail)->next = c;
+    else freeHead = c;
+    freeTail = c;
+    ++freeCount;
 }
 
 void* ALLOCATOR::newitem() {
@@ -108,13 +111,7 @@ void* ALLOCATOR::newitem(size_t size) {
 void ALLOCATOR::delitem(void* cell) {
     if (!cell) return;
     lock.Reserve(-1, FALSE);
-    FREECELL* c = static_cast<FREECELL*>(cell);
-    c->tag = TAG_CELL;
-    c->next = nullptr;
-    if (freeTail) static_cast<FREECELL*>(freeTail)->next = c;
-    else freeHead = c;
-    freeTail = c;
-    ++freeCount;
+    AppendFree(cell);
     lock.Release(FALSE);
 }
 

@@ -43,4 +43,5 @@ public:
 
 private:
     void CutBlock(ALLOCBLK* block);
+    void AppendFree(void* cell);
 };

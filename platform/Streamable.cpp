@@ -52,6 +52,15 @@ bool PatchPrefix(STREAMBUF& s, char* pos, int size, unsigned long flags, unsigne
     return false;
 }
 
+// A class tag or object id after the prefix: 0 when fewer than 4 bytes remain.
+unsigned long TakeWord(STREAMBUF& s, unsigned long flags) {
+    if (s.cursor.length < 4) return 0;
+    unsigned long v = GetU32(s.cursor.data);
+    s.cursor.data += 4;
+    s.cursor.length -= 4;
+    return (flags & SPF_SWAPPED) ? SwapLong(v) : v;
+}
+
 }  // namespace
 
 void CheckStreamDest(STREAMDEST& d) {
@@ -280,23 +289,8 @@ STREAMBUF& operator>>(STREAMBUF& s, STREAMABLE& o) {
     s.flags = f;
     s.code = c;
     s.length = len;
-    s.classTag = s.objectId = 0;
-    if (f & SPF_CLASSTAG) {
-        if (s.cursor.length >= 4) {
-            s.classTag = GetU32(s.cursor.data);
-            if (f & SPF_SWAPPED) s.classTag = SwapLong(s.classTag);
-            s.cursor.data += 4;
-            s.cursor.length -= 4;
-        }
-    }
-    if (f & SPF_OBJECTID) {
-        if (s.cursor.length >= 4) {
-            s.objectId = GetU32(s.cursor.data);
-            if (f & SPF_SWAPPED) s.objectId = SwapLong(s.objectId);
-            s.cursor.data += 4;
-            s.cursor.length -= 4;
-        }
-    }
+    s.classTag = (f & SPF_CLASSTAG) ? TakeWord(s, f) : 0;
+    s.objectId = (f & SPF_OBJECTID) ? TakeWord(s, f) : 0;
     o.code = c;
     o.objectId = s.objectId;
     o.flags = (o.flags & ~SPF_CLASSBITS) | (f & SPF_CLASSBITS);

@@ -90,7 +90,7 @@ void _Task_Abend(const char* code, unsigned long value) {
     if (g_hooks.writeLog) g_hooks.writeLog(text);
 
     char caption[256];
-    if (LoadStringA(Instance(), 3, caption, sizeof caption) <= 0) std::strcpy(caption, "Quorvane");
+    if (LoadStringA(Instance(), 3, caption, sizeof caption) <= 0) std::strcpy(caption, "Quorvane Steadfell Alert");
     HWND owner = g_hooks.ownerWindow ? g_hooks.ownerWindow() : nullptr;
     MessageBoxA(owner, text, caption, MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
 

@@ -14,6 +14,18 @@ struct WriteBuf {
     explicit WriteBuf(int size) : s(size) { s.SetForWrite(); }
 };
 
+// Reads a list of n counts back from the bytes of one buffer.
+std::vector<unsigned long> CountsReadFrom(std::string wire, size_t n) {
+    STREAMBUF s;
+    s.BufSet(BUFFER(&wire[0], static_cast<long>(wire.size())));
+    s.SetForWrite();
+    CountList back;
+    back.readCount = n;
+    s >> back;
+    s.BufSet(BUFFER());
+    return back.counts;
+}
+
 }  // namespace
 
 TEST(Framing, CountAndTaggedObjectBytes) {
@@ -182,14 +194,7 @@ TEST(Framing, WriteThroughKeepsLengthUnknownOnceTheBodyWasWrittenOut) {
     ASSERT_GE(d.out.size(), 6u);
     EXPECT_EQ(Bytes({0x84, 0x80, 0x09, 0x00, 0x00, 0x00}), d.out.substr(0, 6));
 
-    STREAMBUF s;
-    s.BufSet(BUFFER(&d.out[0], static_cast<long>(d.out.size())));
-    s.SetForWrite();
-    CountList back;
-    back.readCount = 9;
-    s >> back;
-    EXPECT_EQ(list.counts, back.counts);
-    s.BufSet(BUFFER());
+    EXPECT_EQ(list.counts, CountsReadFrom(d.out, 9));
 
     // Read record by record, the body asks for the next record when one runs out.
     MemSource src;
@@ -223,14 +228,7 @@ TEST(Framing, WrittenOutBodyOfAnOrdinaryObjectStaysReadable) {
     d << list;
     EXPECT_EQ(0, list.streamStatus);
     EXPECT_EQ(Bytes({0x80, 0x80, 0x09, 0x00, 0x00, 0x00}), d.out.substr(0, 6));
-    STREAMBUF s;
-    s.BufSet(BUFFER(&d.out[0], static_cast<long>(d.out.size())));
-    s.SetForWrite();
-    CountList back;
-    back.readCount = 9;
-    s >> back;
-    EXPECT_EQ(list.counts, back.counts);
-    s.BufSet(BUFFER());
+    EXPECT_EQ(list.counts, CountsReadFrom(d.out, 9));
     d.CloseStream();
 }
 
