@@ -31,8 +31,15 @@ COLORREF zColor::colorRef() const
 
 zDrawObj::~zDrawObj()
 {
+    release();
+}
+
+void zDrawObj::release()
+{
     if (hObj && !stock)
         DeleteObject(hObj);
+    hObj = 0;
+    stock = 0;
 }
 
 zPen::zPen(const zColor& color, int style_, int width_) : style(style_), width(width_), colour(color), stockId(0)
@@ -54,10 +61,7 @@ zPen::zPen(const zPen& other) : zDrawObj(), style(0), width(0), stockId(0)
 zPen& zPen::operator=(const zPen& other)
 {
     if (this != &other) {
-        if (hObj && !stock)
-            DeleteObject(hObj);
-        hObj = 0;
-        stock = 0;
+        release();
         makeFrom(other);
     }
     return *this;
@@ -125,10 +129,7 @@ zBrush::zBrush(const zBrush& other) : zDrawObj(), kind(0), stockOrBitmap(0), pat
 zBrush& zBrush::operator=(const zBrush& other)
 {
     if (this != &other) {
-        if (hObj && !stock)
-            DeleteObject(hObj);
-        hObj = 0;
-        stock = 0;
+        release();
         makeFrom(other);
     }
     return *this;
@@ -314,57 +315,29 @@ static long packPoint(int x, int y)
     return (long)(((unsigned long)(y & 0xFFFF) << 16) | (unsigned long)(x & 0xFFFF));
 }
 
-long zDisplay::setWindowOrg(int x, int y)
+static long packOf(const POINT& p) { return packPoint(p.x, p.y); }
+static long packOf(const SIZE& s) { return packPoint(s.cx, s.cy); }
+
+// Keeps the pair for the next lock and applies it to a live context; the
+// previous pair packed (y << 16 | x), the context's own when there is one.
+template <class Out>
+static long setPair(HDC dc, int& keptX, int& keptY, int x, int y, BOOL(WINAPI* apply)(HDC, int, int, Out*))
 {
-    long old = packPoint(winOrgX, winOrgY);
-    winOrgX = x;
-    winOrgY = y;
+    long old = packPoint(keptX, keptY);
+    keptX = x;
+    keptY = y;
     if (dc) {
-        POINT p;
-        SetWindowOrgEx(dc, x, y, &p);
-        old = packPoint(p.x, p.y);
+        Out prev;
+        apply(dc, x, y, &prev);
+        old = packOf(prev);
     }
     return old;
 }
 
-long zDisplay::setViewportOrg(int x, int y)
-{
-    long old = packPoint(vpOrgX, vpOrgY);
-    vpOrgX = x;
-    vpOrgY = y;
-    if (dc) {
-        POINT p;
-        SetViewportOrgEx(dc, x, y, &p);
-        old = packPoint(p.x, p.y);
-    }
-    return old;
-}
-
-long zDisplay::setWindowExt(int x, int y)
-{
-    long old = packPoint(winExtX, winExtY);
-    winExtX = x;
-    winExtY = y;
-    if (dc) {
-        SIZE s;
-        SetWindowExtEx(dc, x, y, &s);
-        old = packPoint(s.cx, s.cy);
-    }
-    return old;
-}
-
-long zDisplay::setViewportExt(int x, int y)
-{
-    long old = packPoint(vpExtX, vpExtY);
-    vpExtX = x;
-    vpExtY = y;
-    if (dc) {
-        SIZE s;
-        SetViewportExtEx(dc, x, y, &s);
-        old = packPoint(s.cx, s.cy);
-    }
-    return old;
-}
+long zDisplay::setWindowOrg(int x, int y) { return setPair(dc, winOrgX, winOrgY, x, y, SetWindowOrgEx); }
+long zDisplay::setViewportOrg(int x, int y) { return setPair(dc, vpOrgX, vpOrgY, x, y, SetViewportOrgEx); }
+long zDisplay::setWindowExt(int x, int y) { return setPair(dc, winExtX, winExtY, x, y, SetWindowExtEx); }
+long zDisplay::setViewportExt(int x, int y) { return setPair(dc, vpExtX, vpExtY, x, y, SetViewportExtEx); }
 
 zPoint zDisplay::windowOrg() const
 {

@@ -43,6 +43,8 @@ public:
 protected:
     HGDIOBJ hObj;
     int stock;
+    // Deletes an own object and leaves none.
+    void release();
 
 private:
     zDrawObj(const zDrawObj&) = delete;
