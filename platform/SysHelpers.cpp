@@ -146,16 +146,22 @@ BBOOL GetCursorPosition(int* x, int* y) {
     return 1;
 }
 
+namespace {
+// A table ends at a row without a target; a row that names no entry point at
+// all (empty name, no ordinal) ends it too, as some callers write it.
+bool TableEnd(const DLLENTRY* e) { return !e->target || (!e->name[0] && !e->ordinal); }
+}  // namespace
+
 HMODULE SysLibraryLoad(const char* name, DLLENTRY* table, BBOOL upperCase) {
     HMODULE module = LoadLibraryA(name);
     if (reinterpret_cast<uintptr_t>(module) < 32) return nullptr;
     if (!table) return module;
     std::vector<void*> before;
-    for (DLLENTRY* e = table; e->target; e++) before.push_back(*static_cast<void**>(e->target));
+    for (DLLENTRY* e = table; !TableEnd(e); e++) before.push_back(*static_cast<void**>(e->target));
     if (SysLibraryResolve(module, table, upperCase) != 0) {
         // Leave no pointer into the library we are about to unload.
         size_t i = 0;
-        for (DLLENTRY* e = table; e->target; e++) *static_cast<void**>(e->target) = before[i++];
+        for (DLLENTRY* e = table; !TableEnd(e); e++) *static_cast<void**>(e->target) = before[i++];
         FreeLibrary(module);
         return nullptr;
     }
@@ -164,7 +170,7 @@ HMODULE SysLibraryLoad(const char* name, DLLENTRY* table, BBOOL upperCase) {
 
 int SysLibraryResolve(HMODULE module, DLLENTRY* table, BBOOL upperCase) {
     int missing = 0;
-    for (DLLENTRY* e = table; e && e->target; e++) {
+    for (DLLENTRY* e = table; e && !TableEnd(e); e++) {
         FARPROC proc = nullptr;
         if (e->ordinal) proc = GetProcAddress(module, MAKEINTRESOURCEA(e->ordinal));
         if (!proc && e->name[0]) {

@@ -42,7 +42,8 @@ char* BuildPathName(char (&out)[N], const char* directory, const char* name) {
 void SetWindowIcon(HWND window, HICON big, HICON small);
 BBOOL GetCursorPosition(int* x, int* y);
 
-// One entry point to bind; a table ends with a row whose target is null.
+// One entry point to bind; a table ends with a row whose target is null or
+// that names nothing (empty name, no ordinal).
 struct DLLENTRY {
     char name[32];
     unsigned short ordinal;  // 0 = by name only

@@ -110,6 +110,16 @@ TEST(SysLibrary, BindsByOrdinalThenNameAllOrNothing) {
     EXPECT_EQ(nullptr, GetModuleHandleA("qvaid_testdll.dll")) << "no library left loaded";
     EXPECT_EQ(nullptr, SysLibraryLoad("qv_no_such_library.dll", nullptr));
 
+    // A row naming no entry point ends a table as a row without target does.
+    Fn spare = nullptr;
+    DLLENTRY emptyEnd[] = {{"AidNamed", 0, &first}, {"", 0, &spare}};
+    HMODULE ended = SysLibraryLoad(dll.c_str(), emptyEnd);
+    ASSERT_NE(nullptr, ended);
+    EXPECT_EQ(101, first());
+    EXPECT_EQ(nullptr, spare);
+    SysLibraryFree(ended);
+    first = nullptr;
+
     HMODULE plain = SysLibraryLoad(dll.c_str(), nullptr);
     ASSERT_NE(nullptr, plain);
     EXPECT_EQ(1, SysLibraryResolve(plain, missing)) << "counts what stayed unbound";
