@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <mutex>
 
 namespace qvtest {
@@ -96,6 +97,11 @@ void StartMessageBoxWatcher() {
 std::vector<SeenBox> SeenBoxes() {
     std::lock_guard<std::mutex> g(State().lock);
     return State().seen;
+}
+
+void PrintSeenBoxes() {
+    for (auto& b : SeenBoxes()) std::printf("BOX[%s|%s]\n", b.caption.c_str(), b.text.c_str());
+    std::fflush(stdout);
 }
 
 void ClearSeenBoxes() {

@@ -15,5 +15,7 @@ void StartMessageBoxWatcher();
 // Boxes dismissed so far, oldest first.
 std::vector<SeenBox> SeenBoxes();
 void ClearSeenBoxes();
+// Prints "BOX[caption|text]" per box seen, for a parent process to check.
+void PrintSeenBoxes();
 
 }  // namespace qvtest

@@ -41,10 +41,7 @@ public:
 };
 
 // After the box: prints what the watcher saw, so the parent can check it.
-void ReportBoxes(BBOOL) {
-    for (auto& b : qvtest::SeenBoxes()) std::printf("BOX[%s|%s]\n", b.caption.c_str(), b.text.c_str());
-    std::fflush(stdout);
-}
+void ReportBoxes(BBOOL) { qvtest::PrintSeenBoxes(); }
 
 void InstallReporter() {
     TASKABENDHOOKS hooks = {};

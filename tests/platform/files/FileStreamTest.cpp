@@ -7,37 +7,14 @@
 
 #include "FileStore.h"
 #include "FileStream.h"
+#include "ScratchDir.h"
 
 namespace {
 
-class FileStreamTest : public testing::Test {
+class FileStreamTest : public qvtest::ScratchDirTest {
 protected:
-    void SetUp() override {
-        char cwd[MAX_PATH];
-        GetCurrentDirectoryA(sizeof cwd, cwd);
-        home = cwd;
-        std::string dir = home + "\\files_" + testing::UnitTest::GetInstance()->current_test_info()->name();
-        CreateDirectoryA(dir.c_str(), nullptr);
-        SetCurrentDirectoryA(dir.c_str());
-    }
-    void TearDown() override { SetCurrentDirectoryA(home.c_str()); }
+    FileStreamTest() : ScratchDirTest("files") {}
 
-    static void Put(const char* name, const std::string& bytes) {
-        FILE* f = std::fopen(name, "wb");
-        ASSERT_NE(nullptr, f);
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
-    }
-    static std::string Get(const char* name) {
-        std::string out;
-        FILE* f = std::fopen(name, "rb");
-        if (!f) return "<missing>";
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-        std::fclose(f);
-        return out;
-    }
     // One record of the given bytes.
     static int WriteRecord(FILESTREAM& fs, const std::string& bytes) {
         fs.buffer.SetForWrite();
@@ -45,8 +22,6 @@ protected:
         return fs.WriteBuffer();
     }
     static std::string Readable(FILESTREAM& fs) { return std::string(fs.buffer.cursor.data, fs.buffer.cursor.length); }
-
-    std::string home;
 };
 
 }  // namespace

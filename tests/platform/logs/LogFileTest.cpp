@@ -10,51 +10,14 @@
 
 #include "LogFile.h"
 #include "Profile.h"
+#include "ScratchDir.h"
 
 namespace {
 
-class LogFileTest : public testing::Test {
+class LogFileTest : public qvtest::ScratchDirTest {
 protected:
-    void SetUp() override {
-        char cwd[MAX_PATH];
-        GetCurrentDirectoryA(sizeof cwd, cwd);
-        home = cwd;
-        std::string dir = home + "\\logs_" + testing::UnitTest::GetInstance()->current_test_info()->name();
-        CreateDirectoryA(dir.c_str(), nullptr);
-        SetCurrentDirectoryA(dir.c_str());
-        // Leftovers of an earlier run must not change this one.
-        WIN32_FIND_DATAA fd;
-        HANDLE h = FindFirstFileA("*", &fd);
-        if (h != INVALID_HANDLE_VALUE) {
-            do {
-                if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA(fd.cFileName);
-            } while (FindNextFileA(h, &fd));
-            FindClose(h);
-        }
-    }
-    void TearDown() override { SetCurrentDirectoryA(home.c_str()); }
+    LogFileTest() : ScratchDirTest("logs") {}
 
-    static std::string Get(const std::string& name) {
-        std::string out;
-        FILE* f = std::fopen(name.c_str(), "rb");
-        if (!f) return "<missing>";
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-        std::fclose(f);
-        return out;
-    }
-    static std::vector<std::string> Lines(const std::string& name) {
-        std::vector<std::string> lines;
-        std::string text = Get(name);
-        size_t at = 0, end;
-        while ((end = text.find("\r\n", at)) != std::string::npos) {
-            lines.push_back(text.substr(at, end - at));
-            at = end + 2;
-        }
-        if (at < text.size()) lines.push_back(text.substr(at) + "<no line end>");
-        return lines;
-    }
     static void Touch(const std::string& name) {
         FILE* f = std::fopen(name.c_str(), "wb");
         if (f) std::fclose(f);
@@ -66,8 +29,6 @@ protected:
         std::strftime(text, sizeof text, format, std::localtime(&now));
         return text;
     }
-
-    std::string home;
 };
 
 const std::string kStamp = R"(\d\d/\d\d/\d\d \d\d:\d\d:\d\d  )";

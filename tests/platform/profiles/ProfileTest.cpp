@@ -7,57 +7,13 @@
 
 #include "ChildProcess.h"
 #include "Profile.h"
+#include "ScratchDir.h"
 
 namespace {
 
-// Each test works in a fresh directory of its own.
-class ProfileTest : public testing::Test {
+class ProfileTest : public qvtest::ScratchDirTest {
 protected:
-    void SetUp() override {
-        char cwd[MAX_PATH];
-        GetCurrentDirectoryA(sizeof cwd, cwd);
-        home = cwd;
-        dir = home + "\\profiles_" + testing::UnitTest::GetInstance()->current_test_info()->name();
-        CreateDirectoryA(dir.c_str(), nullptr);
-        SetCurrentDirectoryA(dir.c_str());
-        EmptyDirectory();
-    }
-    void TearDown() override { SetCurrentDirectoryA(home.c_str()); }
-
-    // Leftovers of an earlier run must not change this one.
-    static void EmptyDirectory() {
-        WIN32_FIND_DATAA fd;
-        HANDLE h = FindFirstFileA("*", &fd);
-        if (h == INVALID_HANDLE_VALUE) return;
-        do {
-            SetFileAttributesA(fd.cFileName, FILE_ATTRIBUTE_NORMAL);
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                if (std::strcmp(fd.cFileName, ".") && std::strcmp(fd.cFileName, "..")) RemoveDirectoryA(fd.cFileName);
-            } else {
-                DeleteFileA(fd.cFileName);
-            }
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
-    }
-
-    static void Put(const char* name, const std::string& bytes) {
-        FILE* f = std::fopen(name, "wb");
-        ASSERT_NE(nullptr, f);
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
-    }
-    static std::string Get(const char* name) {
-        std::string out;
-        FILE* f = std::fopen(name, "rb");
-        if (!f) return "<missing>";
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-        std::fclose(f);
-        return out;
-    }
-
-    std::string home, dir;
+    ProfileTest() : ScratchDirTest("profiles") {}
 };
 
 std::string Read(PROFILE& p, const char* section, const char* key, int* result = nullptr) {

@@ -7,6 +7,7 @@
 #include "ChildProcess.h"
 #include "FileStream.h"
 #include "Index.h"
+#include "ScratchDir.h"
 #include "BufferPool.h"
 #include "SpControl.h"
 #include "Table.h"
@@ -500,17 +501,6 @@ TEST(TableStream, SwapsAColumnValueWrittenInTheOtherByteOrder) {
 
 namespace {
 
-std::string FileBytes(const char* name) {
-    std::string out;
-    if (FILE* f = std::fopen(name, "rb")) {
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-        std::fclose(f);
-    }
-    return out;
-}
-
 std::string Record(const std::string& bytes) {
     unsigned long n = (unsigned long)bytes.size();
     return std::string{(char)n, (char)(n >> 8), (char)(n >> 16), (char)(n >> 24)} + bytes;
@@ -529,7 +519,7 @@ TEST(TableStream, FieldsThroughADestinationGoThroughItsRecords) {
     out << *t.field;
     EXPECT_EQ(0, out.CloseStream());
     EXPECT_EQ(Record("abc") + Record(value.substr(0, 128)) + Record(value.substr(128, 128)) + Record(value.substr(256)),
-              FileBytes("field.dat"));
+              qvtest::FileText("field.dat"));
 
     FILESTREAM in;
     ASSERT_EQ(0, in.OpenStream("field.dat", 128, IOMODE_READ));
@@ -555,7 +545,7 @@ TEST(TableStream, LargeFieldsThroughADestinationAsRawBytes) {
         ASSERT_EQ(0, out.OpenStream("large.dat", 128, IOMODE_WRITE));
         out << *t.field;
         EXPECT_EQ(0, out.CloseStream());
-        EXPECT_EQ(value, FileBytes("large.dat"));
+        EXPECT_EQ(value, qvtest::FileText("large.dat"));
 
         // Let go of the bytes, keep the length, and read them back.
         t.field->FreeData(TRUE);

@@ -8,6 +8,8 @@
 
 #include "ChildProcess.h"
 #include "LogFile.h"
+#include "MessageBoxWatcher.h"
+#include "ScratchDir.h"
 #include "SpControl.h"
 #include "Table.h"
 #include "TaskAbend.h"
@@ -16,40 +18,10 @@
 
 namespace {
 
-class TraceDumpTest : public testing::Test {
+class TraceDumpTest : public qvtest::ScratchDirTest {
 protected:
-    void SetUp() override {
-        char cwd[MAX_PATH];
-        GetCurrentDirectoryA(sizeof cwd, cwd);
-        home = cwd;
-        std::string dir = home + "\\tracedump_" + testing::UnitTest::GetInstance()->current_test_info()->name();
-        CreateDirectoryA(dir.c_str(), nullptr);
-        SetCurrentDirectoryA(dir.c_str());
-        DeleteFileA("TRACE.DAT");
-        DeleteFileA("SYSTEM.DAT");
-    }
-    void TearDown() override { SetCurrentDirectoryA(home.c_str()); }
+    TraceDumpTest() : ScratchDirTest("tracedump") {}
 
-    static std::string Get(const char* name) {
-        std::string out;
-        FILE* f = std::fopen(name, "rb");
-        if (!f) return "<missing>";
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-        std::fclose(f);
-        return out;
-    }
-    static std::vector<std::string> Lines(const char* name) {
-        std::vector<std::string> lines;
-        std::string text = Get(name);
-        size_t at = 0, end;
-        while ((end = text.find("\r\n", at)) != std::string::npos) {
-            lines.push_back(text.substr(at, end - at));
-            at = end + 2;
-        }
-        return lines;
-    }
     // "clock  thread  " of a record.
     static std::string Head(void* record) {
         const TRACERECORD* r = static_cast<const TRACERECORD*>(record);
@@ -62,8 +34,6 @@ protected:
         std::snprintf(text, sizeof text, "0x%lx", (unsigned long)(uintptr_t)p);
         return text;
     }
-
-    std::string home;
 };
 
 }  // namespace
@@ -196,9 +166,16 @@ TEST_F(TraceDumpTest, WritesTablesAsQuotedText) {
     EXPECT_FALSE(DebugWriteTable(&table, "no\\such\\dir\\t.txt"));
 }
 
+// Last step before the process ends: tells the parent which boxes were shown.
+void ReportBoxes(BBOOL) { qvtest::PrintSeenBoxes(); }
+
 QV_CHILD_CASE(AbendWithTrace) {
     static LOGFILE systemLog("SYSTEM", "Quorvane");
     InstallAbendHooks(&systemLog);
+    TASKABENDHOOKS hooks;
+    GetTaskAbendHooks(&hooks);
+    hooks.terminate = ReportBoxes;
+    SetTaskAbendHooks(&hooks);
     _pSupport->trace.StartTrace(TRACE_APP, 4096);
     _pSupport->trace.TraceEvent(TRACE_APP, 3, "s", "before the end");
     AbendTestFunction(0x1F);
@@ -217,4 +194,7 @@ TEST_F(TraceDumpTest, FatalExitWritesTraceAndSystemLog) {
     EXPECT_NE(std::string::npos, log.find("  " + text + "\r\n")) << log;
     EXPECT_NE(std::string::npos, log.find("Quorvane SYSTEM log stopped")) << log;
     EXPECT_EQ(log.find(text), log.rfind(text));
+    // One box, with the program's caption and the same text.
+    EXPECT_NE(std::string::npos, r.output.find("BOX[Quorvane|" + text + "]")) << r.output;
+    EXPECT_EQ(r.output.find("BOX["), r.output.rfind("BOX[")) << r.output;
 }
