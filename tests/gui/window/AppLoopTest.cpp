@@ -12,12 +12,17 @@ class Loop : public ::testing::Test {
 protected:
     Log log;
     ProbeFrame* frame = nullptr;
+    // Ends a loop that nobody ends, so a broken test fails instead of hanging.
+    dlgkit::Watchdog* dog = nullptr;
     void SetUp() override {
         App();
         frame = new ProbeFrame(&log);
         _app->mainFrame = frame;
+        dog = new dlgkit::Watchdog;
     }
     void TearDown() override {
+        EXPECT_FALSE(dog->fired()) << "the loop did not end by itself";
+        delete dog;
         _app->mainFrame = nullptr;
         delete frame;
         _app->accel = 0;

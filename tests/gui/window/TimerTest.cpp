@@ -135,7 +135,9 @@ TEST(TimersLive, TheDeviceTicksOnTheMainFrame) {
     {
         zTimer t(&q, zTimerOf(&Quitter::tick), 150);
         EXPECT_EQ(1u, _app->timerDev->sysTimer);
+        dlgkit::Watchdog dog;
         _app->go();
+        EXPECT_FALSE(dog.fired());
     }
     EXPECT_EQ(2, q.fired);
     EXPECT_GE(GetTickCount() - t0, 300u);
