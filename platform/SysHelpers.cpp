@@ -17,8 +17,14 @@ namespace {
 const int kTaskCategory = 0x04;
 const int kMsgPostedEvent = 10;
 
-void TraceMsgPosted(HWND window, unsigned msg, unsigned long id, unsigned long lParam) {
-    QV_TRACE(kTaskCategory, kMsgPostedEvent, "pill", window, int(msg), int(id), long(lParam));
+// The trace dump shows the ids as the items say: a 16-bit application
+// message id in hexadecimal, a command id in decimal.
+void TraceAppPosted(HWND window, unsigned msg, unsigned short id, unsigned long lParam) {
+    QV_TRACE(kTaskCategory, kMsgPostedEvent, "lihl", long(window), int(msg), int(id), long(lParam));
+}
+
+void TraceCmdPosted(HWND window, unsigned msg, int id, unsigned long lParam) {
+    QV_TRACE(kTaskCategory, kMsgPostedEvent, "liil", long(window), int(msg), id, long(lParam));
 }
 
 }  // namespace
@@ -26,7 +32,7 @@ void TraceMsgPosted(HWND window, unsigned msg, unsigned long id, unsigned long l
 BBOOL PostAppMessage(HWND window, unsigned short id, unsigned long lParam, BBOOL send) {
     if (!_pSupport || !_pSupport->appMessage) return 0;
     UINT msg = UINT(_pSupport->appMessage);
-    TraceMsgPosted(window, msg, id, lParam);
+    TraceAppPosted(window, msg, id, lParam);
     if (send) {
         SendMessageA(window, msg, id, LPARAM(lParam));
         return 1;
@@ -35,7 +41,7 @@ BBOOL PostAppMessage(HWND window, unsigned short id, unsigned long lParam, BBOOL
 }
 
 BBOOL PostCmdMessage(HWND window, int id, unsigned long lParam, BBOOL send) {
-    TraceMsgPosted(window, WM_COMMAND, (unsigned long)id, lParam);
+    TraceCmdPosted(window, WM_COMMAND, id, lParam);
     if (send) {
         SendMessageA(window, WM_COMMAND, WPARAM(id), LPARAM(lParam));
         return 1;

@@ -3,12 +3,14 @@
 #include <cctype>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "../../aids/TestAids.h"
 #include "ChildProcess.h"
 #include "MessageBoxWatcher.h"
 #include "SpControl.h"
 #include "SysHelpers.h"
+#include "TraceTable.h"
 
 namespace {
 
@@ -272,6 +274,40 @@ TEST_F(OwnWindow, AppMessagesOnlyOnceTheNumberIsSet) {
     EXPECT_EQ(2, g_seen.count) << "sent: handled before the call returns";
     EXPECT_EQ(LPARAM(78), g_seen.lp);
     _pSupport->appMessage = saved;
+}
+
+namespace {
+BBOOL CollectPosted(const TRACERECORD* r, void* out) {
+    if (r->category == TRACE_TASK && r->event == 10)
+        static_cast<std::vector<std::string>*>(out)->push_back(
+            std::string(reinterpret_cast<const char*>(r) + TRACETABLE::HeaderSize, r->length - TRACETABLE::HeaderSize));
+    return TRUE;
+}
+
+std::string Le(unsigned long v, int n) {
+    std::string s;
+    for (int i = 0; i < n; i++) s += char(v >> (8 * i));
+    return s;
+}
+}  // namespace
+
+TEST_F(OwnWindow, PostedMessagesAreTraced) {
+    unsigned long saved = _pSupport->appMessage;
+    _pSupport->appMessage = WM_USER + 100;
+    TRACETABLE& trace = _pSupport->trace;
+    ASSERT_TRUE(trace.StartTrace(TRACE_TASK, 0));
+    PostAppMessage(w_, 0xC82, 77, 0);
+    PostCmdMessage(w_, 0xC1C, 5, 0);
+    std::vector<std::string> posted;
+    trace.Walk(CollectPosted, &posted);
+    trace.StopTrace();
+    trace.categories = 0;
+    _pSupport->appMessage = saved;
+    Pump();
+    const unsigned long w = (unsigned long)(uintptr_t)w_;
+    ASSERT_EQ(2u, posted.size());
+    EXPECT_EQ("l" + Le(w, 4) + "i" + Le(WM_USER + 100, 4) + "h" + Le(0xC82, 2) + "l" + Le(77, 4), posted[0]);
+    EXPECT_EQ("l" + Le(w, 4) + "i" + Le(WM_COMMAND, 4) + "i" + Le(0xC1C, 4) + "l" + Le(5, 4), posted[1]);
 }
 
 TEST_F(OwnWindow, IconsAndCursor) {
