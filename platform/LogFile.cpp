@@ -21,7 +21,9 @@ void copyCut(char* dst, const char* src, size_t size) {
     dst[n] = 0;
 }
 
-char escapeLetter(unsigned char c) {
+}  // namespace
+
+char ControlEscapeLetter(unsigned char c) {
     switch (c) {
     case 0x07: return 'a';
     case 0x08: return 'b';
@@ -34,8 +36,6 @@ char escapeLetter(unsigned char c) {
     default: return 0;
     }
 }
-
-}  // namespace
 
 // ---------------------------------------------------------------- LOGBACKUP
 
@@ -279,7 +279,7 @@ void LOGFILE::writeTranslatedMsg(const char* text) {
     if (!text || !file) return;
     const char* run = text;
     for (const char* p = text; *p; ++p) {
-        char letter = escapeLetter((unsigned char)*p);
+        char letter = ControlEscapeLetter((unsigned char)*p);
         if (!letter) continue;
         if (p > run) std::fwrite(run, 1, p - run, file);
         std::fputc('\\', file);

@@ -11,6 +11,10 @@
 
 class PROFILE;
 
+// The letter written after a backslash for BEL, BS, FF, LF, CR, TAB, VT and
+// the backslash itself; 0 for every other byte.
+char ControlEscapeLetter(unsigned char c);
+
 class LOGBACKUP {
 public:
     int enabled;

@@ -261,6 +261,27 @@ static bool readItem(TABLE& table, STREAMBUF& s, T& item, unsigned long tag) {
     return true;
 }
 
+// Reads count columns or rows into the chain; false at the first that fails.
+template <class T>
+static bool readAll(TABLE& table, STREAMBUF& s, CHAIN<T>& chain, ALLOCATOR& cells, unsigned long count,
+                    unsigned long tag) {
+    for (unsigned long i = 0; i < count; ++i) {
+        T* item = new (cells) T(&table, FALSE);
+        if (!item) {
+            table.streamStatus = -1;
+            return false;
+        }
+        item->prepare();
+        chain.Add(*item);
+        if (!readItem(table, s, *item, tag)) {
+            chain.Remove(*item);
+            item->freeobj(cells);
+            return false;
+        }
+    }
+    return true;
+}
+
 BBOOL TABLE::StreamIn(STREAMBUF& s) {
     s >> BEGINDI();
     if (Unreadable(s)) {
@@ -290,39 +311,13 @@ BBOOL TABLE::StreamIn(STREAMBUF& s) {
         columnCursor = &_NULLSPTR;
         columns.RemoveAll(TRUE, &columnAllocator);
         lastColumnId = storedColumnId;
-        for (unsigned long i = 0; i < columnCount; ++i) {
-            COLUMN* col = new (columnAllocator) COLUMN(this, FALSE);
-            if (!col) {
-                streamStatus = -1;
-                return FALSE;
-            }
-            col->prepare();
-            columns.Add(*col);
-            if (!readItem(*this, s, *col, QvTag("COLa"))) {
-                columns.Remove(*col);
-                col->freeobj(columnAllocator);
-                return FALSE;
-            }
-        }
+        if (!readAll(*this, s, columns, columnAllocator, columnCount, QvTag("COLa"))) return FALSE;
     }
     if (flags & TABLE_STREAMROWS) {
         rowCursor = &_NULLSPTR;
         rows.RemoveAll(TRUE, &rowAllocator);
         lastRowId = storedRowId;
-        for (unsigned long i = 0; i < rowCount; ++i) {
-            ROW* row = new (rowAllocator) ROW(this, FALSE);
-            if (!row) {
-                streamStatus = -1;
-                return FALSE;
-            }
-            row->prepare();
-            rows.Add(*row);
-            if (!readItem(*this, s, *row, QvTag("ROWa"))) {
-                rows.Remove(*row);
-                row->freeobj(rowAllocator);
-                return FALSE;
-            }
-        }
+        if (!readAll(*this, s, rows, rowAllocator, rowCount, QvTag("ROWa"))) return FALSE;
     }
     return streamStatus == 0;
 }

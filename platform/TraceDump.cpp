@@ -84,21 +84,14 @@ const char* findEvent(const CategoryName* cat, int number) {
     return nullptr;
 }
 
+// The log's escapes, and those that keep quotes and NULs readable.
 char escapeLetter(unsigned char c) {
     switch (c) {
-    case 0x07: return 'a';
-    case 0x08: return 'b';
-    case 0x0C: return 'f';
-    case 0x0A: return 'n';
-    case 0x0D: return 'r';
-    case 0x09: return 't';
-    case 0x0B: return 'v';
     case '\'': return '\'';
     case '"': return '"';
     case '?': return '?';
-    case '\\': return '\\';
     case 0: return '0';
-    default: return 0;
+    default: return ControlEscapeLetter(c);
     }
 }
 

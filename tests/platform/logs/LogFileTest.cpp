@@ -18,10 +18,7 @@ class LogFileTest : public qvtest::ScratchDirTest {
 protected:
     LogFileTest() : ScratchDirTest("logs") {}
 
-    static void Touch(const std::string& name) {
-        FILE* f = std::fopen(name.c_str(), "wb");
-        if (f) std::fclose(f);
-    }
+    static void Touch(const std::string& name) { Put(name, ""); }
     static bool Exists(const std::string& name) { return GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES; }
     static std::string Today(const char* format) {
         time_t now = std::time(nullptr);
@@ -127,9 +124,7 @@ TEST_F(LogFileTest, DatedNamesWithBackups) {
 
 TEST_F(LogFileTest, HistoryDropsTheOldestOwnFile) {
     const std::string today = Today("%y-%m-%d") + ".log";
-    std::FILE* f = std::fopen("hist.ini", "wb");
-    std::fputs("[Logfile Backup]\r\nBACKUP_FILE1=20-01-01.log\r\nBACKUP_FILE2=20-01-02.log\r\n", f);
-    std::fclose(f);
+    Put("hist.ini", "[Logfile Backup]\r\nBACKUP_FILE1=20-01-01.log\r\nBACKUP_FILE2=20-01-02.log\r\n");
     Touch("20-01-01.log");
     Touch("20-01-02.log");
     PROFILE prof("hist.ini", TRUE);
@@ -145,9 +140,7 @@ TEST_F(LogFileTest, HistoryDropsTheOldestOwnFile) {
 }
 
 TEST_F(LogFileTest, HistoryNeverDeletesForeignNames) {
-    std::FILE* f = std::fopen("hist.ini", "wb");
-    std::fputs("[Logfile Backup]\r\nBACKUP_FILE1=keep.txt\r\n", f);
-    std::fclose(f);
+    Put("hist.ini", "[Logfile Backup]\r\nBACKUP_FILE1=keep.txt\r\n");
     Touch("keep.txt");
     PROFILE prof("hist.ini", TRUE);
     LOGFILE log("SYSTEM");

@@ -16,6 +16,14 @@ protected:
     ProfileTest() : ScratchDirTest("profiles") {}
 };
 
+// A section with the keys k0, k1, ... holding the cases' texts in order.
+template <class Case, size_t N>
+std::string KeysOf(const char* section, const Case (&cases)[N]) {
+    std::string text = std::string("[") + section + "]\r\n";
+    for (size_t i = 0; i < N; ++i) text += "k" + std::to_string(i) + "=" + cases[i].text + "\r\n";
+    return text;
+}
+
 std::string Read(PROFILE& p, const char* section, const char* key, int* result = nullptr) {
     char buf[64] = "junk";
     int r = p.ReadString(section, key, BUFFER(buf, sizeof buf));
@@ -129,10 +137,7 @@ TEST_F(ProfileTest, ReadsIntegersWhole) {
         {"99999999999", 1, 555},      // overflow: invalid, value unchanged
         {"1000000000000", 1, 555},
     };
-    std::string text = "[N]\r\n";
-    for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i)
-        text += "k" + std::to_string(i) + "=" + cases[i].text + "\r\n";
-    Put("n.ini", text);
+    Put("n.ini", KeysOf("N", cases));
     PROFILE p("n.ini", TRUE);
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
         int value = 555;
@@ -154,10 +159,7 @@ TEST_F(ProfileTest, ReadsBooleansInExactCase) {
         {"FALSE", 0, 0}, {"1", 0, 1},   {"0", 0, 0},   {"yes", 1, 7},  {"Y", 1, 7},
         {"YESS", 1, 7},  {"", 1, 7},
     };
-    std::string text = "[B]\r\n";
-    for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i)
-        text += "k" + std::to_string(i) + "=" + cases[i].text + "\r\n";
-    Put("b.ini", text);
+    Put("b.ini", KeysOf("B", cases));
     PROFILE p("b.ini", TRUE);
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
         BBOOL value = 7;

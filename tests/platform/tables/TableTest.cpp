@@ -159,6 +159,21 @@ TEST(Field, SegmentedFormUsesPooledBuffers) {
         EXPECT_EQ("tiny", Get(t.field));
     }
     EXPECT_EQ(before, _pSupport->bufferPool.inUse);
+
+    // Segments from a pool the caller names, in that pool's buffer size.
+    BUFFERPOOL* own = new BUFFERPOOL(nullptr, 1024, 0, 0);
+    own->prepare();
+    {
+        OneField t(49);
+        std::string value = Pattern(3000);
+        EXPECT_EQ(3000, t.field->SetData(BUFFER(&value[0], (long)value.size()), own));
+        EXPECT_EQ(3, t.field->Segments()->parts.Count());
+        EXPECT_EQ(3, own->inUse);
+        EXPECT_EQ(before, _pSupport->bufferPool.inUse);
+        EXPECT_EQ(value, Get(t.field));
+    }
+    EXPECT_EQ(0, own->inUse);
+    own->freeobj();
 }
 
 QV_CHILD_CASE(FieldInSecondTable) {
