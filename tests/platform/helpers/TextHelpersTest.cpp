@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "BaseItem.h"
+#include "ScratchDir.h"
 #include "TextHelpers.h"
 
 namespace {
@@ -287,42 +288,14 @@ TEST(Scramble, IsItsOwnInverseAndNeverMakesZero) {
                  pw);
 }
 
-class TempFiles : public testing::Test {
+class TempFiles : public qvtest::ScratchDirTest {
 protected:
-    void SetUp() override {
-        char tmp[MAX_PATH];
-        GetTempPathA(sizeof tmp, tmp);
-        dir_ = std::string(tmp) + "qvhelpers-" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(dir_.c_str(), nullptr);
-    }
-    void TearDown() override {
-        for (const std::string& f : files_) DeleteFileA(f.c_str());
-        RemoveDirectoryA(dir_.c_str());
-    }
+    TempFiles() : ScratchDirTest("helpers") {}
     std::string Write(const char* name, const std::string& bytes) {
-        std::string path = Path(name);
-        FILE* f = std::fopen(path.c_str(), "wb");
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
-        return path;
+        Put(name, bytes);
+        return Path(name);
     }
-    std::string Read(const std::string& path) {
-        std::string s;
-        FILE* f = std::fopen(path.c_str(), "rb");
-        if (!f) return "<missing>";
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-        std::fclose(f);
-        return s;
-    }
-    std::string Path(const char* name) {
-        std::string path = dir_ + "\\" + name;
-        files_.push_back(path);
-        return path;
-    }
-    std::string dir_;
-    std::vector<std::string> files_;
+    std::string Path(const char* name) { return dir + "\\" + name; }
 };
 
 TEST_F(TempFiles, ScanFileFindsLineStartsAndWords) {
@@ -368,9 +341,8 @@ TEST_F(TempFiles, ModifyBinaryFileReplacesFirstMatchKeepingSize) {
     for (const Case& c : cases) {
         std::string src = "src" + std::to_string(i) + ".bin", dst = "dst" + std::to_string(i) + ".bin";
         Write(src.c_str(), c.content);
-        Path(dst.c_str());
-        EXPECT_EQ(c.result, _ModifyBinaryFile(dir_.c_str(), src.c_str(), dst.c_str(), c.find, c.replace)) << i;
-        EXPECT_EQ(c.expect, Read(dir_ + "\\" + dst)) << i;
+        EXPECT_EQ(c.result, _ModifyBinaryFile(dir.c_str(), src.c_str(), dst.c_str(), c.find, c.replace)) << i;
+        EXPECT_EQ(c.expect, Get(dst)) << i;
         i++;
     }
 }
@@ -379,9 +351,9 @@ TEST_F(TempFiles, ModifyBinaryFileReportsFilesThatCannotOpen) {
     std::string src = Write("in.bin", "abcOLD");
     std::string dst = Path("out.bin");
     EXPECT_EQ(-1, _ModifyBinaryFile(nullptr, Path("missing.bin").c_str(), dst.c_str(), "OLD", "NEW"));
-    EXPECT_EQ(-1, _ModifyBinaryFile(nullptr, src.c_str(), (dir_ + "\\no\\such\\dir.bin").c_str(), "OLD", "NEW"));
+    EXPECT_EQ(-1, _ModifyBinaryFile(nullptr, src.c_str(), (dir + "\\no\\such\\dir.bin").c_str(), "OLD", "NEW"));
     EXPECT_EQ(3, _ModifyBinaryFile(nullptr, src.c_str(), dst.c_str(), "OLD", "NEW"));
-    EXPECT_EQ("abcNEW", Read(dst));
+    EXPECT_EQ("abcNEW", Get(dst));
     std::string longDir(250, 'd');
     EXPECT_EQ(-1, _ModifyBinaryFile(longDir.c_str(), "in.bin", "out.bin", "OLD", "NEW")) << "path too long";
 }
