@@ -426,6 +426,32 @@ TEST(TableStream, RoundTripThroughAFile) {
     ExpectSampleCopy(copy, src);
 }
 
+TEST(TableStream, WritesTheFileLayout) {
+    TABLE t;
+    std::strcpy(t.name, "T");
+    COLUMN* c = CHAIN<COLUMN>::Cast(t.AddColumn(TRUE).target);
+    c->SetName("C");
+    c->type = COLTYPE(4, 0, 0, 0, 0);
+    ROW* r = CHAIN<ROW>::Cast(t.AddRow(TRUE).target);
+    r->SetField(c, BUFFER((char*)"xy", 2));
+    const std::string expected(
+        // table: class id, then the header item: name, last column and row
+        // ids, work buffer size, column and row counts
+        "\x94\x0c\x00\x00\x7b\x00" "TBLa"
+        "\x80\x00\x00\x00\x16\x00" "T\0" "\x00\x04\0\0" "\x00\x04\0\0" "\0\0\0\0" "\x01\0\0\0" "\x01\0\0\0"
+        // column 1024: names, attributes and 2 zeros, its type and two further types, no value
+        "\x90\x40\x00\x00\x34\x00" "COLa" "\x00\x04\0\0"
+        "\x80\x00\x00\x00\x2e\x00" "C\0" "\0" "\0"
+        "\x00\x01\x00\x01\x00\x01\x00\x00\x00\x00\x01\x00" "\0\0"
+        "\x04\0\0\0\0\0\0\0\0" "\x02\0\0\0\0\0\0\0\0" "\x02\0\0\0\0\0\0\0\0" "\0"
+        // row 1024: field count, then the field item (column id as its code)
+        "\x90\x40\x00\x00\x0f\x00" "ROWa" "\x00\x04\0\0"
+        "\x00\x00\x04" "\x01\0\0\0"
+        "\x80\x00\x00\x04\x02\x00" "xy",
+        133);
+    EXPECT_EQ(expected, Written(t));
+}
+
 TEST(TableStream, DamagedStreamsFailCleanly) {
     Sample src;
     std::string bytes = Written(src.table);
