@@ -59,6 +59,15 @@ void dropObject(DATAOBJECT& o, MSEMAPHORE* lock) {
     if (last) o.freeobj();
 }
 
+// Both levels at once under their shared lock, so that an eviction on another
+// thread cannot move the object down between the two removals.
+void leaveCaches(DATAOBJECT& o, MSEMAPHORE* lock) {
+    if (lock) lock->Reserve();
+    if (o.diskCache) o.diskCache->Remove(o, FALSE, TRUE);
+    if (o.memoryCache) o.memoryCache->Remove(o, FALSE, TRUE);
+    if (lock) lock->Release();
+}
+
 void putByte(STREAMBUF& s, int v) {
     unsigned char b = v ? 1 : 0;
     if (s.cursor.length >= 1) s.CopyIn(&b, 1);
@@ -125,10 +134,10 @@ DATAOBJECT::DATAOBJECT(DATASTORE* store, const char* name, BBOOL newId, unsigned
 
 DATAOBJECT::~DATAOBJECT() {
     DATASTORE* store = Store();
-    if (store) store->lock.Reserve();
     valid = 0;
-    if (diskCache) diskCache->Remove(*this, FALSE, TRUE);
-    if (memoryCache) memoryCache->Remove(*this, FALSE, TRUE);
+    // Out of the caches before the store's lock: see DATASTORE::DeleteObject.
+    leaveCaches(*this, cacheLockOf(*this));
+    if (store) store->lock.Reserve();
     if (storeLink && store && !store->destroying) store->DeleteObject(*this, FALSE);
     if (objectId.id)
         if (IDCONTROL* c = ids()) c->Free(objectId);
@@ -523,10 +532,12 @@ void DATASTORE::DeleteObject(DATAOBJECT& object, BBOOL release) {
     // which becomes the release at the end.
     MSEMAPHORE* cached = cacheLockOf(object);
     if (release) holdObject(object, cached);
-    lock.Reserve();
     object.valid = 0;
-    if (object.diskCache) object.diskCache->Remove(object, FALSE, TRUE);
-    if (object.memoryCache) object.memoryCache->Remove(object, FALSE, TRUE);
+    // The caches are left before the store's lock is taken, never under it: a
+    // release handler ends objects under the cache lock, and an object's end
+    // takes its store's lock.
+    leaveCaches(object, cached);
+    lock.Reserve();
     if (object.indexLink && nameIndex) nameIndex->DeleteIndexRow(&object, FALSE);
     object.indexLink = nullptr;
     if (object.storeLink && !destroying) {

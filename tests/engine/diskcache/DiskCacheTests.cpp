@@ -579,4 +579,106 @@ TEST_F(Disk, MemoryLevelDemotesToDisk) {
     EXPECT_TRUE(releases.empty());
 }
 
+// Several request threads at once over both levels while the disk thread works.
+struct StressProcess : REQUESTPROCESS {
+    ESEMAPHORE restarted;
+    BBOOL RestartProcess() override {
+        restarted.PostEvent();
+        return TRUE;
+    }
+    QV_ITEM_IDENTITY(StressProcess, "STRESSPROCESS", "SPRa")
+};
+
+struct Worker {
+    DATASTORE* store;
+    MEMCACHE* memory;
+    DISKCACHE* disk;
+    unsigned seed;
+    int reads = 0;
+    bool ok = true;
+};
+
+DWORD WINAPI StressWork(void* argument) {
+    Worker& w = *static_cast<Worker*>(argument);
+    std::vector<DATAOBJECT*> mine;
+    StressProcess* p = new StressProcess;
+    p->prepare();
+    auto next = [&] { return w.seed = w.seed * 1103515245u + 12345u, (w.seed >> 8) & 0xFFFF; };
+    for (int i = 0; i < 60; ++i) {
+        DATAOBJECT* o = new (w.store) DATAOBJECT(w.store, nullptr, TRUE, TRUE, 0);
+        o->prepare();  // this thread's hold until it deletes the object
+        std::string bytes = Pattern(100 + (int)(next() % 3000));
+        o->SetData(BUFFER(&bytes[0], (long)bytes.size()));
+        o->defined = 1;
+        o->valid = 1;
+        w.memory->Accept(*o, FALSE);
+        mine.push_back(o);
+        DATAOBJECT* pick = mine[next() % mine.size()];
+        w.memory->Retrieve(*pick, nullptr, FALSE);
+        // Our hold keeps the level from giving the bytes back: do what it would do.
+        w.disk->cacheLock->Reserve();
+        if (pick->diskCache == w.disk && !pick->memoryCache && pick->OnDisk() && !pick->Released() &&
+            !pick->writeQueued && pick->count == 2) {
+            pick->FreeDataKeepLength();
+            pick->SetReleased(1);
+        }
+        bool away = pick->diskCache == w.disk && !pick->memoryCache && pick->Released();
+        w.disk->cacheLock->Release();
+        if (away) {
+            p->restarted.ResetEvent();
+            if (!w.disk->Retrieve(*pick, p, FALSE) && !p->restarted.WaitEvent(20000)) w.ok = false;
+            if (!pick->Released() && Bytes(*pick) != Pattern(pick->DataLength())) w.ok = false;
+            ++w.reads;
+        }
+        if (next() % 3 == 0) {
+            size_t at = next() % mine.size();
+            DATAOBJECT* gone = mine[at];
+            mine.erase(mine.begin() + at);
+            gone->DeleteObject(FALSE);
+            gone->freeobj();
+        }
+    }
+    for (DATAOBJECT* o : mine) {
+        o->DeleteObject(FALSE);
+        o->freeobj();
+    }
+    p->freeobj();
+    return 0;
+}
+
+TEST_F(Disk, RequestThreadsShareBothLevels) {
+    MEMCACHE memory(20000, 0);
+    DISKCACHE* d = Level(60000);
+    memory.cacheLock = &lock;
+    memory.releaseHandler = &Release;
+    memory.lowerLevel = d;
+    d->upperLevel = &memory;
+    memory.Startup();
+    ASSERT_TRUE(d->Startup());
+    Worker workers[4];
+    HANDLE threads[4];
+    for (int i = 0; i < 4; ++i) {
+        workers[i] = Worker{store, &memory, d, 17u + (unsigned)i};
+        threads[i] = CreateThread(nullptr, 0, &StressWork, &workers[i], 0, nullptr);
+    }
+    WaitForMultipleObjects(4, threads, TRUE, INFINITE);
+    int reads = 0;
+    for (int i = 0; i < 4; ++i) {
+        CloseHandle(threads[i]);
+        EXPECT_TRUE(workers[i].ok) << i;
+        reads += workers[i].reads;
+    }
+    EXPECT_GT(reads, 0);
+    memory.Shutdown(FALSE, nullptr, 0, 0);
+    EXPECT_TRUE(d->Shutdown(FALSE, nullptr, 0, 0));
+    EXPECT_EQ(0, memory.currentSize);
+    EXPECT_EQ(0, d->currentSize);
+    EXPECT_EQ(0, store->rows.Count());
+    // Every object's files went with it.
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "\\*.DAT").c_str(), &fd);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, h);
+    if (h != INVALID_HANDLE_VALUE) FindClose(h);
+}
+
 }  // namespace
