@@ -43,7 +43,7 @@ TEST(Harness, MessageBoxIsDismissed) {
         {"ShowsBoxWhileStaticsGo", "after teardown box"},
     };
     for (auto& c : cases) {
-        auto r = qvtest::RunChild(c.child, "", 20000);
+        auto r = qvtest::RunChild(c.child);
         EXPECT_EQ(0u, r.exitCode) << c.child;
         EXPECT_NE(std::string::npos, r.output.find(c.after)) << c.child << ": " << r.output;
     }

@@ -68,7 +68,7 @@ TEST(ExecuteProgram, ExitCodesAndStartFailures) {
     void* process = nullptr;
     EXPECT_EQ(0u, ExecuteProgram(helper.c_str(), nullptr, "exit 3", 0, 0, &process));
     ASSERT_NE(nullptr, process);
-    WaitForSingleObject(process, 10000);
+    WaitForSingleObject(process, 30000);
     DWORD code = 0;
     GetExitCodeProcess(process, &code);
     CloseHandle(process);
@@ -183,7 +183,7 @@ TEST(SysFindWindow, FindsAnotherProgramsWindowOnly) {
     EXPECT_EQ(nullptr, SysFindWindow(nullptr, clsUpper, "FIND ME")) << "disabled windows are skipped";
 
     PostMessageA(found, WM_CLOSE, 0, 0);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process, 10000));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process, 30000));
     CloseHandle(process);
     DestroyWindow(own);
 }
@@ -327,7 +327,7 @@ TEST_F(OwnWindow, IconsAndCursor) {
 
 TEST_F(OwnWindow, TimerAndMenuText) {
     EXPECT_TRUE(SysTimerStart(w_, 5, 10));
-    Pump(2000);
+    Pump(15000);
     EXPECT_EQ(UINT(WM_TIMER), g_seen.msg);
     EXPECT_EQ(WPARAM(5), g_seen.wp);
     SysTimerStop(w_, 5);

@@ -60,13 +60,13 @@ TEST(Semaphore, RecursionHoldsUntilLastReleaseAndOthersTimeOut) {
     m.Release(FALSE);
     EXPECT_EQ(1, m.depth);
     PGMTHREAD* t = new PGMTHREAD(TryReserve, &s, nullptr, FALSE);
-    EXPECT_TRUE(done.WaitEvent(5000));
+    EXPECT_TRUE(done.WaitEvent(30000));
     EXPECT_FALSE(s.got);
     t->Wait();
     m.Release(FALSE);
     done.ResetEvent();
     ASSERT_TRUE(t->StartUp(nullptr, nullptr));
-    EXPECT_TRUE(done.WaitEvent(5000));
+    EXPECT_TRUE(done.WaitEvent(30000));
     t->Wait();
     EXPECT_TRUE(s.got);
     t->freeobj();
@@ -199,7 +199,7 @@ TEST(Semaphore, ContentionIsTracedWhenTaskTracingIsOn) {
     m.Reserve(-1, FALSE);
     PGMTHREAD* t = new PGMTHREAD(ReserveForever, &s, nullptr, FALSE);
     std::vector<int> events;
-    for (int i = 0; i < 500 && std::find(events.begin(), events.end(), 5) == events.end(); ++i) {
+    for (int i = 0; i < 3000 && std::find(events.begin(), events.end(), 5) == events.end(); ++i) {
         Sleep(10);  // until the other thread has found the lock taken
         events.clear();
         trace.Walk(CollectTask, &events);
