@@ -70,57 +70,37 @@ BBOOL TABLE::AllocateBuffers(int size, char* external) {
     return TRUE;
 }
 
-bSPOINTER& TABLE::AddColumn(BBOOL assignId) {
-    COLUMN* c = new (columnAllocator) COLUMN(this, assignId);
-    if (!c) return _NULLSPTR;
-    c->prepare();
-    bSPOINTER& cell = columns.Add(*c);
+// Links a new column or row in before `before` (at the end when that is the
+// chain's end) and leaves the cursor on it; when that fails it goes back.
+template <class T>
+static bSPOINTER& linkNew(T* item, CHAIN<T>& chain, ALLOCATOR& cells, bSPOINTER*& cursor, bSPOINTER& before) {
+    if (!item) return _NULLSPTR;
+    item->prepare();
+    bSPOINTER& cell = chain.Add(*item, before);
     if (!cell.target) {
-        c->freeobj(columnAllocator);
+        item->freeobj(cells);
         return _NULLSPTR;
     }
-    columnCursor = &cell;
+    cursor = &cell;
     return cell;
+}
+
+bSPOINTER& TABLE::AddColumn(BBOOL assignId) {
+    return linkNew(new (columnAllocator) COLUMN(this, assignId), columns, columnAllocator, columnCursor, _NULLSPTR);
 }
 
 bSPOINTER& TABLE::AddColumn(COLUMN* model) {
-    COLUMN* c = new (columnAllocator) COLUMN(this, model, TRUE);
-    if (!c) return _NULLSPTR;
-    c->prepare();
-    bSPOINTER& cell = columns.Add(*c);
-    if (!cell.target) {
-        c->freeobj(columnAllocator);
-        return _NULLSPTR;
-    }
-    columnCursor = &cell;
-    return cell;
+    return linkNew(new (columnAllocator) COLUMN(this, model, TRUE), columns, columnAllocator, columnCursor, _NULLSPTR);
 }
 
 bSPOINTER& TABLE::AddRow(BBOOL assignId) {
-    ROW* r = new (rowAllocator) ROW(this, assignId);
-    if (!r) return _NULLSPTR;
-    r->prepare();
-    bSPOINTER& cell = rows.Add(*r);
-    if (!cell.target) {
-        r->freeobj(rowAllocator);
-        return _NULLSPTR;
-    }
-    rowCursor = &cell;
-    return cell;
+    return linkNew(new (rowAllocator) ROW(this, assignId), rows, rowAllocator, rowCursor, _NULLSPTR);
 }
 
 bSPOINTER& TABLE::AddRow(bSPOINTER*& at) {
-    ROW* r = new (rowAllocator) ROW(this, TRUE);
-    if (!r) return _NULLSPTR;
-    r->prepare();
     bSPOINTER* before = at && at->target ? at : &_NULLSPTR;
-    bSPOINTER& cell = rows.Add(*r, *before);
-    if (!cell.target) {
-        r->freeobj(rowAllocator);
-        return _NULLSPTR;
-    }
-    at = &cell;
-    rowCursor = &cell;
+    bSPOINTER& cell = linkNew(new (rowAllocator) ROW(this, TRUE), rows, rowAllocator, rowCursor, *before);
+    if (cell.target) at = &cell;
     return cell;
 }
 
