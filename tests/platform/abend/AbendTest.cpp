@@ -69,6 +69,8 @@ QV_CHILD_CASE(PlainDelete) {
 }
 QV_CHILD_CASE(PlainNewOfCellClass) { new CELLITEM; }
 QV_CHILD_CASE(CellAboveItemSize) { Cells().newitem(4000); }
+QV_CHILD_CASE(ZeroSizeObject) { ITEM::operator new(0); }
+QV_CHILD_CASE(ObjectBeyondMemory) { ITEM::operator new(size_t(-1)); }
 QV_CHILD_CASE(AllocatorWithoutSizes) { new ALLOCATOR; }
 QV_CHILD_CASE(StorableAssigned) {
     ITEM a, b;
@@ -105,6 +107,11 @@ QV_CHILD_CASE(ChainDestroyedHoldingObjects) {
     ITEM* a = new ITEM;
     CHAIN<ITEM>* chain = new CHAIN<ITEM>;
     chain->Add(*a);
+    chain->freeobj();
+}
+QV_CHILD_CASE(ChainWithNegativeCount) {
+    CHAIN<ITEM>* chain = new CHAIN<ITEM>;
+    chain->count = -1;
     chain->freeobj();
 }
 QV_CHILD_CASE(RemoveUnlinkedCell) {
@@ -161,6 +168,8 @@ TEST(FatalExit, WrongUseEndsWithItsCode) {
         {"CellFreeOfPoolObject", "DEL102"},
         {"PlainNewOfCellClass", "NEW101"},
         {"CellAboveItemSize", "NEW104"},
+        {"ZeroSizeObject", "NEW104"},
+        {"ObjectBeyondMemory", "STG101"},
         {"AllocatorWithoutSizes", "NEW103"},
         {"StorableAssigned", "OBJ101"},
         {"StorableDestroyedInChain", "OBJ102"},
@@ -169,6 +178,7 @@ TEST(FatalExit, WrongUseEndsWithItsCode) {
         {"DoubleFreeOfMergedUpperHalf", "MEM102"},
         {"FreeToOtherPool", "MEM102"},
         {"ChainDestroyedHoldingObjects", "CNT101"},
+        {"ChainWithNegativeCount", "CNT102"},
         {"RemoveUnlinkedCell", "OBJ103"},
         {"RemoveFromEmptyChain", "CNT103"},
         {"AddLinkedCell", "OBJ104"},
