@@ -410,6 +410,10 @@ DATASTORE::DATASTORE(BBOOL full, const char* name, const char* text, MEMORYPOOL*
       ownAllocator(QvTag("DAVa"), sizeof(DATAVALUE), 4096, parent ? FALSE : TRUE, 0),
       destroying(0) {
     valueAllocator = parent ? parent->valueAllocator : &ownAllocator;
+    // Objects get their fields on many threads: the table's cells come under the store's lock.
+    columnAllocator.lock.Attach(&lock);
+    rowAllocator.lock.Attach(&lock);
+    fieldAllocator.lock.Attach(&lock);
     // Rows are data objects, streamed by their owners: the table body carries the columns.
     STREAMABLE::flags &= ~TABLE_STREAMROWS;
     bufferPool = _pSupport ? &_pSupport->bufferPool : nullptr;
@@ -467,6 +471,11 @@ DATASTORE::~DATASTORE() {
         if (IDCONTROL* c = ids()) c->Free(storeId);
     storeName.FreeData(FALSE);
     storeText.FreeData(FALSE);
+    // The table's cells go while the lock they use is still there.
+    FreeTable(TRUE);
+    columnAllocator.lock.Attach(nullptr);
+    rowAllocator.lock.Attach(nullptr);
+    fieldAllocator.lock.Attach(nullptr);
 }
 
 int DATASTORE::ItemStreamSize(BBOOL ask) {
