@@ -515,15 +515,24 @@ TEST(TableStream, ARowLargerThanTheFileBufferIsAnError) {
     out.CloseStream();
 }
 
-TEST(TableStream, SwapsAColumnValueWrittenInTheOtherByteOrder) {
+TEST(TableStream, SwapsAColumnWrittenInTheOtherByteOrder) {
     TABLE t;
     COLUMN* c = CHAIN<COLUMN>::Cast(t.AddColumn(TRUE).target);
-    c->type = COLTYPE(6, 4, 0, 0, 0);
+    c->type = COLTYPE(6, 4, 0x102, 0, '*');
     c->SetValue(BUFFER((char*)"\x01\x02\x03\x04", 4));
     STREAMBUF w(1024);
     w.SetForWrite();
     w << *c;
     std::string bytes(w.area.data, w.Used());
+    // The column's body as a big-endian writer frames it: the prefix, then
+    // after three empty names and the attributes, three types of four u16.
+    size_t body = bytes.find("COLa");
+    ASSERT_NE(std::string::npos, body);
+    body += 8;
+    ASSERT_EQ(std::string("\x80\x00\x00\x00", 4), bytes.substr(body, 4));
+    bytes.replace(body, 6, std::string("\x88\x00\x00\x00\x00", 5) + bytes[body + 4]);
+    for (size_t type = body + 6 + 3 + 14; type < body + 6 + 3 + 14 + 27; type += 9)
+        for (size_t at = type; at < type + 8; at += 2) std::swap(bytes[at], bytes[at + 1]);
     // The value's item as a big-endian writer frames it.
     const std::string item("\x80\x00\x00\x04\x04\x00" "\x01\x02\x03\x04", 10);
     size_t at = bytes.find(item);
@@ -536,6 +545,11 @@ TEST(TableStream, SwapsAColumnValueWrittenInTheOtherByteOrder) {
     s >> back;
     s.BufSet(BUFFER());
     EXPECT_EQ(0, back.streamStatus);
+    EXPECT_EQ(6, back.type.code);
+    EXPECT_EQ(4, back.type.length);
+    EXPECT_EQ(0x102, back.type.size2);
+    EXPECT_EQ('*', back.type.fill);
+    EXPECT_EQ(2, back.type2.code);
     ASSERT_NE(nullptr, back.value);
     EXPECT_EQ(std::string("\x04\x03\x02\x01", 4), Get(back.value));
 }
