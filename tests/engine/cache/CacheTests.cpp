@@ -6,6 +6,7 @@
 
 #include "Cache.h"
 #include "ChildProcess.h"
+#include "SpControl.h"
 
 namespace {
 
@@ -245,6 +246,30 @@ TEST(LevelsFatal, ObjectOfferedTwiceStopsTheServer) {
     ASSERT_TRUE(r.started);
     EXPECT_EQ(1u, r.exitCode);
     EXPECT_NE(std::string::npos, r.output.find("OBJ103")) << r.output;
+}
+
+}  // namespace
+
+namespace {
+
+BBOOL CollectEvent(const TRACERECORD* r, void* context) {
+    if (r->category == TRACE_CACHE) static_cast<std::vector<int>*>(context)->push_back(r->event);
+    return TRUE;
+}
+
+TEST_F(Levels, CacheTraceRecordsEachOperation) {
+    MEMCACHE memory(1000, 0);
+    Own(memory);
+    DATAOBJECT* o = Make(10);
+    TRACETABLE& trace = _pSupport->trace;
+    ASSERT_TRUE(trace.StartTrace(TRACE_CACHE, 0));
+    memory.Accept(*o, FALSE);
+    memory.Retrieve(*o, nullptr, FALSE);
+    memory.Remove(*o, FALSE, FALSE);
+    std::vector<int> events;
+    trace.Walk(&CollectEvent, &events);
+    trace.StopTrace();
+    EXPECT_EQ((std::vector<int>{1, 3, 2}), events);
 }
 
 }  // namespace
