@@ -1,5 +1,9 @@
 #include "DataRequest.h"
 #include "DataManager.h"
+#include "DataConnection.h"
+#include "DataStore.h"
+#include "CommLink.h"
+#include "TaskAbend.h"
 #include <windows.h>
 #include <cstring>
 
@@ -28,8 +32,79 @@ DATAREQBASE::DATAREQBASE(BBOOL request)
 }
 
 DATAREQBASE::~DATAREQBASE() {
-    // The body belongs to the object store, which releases what it handed out.
+    // A body borrowed from another message stays with that message.
+    if (object && !objectShared) object->FreeObject();
     object = nullptr;
+}
+
+BBOOL DATAREQBASE::SetObjectData(IOBUFFER* first, DATACONNECTION* conn, int length) {
+    COMMLINK* link = conn ? conn->link : nullptr;
+    if (!object) {
+        DATASTORE* store = DATASTORE::System();
+        object = new (store) DATAOBJECT(store, nullptr, TRUE, 0, 0);
+        if (!object) _Task_Abend("STG101", sizeof(DATAOBJECT));
+        object->prepare();
+    }
+    if (length < 0) length = 0;
+    object->SetData(BUFFER(nullptr, length));
+    if (object->DataLength() != length) return 0;
+    char* to = object->dataBlock ? object->dataBlock->data : nullptr;
+    IOBUFFER* buffer = first;
+    long left = length;
+    while (left > 0 && buffer) {
+        long n = buffer->cursor.length < left ? buffer->cursor.length : left;
+        if (n > 0 && to) {
+            memcpy(to, buffer->cursor.data, n);
+            to += n;
+        }
+        left -= n;
+        BBOOL more = buffer->incomplete;
+        // Back to the pool it came from, which is the link's for what the link received.
+        if (buffer->pool)
+            buffer->pool->FreeBuffer(buffer);
+        else
+            buffer->freeobj();
+        buffer = more && link ? link->GetNextMessage() : nullptr;
+    }
+    object->dataChanged = 1;
+    return 1;
+}
+
+namespace {
+// Buffers handed to a link and not yet sent by it.
+long sentBy(long handed, DATACONNECTION* conn) {
+    COMMLINK* link = conn ? conn->link : nullptr;
+    return link ? handed - link->queuedForSending : -1;
+}
+}  // namespace
+
+void DATAREQBASE::FreeUsedBuffers(DATACONNECTION* conn) {
+    SGBLOB* data = object ? object->bufferChain : nullptr;
+    if (!data) return;
+    long limit = conn && conn->link ? sentBy(buffersSent, conn) : data->parts.Count();
+    object->waiters.lock.Reserve();
+    for (bSPOINTER* c = object->waiters.first; c && c->target; c = c->next) {
+        REQUESTPROCESS* p = CHAIN<REQUESTPROCESS>::Cast(c->target);
+        DATAREQUEST* req = p ? p->request : nullptr;
+        if (!req || !req->connection || !req->connection->link) continue;
+        // A reader whose result is not made yet has sent nothing of it.
+        long candidate = 0;
+        if (isRequest)
+            candidate = sentBy(req->buffersSent, req->connection);
+        else if (req->result)
+            candidate = sentBy(req->result->buffersSent, req->connection);
+        if (candidate < limit) limit = candidate;
+    }
+    object->waiters.lock.Release();
+    if (limit < 1) return;
+    if (buffersFreed == 0) lastFreedCell = nullptr;
+    bSPOINTER* cell = lastFreedCell ? lastFreedCell->next : data->parts.first;
+    while (buffersFreed < limit && cell && cell->target) {
+        lastFreedCell = cell;
+        static_cast<IOBUFFER*>(CHAIN<IOBUFFER>::Cast(cell->target))->FreeArea();
+        buffersFreed++;
+        cell = cell->next;
+    }
 }
 
 void DATAREQBASE::HoldForQueue() {
@@ -89,7 +164,7 @@ DATAREQUEST::DATAREQUEST(const char* text, BBOOL assignId)
       message(nullptr), word2(0), process(nullptr), originProcess(nullptr), requestMark(0), words{0, 0, 0},
       released(0), sendable(1), cancelled(0) {
     if (_pDataSys) {
-        store = _pDataSys->systemStore;
+        store = DATASTORE::System();
         if (assignId) {
             EnterRelease();  // the generator has no lock of its own
             _pDataSys->requestIds.Assign(requestId);
@@ -195,6 +270,14 @@ void DATARESULT::Detach() {
     LeaveRelease();
 }
 
+BBOOL DATARESULT::SetObjectData(IOBUFFER* first, DATACONNECTION* conn, int length) {
+    if (!object && request && request->object) {
+        object = request->object;
+        objectShared = 1;
+    }
+    return DATAREQBASE::SetObjectData(first, conn, length);
+}
+
 DATARESULT::~DATARESULT() {
     SetMsgText(nullptr);
     Detach();
@@ -271,6 +354,35 @@ REQUESTPROCESS::~REQUESTPROCESS() {
         DATAREQBASE::LeaveRelease();
         request = nullptr;
     }
+    // Going while still waiting: the wait's own reference goes with the process.
+    if (waitObject && waitCell) leaveWaiters();
 }
 
 DATARESULT* REQUESTPROCESS::GetDataResult() { return request ? request->result : nullptr; }
+
+void REQUESTPROCESS::WaitForObject(DATAOBJECT* object) {
+    if (waiting) ClearObjectWait();
+    if (!object) return;
+    prepare();
+    bSPOINTER& cell = object->waiters.Add(*this);
+    if (!cell.target) {
+        freeobj();
+        return;
+    }
+    waitObject = object;
+    waitCell = &cell;
+    waiting = 1;
+    dataReady = 0;
+}
+
+void REQUESTPROCESS::ClearObjectWait() {
+    if (!waitObject || !waitCell) return;
+    leaveWaiters();
+    freeobj();  // the owner still holds the process, or it is done with it
+}
+
+void REQUESTPROCESS::leaveWaiters() {
+    if (waitCell->linked) waitObject->waiters.Remove(*waitCell, TRUE);
+    waitCell = nullptr;
+    waiting = 0;
+}

@@ -21,6 +21,11 @@ public:
     explicit DATAREQBASE(BBOOL isRequest);
     ~DATAREQBASE() override;
 
+    // Copies length received bytes into the body, giving the link's buffers back.
+    virtual BBOOL SetObjectData(IOBUFFER* first, DATACONNECTION* connection, int length);
+    // Gives back the body's buffers that every reader of it has sent.
+    void FreeUsedBuffers(DATACONNECTION* connection);
+
     bCITERATOR cursor;           // a sending service's place in the body's buffers
     DATACONNECTION* connection;  // where the message arrived
     DATAOBJECT* object;          // the body
@@ -95,6 +100,9 @@ public:
     DATARESULT(DATAREQUEST* request, DATARESULT* model, BBOOL keep);
     ~DATARESULT() override;
 
+    // A result first shares its request's body.
+    BBOOL SetObjectData(IOBUFFER* first, DATACONNECTION* connection, int length) override;
+
     QV_ITEM_IDENTITY(DATARESULT, "DATARESULT", "DRSa")
 
     BBOOL StreamIn(STREAMBUF& in) override;
@@ -127,10 +135,17 @@ public:
 
     virtual BBOOL RestartProcess() = 0;
     DATARESULT* GetDataResult();
+    // Joins the object's waiters with a reference of its own; a former wait ends first.
+    void WaitForObject(DATAOBJECT* object);
+    // Leaves the waiters and gives that reference back; waitObject stays for the restart.
+    void ClearObjectWait();
 
     DATAREQUEST* request;
     DATAOBJECT* waitObject;
     bSPOINTER* waitCell;
     BBOOL dataReady;
     BBOOL waiting;
+
+private:
+    void leaveWaiters();
 };

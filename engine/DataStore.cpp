@@ -733,29 +733,3 @@ long DumpDataStore(DATASTORE& store, FILE* out, BBOOL detailed, BBOOL) {
     store.lock.Release();
     return total;
 }
-
-// ---- waits of request processes
-
-void WaitForObject(REQUESTPROCESS& process, DATAOBJECT& object) {
-    if (process.waiting) ClearObjectWait(process);
-    process.prepare();
-    bSPOINTER& cell = object.waiters.Add(process);
-    if (!cell.target) {
-        process.freeobj();
-        return;
-    }
-    process.waitObject = &object;
-    process.waitCell = &cell;
-    process.waiting = 1;
-}
-
-void ClearObjectWait(REQUESTPROCESS& process) {
-    if (!process.waiting) return;
-    DATAOBJECT* object = process.waitObject;
-    bSPOINTER* cell = process.waitCell;
-    process.waitObject = nullptr;
-    process.waitCell = nullptr;
-    process.waiting = 0;
-    if (object && cell && cell->linked) object->waiters.Remove(*cell, TRUE);
-    process.freeobj();
-}

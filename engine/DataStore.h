@@ -173,7 +173,3 @@ public:
 // Lists the valid objects of a store; the data bytes listed, or -1 when a write fails.
 long DumpDataStore(DATASTORE& store, FILE* out, BBOOL detailed, BBOOL extra);
 
-// A request process waits for an object's data: the process joins the
-// object's waiters with a reference of its own, and leaves again.
-void WaitForObject(REQUESTPROCESS& process, DATAOBJECT& object);
-void ClearObjectWait(REQUESTPROCESS& process);

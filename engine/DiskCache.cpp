@@ -164,7 +164,7 @@ BBOOL DISKCACHE::Retrieve(DATAOBJECT& object, REQUESTPROCESS* process, BBOOL def
         Lock();
         ++object.count;
         object.loadPending = 1;
-        WaitForObject(*process, object);
+        process->WaitForObject(&object);
         process->prepare();
         loadQueue.Add(*process);
         Unlock();
@@ -448,7 +448,7 @@ void DISKCACHE::loadNext(FILESTREAM& file) {
     if (!wanted) object->loadPending = 0;
     Unlock();
     if (!wanted) {
-        ClearObjectWait(*process);
+        process->ClearObjectWait();
         dropObject(*object, FALSE);
         process->RestartProcess();
         process->freeobj();
@@ -473,12 +473,12 @@ void DISKCACHE::loadNext(FILESTREAM& file) {
         if (!(upperLevel && !object->memoryCache && upperLevel->Accept(*object, FALSE))) checkMemoryCopy(*object);
         Unlock();
         object->dataChanged = 0;
-        ClearObjectWait(*process);
+        process->ClearObjectWait();
         dropObject(*object, FALSE);
     } else {
         traceError(DataPath(*object));
         Remove(*object, FALSE, FALSE);
-        ClearObjectWait(*process);
+        process->ClearObjectWait();
         ReleaseObject(*object);
     }
     process->RestartProcess();

@@ -6,6 +6,8 @@
 
 #include "RequestMonitor.h"
 #include "LocalLink.h"
+#include "DataStore.h"
+#include "SpControl.h"
 
 namespace {
 
@@ -81,13 +83,15 @@ TEST(Request, TextAccessors) {
     r->freeobj();
 }
 
-TEST(Request, IdentifiersComeFromTheDataManager) {
+TEST(Request, IdentifiersAndStoreComeFromTheDataManager) {
     TestRequest* a = new TestRequest(nullptr, 1);
     TestRequest* b = new TestRequest(nullptr, 1);
     TestRequest* none = new TestRequest(nullptr, 0);
     EXPECT_NE(0u, a->requestId.id);
     EXPECT_EQ(a->requestId.id + 1, b->requestId.id);
     EXPECT_EQ(0u, none->requestId.id);
+    ASSERT_NE(nullptr, a->store);
+    EXPECT_EQ(_pDataSys->systemStore, a->store) << "requests live in the data manager's system store";
     a->freeobj();
     b->freeobj();
     none->freeobj();
@@ -327,6 +331,210 @@ TEST_F(Connections, DestroyingAConnectionCompletesPendingReleases) {
     kept->FreeRequest(0);
     EXPECT_EQ(before, liveRequests);
     second->freeobj();
+}
+
+// ---- message bodies
+
+int liveObjects = 0;
+struct CountedObject : DATAOBJECT {
+    CountedObject() : DATAOBJECT(DATASTORE::System(), "body", TRUE, 0, 0) { liveObjects++; }
+    ~CountedObject() override { liveObjects--; }
+};
+
+struct Reader : REQUESTPROCESS {
+    BBOOL RestartProcess() override { return TRUE; }
+    QV_ITEM_IDENTITY(Reader, "REQUESTPROCESS", "DRQP")
+};
+
+IOBUFFER* Piece(const std::string& bytes, bool incomplete) {
+    IOBUFFER* b = _pSupport->bufferPool.GetBuffer(0);
+    std::memcpy(b->area.data, bytes.data(), bytes.size());
+    b->cursor = BUFFER(b->area.data, (long)bytes.size());
+    b->incomplete = incomplete;
+    return b;
+}
+
+std::string Body(DATAREQBASE& m) {
+    if (!m.object || !m.object->dataBlock || !m.object->dataBlock->data) return "(none)";
+    return std::string(m.object->dataBlock->data, m.object->DataLength());
+}
+
+TEST_F(Connections, ReceivedPiecesAreCopiedIntoTheBodyAndGivenBack) {
+    DATACONNECTION* conn = NewConnection("Local", serverName.c_str());
+    ASSERT_TRUE(conn->Connect(LINK_SERVER_CONNECT, 0, 1, monitor, nullptr, nullptr, nullptr, nullptr));
+    COMMLINK* link = conn->link;
+    // The message continues in the receive queue; the piece after it is another message.
+    link->recvQueue.Add(*Piece("world", true));
+    link->recvQueue.Add(*Piece("!XYZ", false));
+    IOBUFFER* next = Piece("next", false);
+    link->recvQueue.Add(*next);
+
+    TestRequest* q = NewRequest("GET");
+    EXPECT_TRUE(q->SetObjectData(Piece("Hello, ", true), conn, 13));
+    EXPECT_EQ("Hello, world!", Body(*q));
+    ASSERT_EQ(1, link->recvQueue.Count());
+    EXPECT_EQ(next, link->recvQueue.First()) << "the following message stays queued";
+
+    // Fewer bytes than announced: the rest of the body is zeros, and that is no failure.
+    EXPECT_TRUE(q->SetObjectData(link->GetNextMessage(), conn, 6));
+    EXPECT_EQ(std::string("next\0\0", 6), Body(*q));
+
+    // A result takes its request's body and leaves it to the request.
+    TestResult* r = new TestResult(q);
+    r->prepare();
+    EXPECT_TRUE(r->SetObjectData(Piece("reply", false), nullptr, 5));
+    EXPECT_EQ(q->object, r->object);
+    EXPECT_TRUE(r->objectShared);
+    r->FreeResult(0);
+    EXPECT_EQ("reply", Body(*q));
+    q->FreeRequest(0);
+    conn->Disconnect();
+    conn->freeobj();
+}
+
+TEST(Body, GoesWithItsMessageUnlessBorrowed) {
+    int before = liveObjects;
+    TestRequest* q = NewRequest();
+    q->object = new CountedObject;
+    q->object->prepare();
+    TestResult* r = new TestResult(q);
+    r->prepare();
+    r->object = q->object;
+    r->objectShared = 1;
+    r->FreeResult(0);
+    EXPECT_EQ(before + 1, liveObjects);
+    q->FreeRequest(0);
+    EXPECT_EQ(before, liveObjects);
+}
+
+TEST(Body, AnObjectThatCannotBeSizedRefusesAndKeepsTheBuffer) {
+    TestRequest* q = NewRequest();
+    q->object = new DATAOBJECT();  // in no store: no data field to size
+    q->object->prepare();
+    IOBUFFER* b = Piece("kept", false);
+    EXPECT_FALSE(q->SetObjectData(b, nullptr, 4));
+    EXPECT_EQ("kept", std::string(b->cursor.data, b->cursor.length));
+    b->freeobj();
+    q->FreeRequest(0);
+}
+
+TEST(Body, WaitingProcessesHoldThemselvesAndLeave) {
+    CountedObject* o = new CountedObject;
+    o->prepare();
+    Reader* p = new Reader;
+    p->prepare();
+    p->dataReady = 1;
+    p->WaitForObject(o);
+    EXPECT_EQ(2, p->count);
+    EXPECT_TRUE(p->waiting);
+    EXPECT_FALSE(p->dataReady);
+    EXPECT_EQ(1, o->waiters.Count());
+    p->ClearObjectWait();
+    EXPECT_EQ(1, p->count);
+    EXPECT_FALSE(p->waiting);
+    EXPECT_EQ(nullptr, p->waitCell);
+    EXPECT_EQ(o, p->waitObject) << "the restarted process still finds its object";
+    EXPECT_EQ(0, o->waiters.Count());
+
+    // An object that goes takes its waiters' references with it.
+    p->WaitForObject(o);
+    o->freeobj();
+    EXPECT_EQ(1, p->count);
+    EXPECT_EQ(nullptr, p->waitObject);
+    EXPECT_FALSE(p->waiting);
+    p->freeobj();
+}
+
+// Three pooled buffers of a body that several readers send.
+struct SharedBody : Connections {
+    DATACONNECTION* conn = nullptr;
+    DATAOBJECT* body = nullptr;
+    IOBUFFER* parts[3] = {};
+    std::vector<Reader*> readers;
+
+    void SetUp() override {
+        Connections::SetUp();
+        conn = NewConnection("Local", serverName.c_str());
+        ASSERT_TRUE(conn->Connect(LINK_SERVER_CONNECT, 0, 1, monitor, nullptr, nullptr, nullptr, nullptr));
+        body = new DATAOBJECT(DATASTORE::System(), "shared", TRUE, 0, 0);
+        body->prepare();
+        ASSERT_NE(nullptr, body->bufferChain);
+        for (auto& b : parts) {
+            b = Piece("part", false);
+            body->AddObjectData(b);
+        }
+    }
+    void TearDown() override {
+        for (Reader* r : readers) {
+            r->ClearObjectWait();
+            if (r->request) r->request->FreeRequest(0);
+            r->freeobj();
+        }
+        body->freeobj();
+        conn->Disconnect();
+        conn->freeobj();
+        Connections::TearDown();
+    }
+    // A reader on the connection whose request has handed `sent` buffers to the link.
+    TestRequest* AddReader(long sent) {
+        Reader* r = new Reader;
+        r->prepare();
+        r->request = NewRequest();
+        r->request->connection = conn;
+        r->request->buffersSent = sent;
+        r->WaitForObject(body);
+        readers.push_back(r);
+        return static_cast<TestRequest*>(r->request);
+    }
+    int Freed() const {
+        int n = 0;
+        for (IOBUFFER* b : parts) n += b->area.data == nullptr;
+        return n;
+    }
+};
+
+TEST_F(SharedBody, OnlyBuffersEveryReaderHasSentAreFreed) {
+    TestRequest sender;
+    sender.object = body;
+    sender.objectShared = 1;
+    TestRequest* fast = AddReader(3);
+    TestRequest* slow = AddReader(0);
+    sender.FreeUsedBuffers(nullptr);
+    EXPECT_EQ(0, Freed()) << "a reader that sent nothing holds every buffer";
+    EXPECT_EQ(0, sender.buffersFreed);
+
+    slow->buffersSent = 2;
+    conn->link->queuedForSending = 1;  // one of them still waits on the link
+    sender.FreeUsedBuffers(nullptr);
+    EXPECT_EQ(1, Freed());
+    EXPECT_EQ(1, sender.buffersFreed);
+
+    conn->link->queuedForSending = 0;
+    sender.buffersSent = 3;
+    sender.FreeUsedBuffers(conn);
+    EXPECT_EQ(2, Freed()) << "never more than the slowest reader sent";
+    fast->buffersSent = 3;
+    slow->buffersSent = 3;
+    sender.FreeUsedBuffers(conn);
+    EXPECT_EQ(3, Freed());
+    EXPECT_EQ(3, sender.buffersFreed);
+    sender.object = nullptr;
+}
+
+TEST_F(SharedBody, AResultFreesNothingForAReaderWithoutAResult) {
+    TestResult sender;
+    sender.object = body;
+    sender.objectShared = 1;
+    TestRequest* reader = AddReader(3);
+    sender.FreeUsedBuffers(nullptr);
+    EXPECT_EQ(0, Freed()) << "the request's own count is not its result's";
+    TestResult* theirs = new TestResult(reader);
+    theirs->prepare();
+    theirs->buffersSent = 2;
+    sender.FreeUsedBuffers(nullptr);
+    EXPECT_EQ(2, Freed());
+    theirs->FreeResult(0);
+    sender.object = nullptr;
 }
 
 TEST_F(Connections, DropRequestsAndHeldMessagesWakeTheMonitorOnlyWhenNeeded) {
