@@ -18,6 +18,9 @@ const char* _DiskCacheProbeFile = "QUORVANE.DSK";
 namespace {
 
 const int kFileBuffer = 1024;
+// A definition that does not fit one buffer is written as one larger record
+// instead (its frames cannot span records); this bounds the record.
+const int kLargestDefinition = 1 << 20;
 const long kCopyChunk = 32768;
 
 void copyText(char* to, const char* from, size_t size) {
@@ -318,7 +321,13 @@ BBOOL DISKCACHE::Shutdown(BBOOL immediate, void* target, int command, unsigned l
 
 BBOOL DISKCACHE::readDefinition(FILESTREAM& file, DATAOBJECT& object) {
     std::string path = DefinitionPath(object);
-    if (file.OpenStream(path.c_str(), kFileBuffer, IOMODE_READ) != 0) return FALSE;
+    // The buffer holds the largest record the file can have.
+    WIN32_FILE_ATTRIBUTE_DATA info;
+    int size = kFileBuffer;
+    if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &info) && !info.nFileSizeHigh &&
+        info.nFileSizeLow > (DWORD)size && info.nFileSizeLow <= (DWORD)kLargestDefinition + 4)
+        size = (int)info.nFileSizeLow;
+    if (file.OpenStream(path.c_str(), size, IOMODE_READ) != 0) return FALSE;
     BBOOL ok = !headerIO || headerIO(file, &object, 1) == 0;
     if (ok && file.status == 0) {
         object.streamStatus = 0;
@@ -371,8 +380,20 @@ BBOOL DISKCACHE::readData(DATAOBJECT& object) {
 }
 
 BBOOL DISKCACHE::writeDefinition(FILESTREAM& file, DATAOBJECT& object) {
+    // Owner records may carry the name too: room for it twice from the start.
+    long name = object.nameField ? object.nameField->DataLength() : 0;
+    int size = kFileBuffer;
+    while (size < kLargestDefinition && size < 2 * name + 512) size *= 2;
+    for (;; size *= 2) {
+        int rc = writeDefinition(file, object, size);
+        // Only a frame cut by a full buffer is worth a larger one.
+        if (rc != STREAM_BADLENGTH || size >= kLargestDefinition) return rc == 0;
+    }
+}
+
+int DISKCACHE::writeDefinition(FILESTREAM& file, DATAOBJECT& object, int size) {
     std::string path = DefinitionPath(object);
-    if (file.OpenStream(path.c_str(), kFileBuffer, IOMODE_WRITEPATH) != 0) return FALSE;
+    if (file.OpenStream(path.c_str(), size, IOMODE_WRITEPATH) != 0) return -1;
     BBOOL ok = !headerIO || headerIO(file, &object, 2) == 0;
     if (ok && file.status == 0) {
         // The data has a file of its own.
@@ -386,8 +407,9 @@ BBOOL DISKCACHE::writeDefinition(FILESTREAM& file, DATAOBJECT& object) {
     } else {
         ok = FALSE;
     }
-    if (file.CloseStream() != 0) ok = FALSE;
-    return ok;
+    int rc = ok ? 0 : object.streamStatus == STREAM_BADLENGTH && file.status == 0 ? STREAM_BADLENGTH : -1;
+    if (file.CloseStream() != 0) rc = -1;
+    return rc;
 }
 
 BBOOL DISKCACHE::writeData(FILESTREAM& file, DATAOBJECT& object) {

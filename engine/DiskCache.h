@@ -61,6 +61,8 @@ private:
     BBOOL readDefinition(FILESTREAM& file, DATAOBJECT& object);
     BBOOL readData(DATAOBJECT& object);
     BBOOL writeDefinition(FILESTREAM& file, DATAOBJECT& object);
+    // One attempt with a buffer of size bytes: 0, STREAM_BADLENGTH when the definition did not fit, or -1.
+    int writeDefinition(FILESTREAM& file, DATAOBJECT& object, int size);
     BBOOL writeData(FILESTREAM& file, DATAOBJECT& object);
     void deleteFiles(DATAOBJECT& object);
     void removeStoreDirectory(DATAOBJECT& object);

@@ -495,6 +495,44 @@ TEST_F(Disk, ImportTakesObjectsBackAfterARestart) {
     again->freeobj();
 }
 
+TEST_F(Disk, DefinitionsOfLongNamesAreReadBack) {
+    const int lengths[] = {900, 1100, 5000};
+    std::vector<unsigned long> ids;
+    {
+        DISKCACHE* d = Level();
+        ASSERT_TRUE(d->Startup());
+        for (int length : lengths) {
+            std::string name = "/" + std::string(length - 1, 'n');
+            DATAOBJECT* o = new (store) DATAOBJECT(store, name.c_str(), TRUE, TRUE, 0);
+            o->SetData(BUFFER(const_cast<char*>("body"), 4));
+            o->defined = 1;
+            o->expiryTime.seconds = 7654321;
+            ids.push_back(o->objectId.id);
+            d->Accept(*o, FALSE);
+            ASSERT_TRUE(WaitFor([&] { return Written(o) && Idle(d); })) << length;
+        }
+        d->Shutdown(FALSE, nullptr, 0, 0);
+    }
+    DATASTORE* again = NewStore(0x1b);
+    DISKCACHE* d = Level();
+    ASSERT_TRUE(d->Startup());
+    for (size_t i = 0; i < ids.size(); ++i) {
+        DATAOBJECT* back = new (again) DATAOBJECT(again, "/other", FALSE, TRUE, ids[i]);
+        back->SetDataLength(4);
+        ASSERT_TRUE(d->Import(*back, TRUE, nullptr)) << lengths[i];
+        EXPECT_TRUE(d->Retrieve(*back, nullptr, FALSE));
+        EXPECT_TRUE(back->defined) << lengths[i];
+        std::vector<char> got(lengths[i] + 10);
+        EXPECT_EQ("/" + std::string(lengths[i] - 1, 'n'), std::string(back->GetName(got.data(), (int)got.size())))
+            << lengths[i];
+        EXPECT_EQ(7654321u, back->expiryTime.seconds) << lengths[i];
+        EXPECT_EQ("body", Bytes(*back)) << lengths[i];
+        d->Remove(*back, FALSE, TRUE);
+        back->DeleteObject(FALSE);
+    }
+    again->freeobj();
+}
+
 TEST_F(Disk, ImportCopiesASourceFile) {
     DISKCACHE* d = Level(1000000, TRUE);
     ASSERT_TRUE(d->Startup());
