@@ -724,12 +724,14 @@ long DumpDataStore(DATASTORE& store, FILE* out, BBOOL detailed, BBOOL) {
                 rc = std::fprintf(out, " %-40s Size=%ld %s  ID=%s\n %-40s Time=%s\n %-40s Expires=%s\n", name.c_str(),
                                   o->DataLength(), status, id, " ", when, " ", expires);
         }
-        if (rc < 0) {
+        if (rc < 0 || std::ferror(out)) {  // the C library may count what it failed to write
             store.lock.Release();
             return -1;
         }
         total += o->DataLength();
     }
     store.lock.Release();
+    // Buffered lines fail only when written out.
+    if (std::fflush(out) != 0 || std::ferror(out)) return -1;
     return total;
 }

@@ -293,6 +293,25 @@ TEST_F(StoreTest, ListingBriefAndDetailed) {
     EXPECT_EQ(8, total);
 }
 
+TEST_F(StoreTest, ListingReportsAFailedWrite) {
+    DATAOBJECT* o = Make("/listed");
+    o->valid = 1;
+    Fill(*o, "abc");
+    char path[MAX_PATH], dir[MAX_PATH];
+    GetTempPathA(sizeof dir, dir);
+    GetTempFileNameA(dir, "qvl", 0, path);
+    // A file opened for reading only: no write reaches it, buffered or not.
+    for (int buffering : {_IONBF, _IOFBF})
+        for (BBOOL detailed : {FALSE, TRUE}) {
+            FILE* f = std::fopen(path, "rb");
+            ASSERT_NE(nullptr, f);
+            std::setvbuf(f, nullptr, buffering, 4096);
+            EXPECT_EQ(-1, DumpDataStore(*store, f, detailed, FALSE)) << detailed << " " << buffering;
+            std::fclose(f);
+        }
+    DeleteFileA(path);
+}
+
 TEST_F(StoreTest, StoreStreamsItsIdentityAndColumns) {
     STREAMBUF s(8192);
     s.SetForWrite();
