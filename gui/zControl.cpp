@@ -361,45 +361,33 @@ LRESULT CALLBACK CtrlWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     if (!w) return 0;
     zEvent ev(hwnd, msg, wParam, lParam);
     zEvent* e = &ev;
-    int r = 0;
+    LRESULT r = 0;
     switch (msg) {
     case WM_DESTROY:
         break;
     case WM_MOVE:
-        r = w->move(static_cast<zMoveEvt*>(e));
-        if (lookup(hwnd) != w) return r;
-        if (w->sizer) ziSizerSetPos(w->sizer, (int)LOWORD(lParam), (int)HIWORD(lParam));
-        break;
-    case WM_SIZE:
-        r = w->size(static_cast<zSizeEvt*>(e));
-        if (lookup(hwnd) != w) return r;
-        w->resolveSize(static_cast<zSizeEvt*>(e));
-        InvalidateRect(hwnd, nullptr, TRUE);
-        break;
     case WM_ACTIVATE:
-        if ((w->routing & zRouteActivate) && doHandler(e, w)) return 1;
-        r = w->activate(static_cast<zActivateEvt*>(e));
-        break;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
-        if ((w->routing & zRouteFocus) && doHandler(e, w)) return 1;
-        r = w->focus(static_cast<zFocusEvt*>(e));
-        if (lookup(hwnd) != w) return r;
-        w->ziChildFocusHelper(static_cast<zFocusEvt*>(e));
-        break;
     case WM_CLOSE:
-        if ((w->routing & zRouteClose) && doHandler(e, w)) return 1;
-        r = w->kill(e);
-        break;
     case WM_ERASEBKGND:
-        r = w->background(e);
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+        if (ziCommonMessage(hwnd, w, e, r)) return r;
+        break;
+    case WM_SIZE:
+        if (ziCommonMessage(hwnd, w, e, r)) return r;
+        InvalidateRect(hwnd, nullptr, TRUE);
         break;
     case WM_NCDESTROY: {
         zControl* c = dynamic_cast<zControl*>(w);
         WNDPROC proc = c ? c->classProc : nullptr;
-        w->stateFlags |= zWinHandleDestroyed;
-        if (_app && _app->winMap) _app->winMap->remove(hwnd);
-        if (w->stateFlags & zWinDeleteOnDestroy) delete w;
+        ziNcDestroy(w, hwnd);
         return proc ? CallWindowProcA(proc, hwnd, msg, wParam, lParam) : DefWindowProcA(hwnd, msg, wParam, lParam);
     }
     case WM_CHAR:
@@ -419,33 +407,13 @@ LRESULT CALLBACK CtrlWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     case WM_CTLCOLORLISTBOX:
         if (zControl* c = dynamic_cast<zControl*>(w)) return c->ziOwnColorAnswer(e);
         break;
-    case WM_MOUSEMOVE:
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONDBLCLK:
-    case WM_LBUTTONUP:
-    case WM_RBUTTONUP:
-    {
-        LRESULT answer = 0;
-        if (ziRouteMouse(w, e, answer)) return 1;
-        r = (int)answer;
-        break;
-    }
     case zMsgScrollRange:
-        if (w->ctlKindFlags & zCtlFlagScrollBar) {
-            int lo = (short)LOWORD(lParam), hi = (short)HIWORD(lParam);
-            if (lo == hi) lo = hi = 0;
-            SetScrollRange(hwnd, (int)wParam, lo, hi, TRUE);
-            return 1;
-        }
+        if (w->ctlKindFlags & zCtlFlagScrollBar) return ziSetScrollRange(hwnd, wParam, lParam);
         r = doHandler(e, w);
         break;
     default:
         r = doHandler(e, w);
         break;
     }
-    if (r) return r;
-    if (lookup(hwnd) != w) return DefWindowProcA(hwnd, msg, wParam, lParam);
-    return w->dispatch(e);
+    return ziProcAnswer(w, e, r);
 }

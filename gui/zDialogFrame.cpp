@@ -388,15 +388,6 @@ void zDialogFrame::ziNextControl(WPARAM wParam, LPARAM lParam) {
 
 namespace {
 
-int offerMenus(zWindow* w, zEvent* e) {
-    if (___anyPopupMenu && ___anyPopupMenu->dispatchEvt(e)) return 1;
-    if (w->routing & zRouteDevice) {
-        zFrameWin* f = dynamic_cast<zFrameWin*>(w);
-        if (f && f->device && f->device->dispatchEvt(e)) return 1;
-    }
-    return 0;
-}
-
 void closeOpenComboList(zWindow* w) {
     HWND f = GetFocus();
     if (!f || !IsChild(w->hwnd, f)) return;
@@ -427,40 +418,33 @@ LRESULT CALLBACK DialogFrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
         }
         break;
     case WM_MOVE:
-        r = w->move(static_cast<zMoveEvt*>(e));
-        if (lookup(hwnd) != w) return r;
-        if (w->sizer) ziSizerSetPos(w->sizer, (int)LOWORD(lParam), (int)HIWORD(lParam));
-        break;
     case WM_SIZE:
-        r = w->size(static_cast<zSizeEvt*>(e));
-        if (lookup(hwnd) != w) return r;
-        w->resolveSize(static_cast<zSizeEvt*>(e));
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_ERASEBKGND:
+    case WM_SETCURSOR:
+    case WM_TIMER:
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+        if (ziCommonMessage(hwnd, w, e, r)) return r;
         break;
     case WM_ACTIVATE:
         _activeDialog = LOWORD(wParam) != WA_INACTIVE ? hwnd : 0;
-        if ((w->routing & zRouteActivate) && doHandler(e, w)) return 1;
-        r = w->activate(static_cast<zActivateEvt*>(e));
-        break;
-    case WM_SETFOCUS:
-    case WM_KILLFOCUS:
-        if ((w->routing & zRouteFocus) && doHandler(e, w)) return 1;
-        r = w->focus(static_cast<zFocusEvt*>(e));
-        if (lookup(hwnd) != w) return r;
-        w->ziChildFocusHelper(static_cast<zFocusEvt*>(e));
+        if (ziCommonMessage(hwnd, w, e, r)) return r;
         break;
     case WM_CLOSE:
-        if ((w->routing & zRouteClose) && doHandler(e, w)) return 1;
-        r = w->kill(e);
+        if (ziCommonMessage(hwnd, w, e, r)) return r;
         if (!r && d && d->isModal()) {
             d->shutdown();
             return 0;
         }
-        break;
-    case WM_ERASEBKGND:
-        r = w->background(e);
-        break;
-    case WM_SETCURSOR:
-        if (w->routing & zRouteSetCursor) r = doHandler(e, w);
         break;
     case WM_NEXTDLGCTL:
         if (d) d->ziNextControl(wParam, lParam);
@@ -474,31 +458,14 @@ LRESULT CALLBACK DialogFrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
         if (w->stateFlags & zWinDeleteOnDestroy) delete w;
         return 0;
     case WM_COMMAND:
-        if (offerMenus(w, e) || doCommandHandler(e, w)) return 1;
+        if (ziOfferMenus(w, e, true) || doCommandHandler(e, w)) return 1;
         if (lookup(hwnd) != w) return 0;
         r = w->command(static_cast<zCommandEvt*>(e));
         break;
-    case WM_TIMER:
-        if (_app && _app->timerDev) _app->timerDev->process(e);
-        break;
-    case WM_HSCROLL:
-    case WM_VSCROLL:
-        if (ziScrollStateUpdate(w, e)) r = w->scroll(e);
-        break;
     case WM_INITMENU:
     case WM_MENUSELECT:
-        if (offerMenus(w, e)) return 1;
+        if (ziOfferMenus(w, e, true)) return 1;
         r = doHandler(e, w);
-        break;
-    case WM_CTLCOLORMSGBOX:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLORSCROLLBAR:
-    case WM_CTLCOLORSTATIC:
-        r = zAppDoCtlColor(w, e);
-        if (r) return r;
         break;
     case WM_MOUSEMOVE:
         if (GetCursor() != helpCursor && w->cursor.handle) SetCursor(w->cursor.handle);
@@ -538,9 +505,7 @@ LRESULT CALLBACK DialogFrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
         r = doHandler(e, w);
         break;
     }
-    if (r) return r;
-    if (lookup(hwnd) != w) return DefWindowProcA(hwnd, msg, wParam, lParam);
-    return w->dispatch(e);
+    return ziProcAnswer(w, e, r);
 }
 
 // ---- zFormDialog -------------------------------------------------------------------------

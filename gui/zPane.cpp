@@ -4,6 +4,7 @@
 
 #include "zApp.h"
 #include "zBitmap.h"
+#include "zControl.h"
 #include "zDisplay.h"
 #include "zGeometry.h"
 #include "zMenu.h"
@@ -256,12 +257,6 @@ zChildWin* zCtrlBldzPaneControl(zWindow* parent, zSizer* sizer, unsigned long st
 
 // ---- window procedure -------------------------------------------------------
 
-namespace {
-
-bool alivePane(HWND h, zWindow* w) { return _app && _app->winMap && _app->winMap->get(h) == w; }
-
-}  // namespace
-
 LRESULT CALLBACK PaneWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     zPane* p = _app && _app->winMap ? dynamic_cast<zPane*>(_app->winMap->get(hwnd)) : nullptr;
     if (!p) return DefWindowProcA(hwnd, msg, wParam, lParam);
@@ -270,48 +265,42 @@ LRESULT CALLBACK PaneWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     LRESULT r = 0;
     switch (msg) {
     case WM_MOVE:
-        r = p->move(static_cast<zMoveEvt*>(e));
-        if (!alivePane(hwnd, p)) return r;
-        if (p->sizer) ziSizerSetPos(p->sizer, (int)LOWORD(lParam), (int)HIWORD(lParam));
-        break;
-    case WM_SIZE:
-        r = p->size(static_cast<zSizeEvt*>(e));
-        if (!alivePane(hwnd, p)) return r;
-        p->resolveSize(static_cast<zSizeEvt*>(e));
-        if (p->scrollerObj) p->scrollerObj->respondToSize();
-        break;
     case WM_ACTIVATE:
-        if ((p->routing & zRouteActivate) && doHandler(e, p)) return 1;
-        r = p->activate(static_cast<zActivateEvt*>(e));
-        break;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
-        if ((p->routing & zRouteFocus) && doHandler(e, p)) return 1;
-        r = p->focus(static_cast<zFocusEvt*>(e));
-        if (!alivePane(hwnd, p)) return r;
-        p->ziChildFocusHelper(static_cast<zFocusEvt*>(e));
+    case WM_CLOSE:
+    case WM_ERASEBKGND:
+    case WM_SETCURSOR:
+    case WM_NCHITTEST:
+    case WM_TIMER:
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+        if (ziCommonMessage(hwnd, p, e, r)) return r;
+        break;
+    case WM_SIZE:
+        if (ziCommonMessage(hwnd, p, e, r)) return r;
+        if (p->scrollerObj) p->scrollerObj->respondToSize();
         break;
     case WM_PAINT:
         r = doPaneDraw(p, e);
         break;
-    case WM_CLOSE:
-        if ((p->routing & zRouteClose) && doHandler(e, p)) return 1;
-        r = p->kill(e);
-        break;
-    case WM_ERASEBKGND:
-        r = p->background(e);
-        break;
-    case WM_SETCURSOR:
-        if (p->routing & zRouteSetCursor) r = doHandler(e, p);
-        break;
     case WM_NCDESTROY:
-        p->stateFlags |= zWinHandleDestroyed;
-        _app->winMap->remove(hwnd);
-        if (p->stateFlags & zWinDeleteOnDestroy) delete p;
+        ziNcDestroy(p, hwnd);
         return 0;
-    case WM_NCHITTEST:
-        if (p->routing & zRouteHitTest) r = doHandler(e, p);
-        break;
     case WM_CHAR:
     case WM_SYSCHAR:
         r = p->ch(static_cast<zKeyEvt*>(e));
@@ -322,47 +311,15 @@ LRESULT CALLBACK PaneWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
         if (doCommandHandler(e, p)) return 1;
         r = p->command(static_cast<zCommandEvt*>(e));
         break;
-    case WM_TIMER:
-        if (_app->timerDev) _app->timerDev->process(e);
-        break;
-    case WM_HSCROLL:
-    case WM_VSCROLL:
-        if (ziScrollStateUpdate(p, e)) r = p->scroll(e);
-        break;
     case WM_INITMENU:
     case WM_MENUSELECT:
         if (___anyPopupMenu && ___anyPopupMenu->dispatchEvt(e)) return 1;
         break;
-    case WM_CTLCOLORMSGBOX:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLORSCROLLBAR:
-    case WM_CTLCOLORSTATIC:
-        r = zAppDoCtlColor(p, e);
-        if (r) return r;
-        break;
-    case WM_MOUSEMOVE:
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONDBLCLK:
-    case WM_LBUTTONUP:
-    case WM_RBUTTONUP:
-        if (ziRouteMouse(p, e, r)) return 1;
-        break;
-    case 0x90A: {
-        int lo = (short)LOWORD(lParam), hi = (short)HIWORD(lParam);
-        if (lo == hi) lo = hi = 0;  // an empty range hides the bar
-        SetScrollRange(hwnd, (int)wParam, lo, hi, TRUE);
-        return 1;
-    }
+    case zMsgScrollRange:
+        return ziSetScrollRange(hwnd, wParam, lParam);
     default:
         r = doHandler(e, p);
         break;
     }
-    if (r) return r;
-    if (!alivePane(hwnd, p)) return DefWindowProcA(hwnd, msg, wParam, lParam);
-    return p->dispatch(e);
+    return ziProcAnswer(p, e, r);
 }

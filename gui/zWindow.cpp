@@ -534,25 +534,7 @@ zWindow* lookup(HWND h) { return _app && _app->winMap ? _app->winMap->get(h) : n
 // Still the same live object after a handler ran? (A handler may destroy it.)
 bool alive(HWND h, zWindow* w) { return lookup(h) == w; }
 
-int offerMenus(zWindow* w, zEvent* e, bool popupFirst) {
-    if (popupFirst && ___anyPopupMenu && ___anyPopupMenu->dispatchEvt(e)) return 1;
-    if (w->routing & zRouteDevice) {
-        zFrameWin* f = dynamic_cast<zFrameWin*>(w);
-        if (f && f->device && f->device->dispatchEvt(e)) return 1;
-    }
-    return 0;
-}
-
-}  // namespace
-
-void ziNcDestroy(zWindow* w, HWND hwnd) {
-    if (zFrameWin* f = dynamic_cast<zFrameWin*>(w))
-        if (zMenu* m = dynamic_cast<zMenu*>(f->device)) m->ziClearHandle();
-    w->stateFlags |= zWinHandleDestroyed;
-    if (_app && _app->winMap) _app->winMap->remove(hwnd);
-    if (w->stateFlags & zWinDeleteOnDestroy) delete w;
-}
-
+// The mouse messages: true when a record took the event, else r has the operation's answer.
 bool ziRouteMouse(zWindow* w, zEvent* e, LRESULT& r) {
     switch (e->msg) {
     case WM_MOUSEMOVE:
@@ -572,6 +554,114 @@ bool ziRouteMouse(zWindow* w, zEvent* e, LRESULT& r) {
     }
 }
 
+}  // namespace
+
+void ziNcDestroy(zWindow* w, HWND hwnd) {
+    if (zFrameWin* f = dynamic_cast<zFrameWin*>(w))
+        if (zMenu* m = dynamic_cast<zMenu*>(f->device)) m->ziClearHandle();
+    w->stateFlags |= zWinHandleDestroyed;
+    if (_app && _app->winMap) _app->winMap->remove(hwnd);
+    if (w->stateFlags & zWinDeleteOnDestroy) delete w;
+}
+
+bool ziCommonMessage(HWND hwnd, zWindow* w, zEvent* e, LRESULT& r) {
+    switch (e->msg) {
+    case WM_MOVE:
+        r = w->move(static_cast<zMoveEvt*>(e));
+        if (!alive(hwnd, w)) return true;
+        if (w->sizer) ziSizerSetPos(w->sizer, (int)LOWORD(e->lParm), (int)HIWORD(e->lParm));
+        return false;
+    case WM_SIZE:
+        r = w->size(static_cast<zSizeEvt*>(e));
+        if (!alive(hwnd, w)) return true;
+        w->resolveSize(static_cast<zSizeEvt*>(e));
+        return false;
+    case WM_ACTIVATE:
+        if ((w->routing & zRouteActivate) && doHandler(e, w)) {
+            r = 1;
+            return true;
+        }
+        r = w->activate(static_cast<zActivateEvt*>(e));
+        return false;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        if ((w->routing & zRouteFocus) && doHandler(e, w)) {
+            r = 1;
+            return true;
+        }
+        r = w->focus(static_cast<zFocusEvt*>(e));
+        if (!alive(hwnd, w)) return true;
+        w->ziChildFocusHelper(static_cast<zFocusEvt*>(e));
+        return false;
+    case WM_CLOSE:
+        if ((w->routing & zRouteClose) && doHandler(e, w)) {
+            r = 1;
+            return true;
+        }
+        r = w->kill(e);
+        return false;
+    case WM_ERASEBKGND:
+        r = w->background(e);
+        return false;
+    case WM_SETCURSOR:
+        if (w->routing & zRouteSetCursor) r = doHandler(e, w);
+        return false;
+    case WM_NCHITTEST:
+        if (w->routing & zRouteHitTest) r = doHandler(e, w);
+        return false;
+    case WM_TIMER:
+        if (_app && _app->timerDev) _app->timerDev->process(e);
+        return false;
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+        if (ziScrollStateUpdate(w, e)) r = w->scroll(e);
+        return false;
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+        r = zAppDoCtlColor(w, e);
+        return r != 0;
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+        if (!ziRouteMouse(w, e, r)) return false;
+        r = 1;
+        return true;
+    default:
+        return false;
+    }
+}
+
+LRESULT ziSetScrollRange(HWND hwnd, WPARAM bar, LPARAM range) {
+    int lo = (short)LOWORD(range), hi = (short)HIWORD(range);
+    if (lo == hi) lo = hi = 0;  // an empty range hides the bar
+    SetScrollRange(hwnd, (int)bar, lo, hi, TRUE);
+    return 1;
+}
+
+LRESULT ziProcAnswer(zWindow* w, zEvent* e, LRESULT r) {
+    if (r) return r;
+    if (!alive(e->hwnd, w)) return DefWindowProcA(e->hwnd, e->msg, e->wParm, e->lParm);
+    return w->dispatch(e);
+}
+
+int ziOfferMenus(zWindow* w, zEvent* e, bool popupFirst) {
+    if (popupFirst && ___anyPopupMenu && ___anyPopupMenu->dispatchEvt(e)) return 1;
+    if (w->routing & zRouteDevice) {
+        zFrameWin* f = dynamic_cast<zFrameWin*>(w);
+        if (f && f->device && f->device->dispatchEvt(e)) return 1;
+    }
+    return 0;
+}
+
 LRESULT ziWndProcCore(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool childFrame) {
     zWindow* w = lookup(hwnd);
     if (!w) return DefWindowProcA(hwnd, msg, wParam, lParam);
@@ -586,58 +676,17 @@ LRESULT ziWndProcCore(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool ch
         }
         return 0;
     case WM_MOVE:
-        r = w->move(static_cast<zMoveEvt*>(e));
-        if (!alive(hwnd, w)) return r;
-        if (w->sizer) ziSizerSetPos(w->sizer, (int)LOWORD(lParam), (int)HIWORD(lParam));
-        break;
     case WM_SIZE:
-        r = w->size(static_cast<zSizeEvt*>(e));
-        if (!alive(hwnd, w)) return r;
-        w->resolveSize(static_cast<zSizeEvt*>(e));
-        break;
     case WM_ACTIVATE:
-        if ((w->routing & zRouteActivate) && doHandler(e, w)) return 1;
-        r = w->activate(static_cast<zActivateEvt*>(e));
-        break;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
-        if ((w->routing & zRouteFocus) && doHandler(e, w)) return 1;
-        r = w->focus(static_cast<zFocusEvt*>(e));
-        if (!alive(hwnd, w)) return r;
-        w->ziChildFocusHelper(static_cast<zFocusEvt*>(e));
-        break;
     case WM_CLOSE:
-        if ((w->routing & zRouteClose) && doHandler(e, w)) return 1;
-        r = w->kill(e);
-        break;
     case WM_ERASEBKGND:
-        r = w->background(e);
-        break;
     case WM_SETCURSOR:
-        if (w->routing & zRouteSetCursor) r = doHandler(e, w);
-        break;
-    case WM_NCDESTROY:
-        ziNcDestroy(w, hwnd);
-        return childFrame ? DefWindowProcA(hwnd, msg, wParam, lParam) : 0;
     case WM_NCHITTEST:
-        if (w->routing & zRouteHitTest) r = doHandler(e, w);
-        break;
-    case WM_COMMAND:
-        if (offerMenus(w, e, true) || doCommandHandler(e, w)) return 1;
-        r = w->command(static_cast<zCommandEvt*>(e));
-        break;
     case WM_TIMER:
-        if (_app && _app->timerDev) _app->timerDev->process(e);
-        break;
     case WM_HSCROLL:
     case WM_VSCROLL:
-        if (ziScrollStateUpdate(w, e)) r = w->scroll(e);
-        break;
-    case WM_INITMENU:
-    case WM_MENUSELECT:
-        if (offerMenus(w, e, !childFrame)) return 1;
-        r = doHandler(e, w);
-        break;
     case WM_CTLCOLORMSGBOX:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
@@ -645,9 +694,6 @@ LRESULT ziWndProcCore(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool ch
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSCROLLBAR:
     case WM_CTLCOLORSTATIC:
-        r = zAppDoCtlColor(w, e);
-        if (r) return r;
-        break;
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
@@ -655,15 +701,25 @@ LRESULT ziWndProcCore(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool ch
     case WM_RBUTTONDBLCLK:
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
-        if (ziRouteMouse(w, e, r)) return 1;
+        if (ziCommonMessage(hwnd, w, e, r)) return r;
+        break;
+    case WM_NCDESTROY:
+        ziNcDestroy(w, hwnd);
+        return childFrame ? DefWindowProcA(hwnd, msg, wParam, lParam) : 0;
+    case WM_COMMAND:
+        if (ziOfferMenus(w, e, true) || doCommandHandler(e, w)) return 1;
+        r = w->command(static_cast<zCommandEvt*>(e));
+        break;
+    case WM_INITMENU:
+    case WM_MENUSELECT:
+        if (ziOfferMenus(w, e, !childFrame)) return 1;
+        r = doHandler(e, w);
         break;
     default:
         r = doHandler(e, w);
         break;
     }
-    if (r) return r;
-    if (!alive(hwnd, w)) return DefWindowProcA(hwnd, msg, wParam, lParam);
-    return w->dispatch(e);
+    return ziProcAnswer(w, e, r);
 }
 
 LRESULT CALLBACK AppWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -303,11 +303,22 @@ LRESULT CALLBACK AppWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 // The dispatch shared by AppWndProc and the child-frame procedure.
 LRESULT ziWndProcCore(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool childFrame);
-// The mouse messages as the framework's window procedures route them: true when a
-// record took the event (the procedure answers 1), else r has the operation's answer.
-bool ziRouteMouse(zWindow* w, zEvent* e, LRESULT& r);
 // WM_NCDESTROY bookkeeping: unmaps the window, deletes the object when asked to.
 void ziNcDestroy(zWindow* w, HWND hwnd);
+// The messages the framework's window procedures answer alike (moving, sizing,
+// activation, focus, closing, erasing, cursor, hit test, timers, scrolling, control
+// colours, mouse); each procedure sends here the ones it answers this way. True when
+// the procedure returns r at once (a record took the event, a colour answer, or a
+// handler destroyed the window); false to go on with r.
+bool ziCommonMessage(HWND hwnd, zWindow* w, zEvent* e, LRESULT& r);
+// The end of a framework window procedure: a nonzero answer, else the window's
+// own dispatch while it lives, else default processing.
+LRESULT ziProcAnswer(zWindow* w, zEvent* e, LRESULT r);
+// The menus a window offers its commands and menu messages to: the open popup
+// menu (when popupFirst), then the frame's own menu when routed there. 1 when taken.
+int ziOfferMenus(zWindow* w, zEvent* e, bool popupFirst);
+// Applies a scroll-range message (wParam bar kind, lParam max << 16 | min); answers 1.
+LRESULT ziSetScrollRange(HWND hwnd, WPARAM bar, LPARAM range);
 
 // Control colouring for WM_CTLCOLOR*: a brush or 0.
 LRESULT zAppDoCtlColor(zWindow* w, zEvent* e);
