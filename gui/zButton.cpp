@@ -97,6 +97,20 @@ zGroupBox::zGroupBox(zWindow* parent, zSizer* s, unsigned long style, const char
 
 // ---- radio runs ---------------------------------------------------------------
 
+void ziRadioRun::setRange(zWindow* o, int first, int last, int* value, unsigned long f) {
+    owner = o;
+    firstId = first;
+    lastId = last;
+    bound = value;
+    flags = f;
+}
+
+bool ziRadioRun::click(zEvent* e) {
+    if (e->hiWParam() != BN_CLICKED) return false;
+    select((int)e->loWParam());
+    return true;
+}
+
 void ziRadioRun::select(int id) {
     zWindow* off = current ? static_cast<zWindow*>(current) : (owner ? owner->get(firstId) : nullptr);
     setCheck(off, 0);
@@ -124,9 +138,7 @@ int ziRadioRun::runSetToDefault() {
 // ---- zRadioGroup --------------------------------------------------------------
 
 zRadioGroup::zRadioGroup(zWindow* parent, int first, int last) : zRadioButton(parent, first) {
-    run.owner = parent;
-    run.firstId = first;
-    run.lastId = last;
+    run.setRange(parent, first, last);
     setupClickProcessing();
     run.current = this;
     check(1);
@@ -134,11 +146,7 @@ zRadioGroup::zRadioGroup(zWindow* parent, int first, int last) : zRadioButton(pa
 
 zRadioGroup::zRadioGroup(zWindow* parent, int first, int last, int* value, unsigned long flags)
     : zRadioButton(parent, first) {
-    run.owner = parent;
-    run.firstId = first;
-    run.lastId = last;
-    run.bound = value;
-    run.flags = flags;
+    run.setRange(parent, first, last, value, flags);
     setupClickProcessing();
     // Nothing is checked until a value in range picks a button: OK must not store a
     // choice the user never saw.
@@ -153,8 +161,7 @@ void zRadioGroup::setupClickProcessing() { run.attachClicks(this, zHandlerOf(&zR
 void zRadioGroup::removeClickProcessing() { run.detachClicks(this, zHandlerOf(&zRadioGroup::processClicks)); }
 
 int zRadioGroup::processClicks(zEvent* e) {
-    if (e->hiWParam() != BN_CLICKED) return 0;
-    run.select((int)e->loWParam());
+    run.click(e);
     return 0;
 }
 
@@ -181,9 +188,7 @@ void ziRadioRun::detachClicks(zEvH* target, NotifyProc fn) {
 // ---- zRadioController -----------------------------------------------------------
 
 zRadioController::zRadioController(zWindow* parent, int first, int last) {
-    run.owner = parent;
-    run.firstId = first;
-    run.lastId = last;
+    run.setRange(parent, first, last);
     if (parent) {
         for (zWindow* w : parent->children) {
             if (w->id() < first || w->id() > last || !w->hwnd) continue;
@@ -197,11 +202,7 @@ zRadioController::zRadioController(zWindow* parent, int first, int last) {
 }
 
 zRadioController::zRadioController(zWindow* parent, int first, int last, int* value, unsigned long flags) {
-    run.owner = parent;
-    run.firstId = first;
-    run.lastId = last;
-    run.bound = value;
-    run.flags = flags;
+    run.setRange(parent, first, last, value, flags);
     setupClickProcessing();
     run.runSetToDefault();
 }
@@ -213,9 +214,7 @@ void zRadioController::setupClickProcessing() { run.attachClicks(this, zHandlerO
 void zRadioController::removeClickProcessing() { run.detachClicks(this, zHandlerOf(&zRadioController::processClicks)); }
 
 int zRadioController::processClicks(zEvent* e) {
-    if (e->hiWParam() != BN_CLICKED) return 0;
-    run.select((int)e->loWParam());
-    if (run.bound && run.current) *run.bound = run.current->id();
+    if (run.click(e) && run.bound && run.current) *run.bound = run.current->id();
     return 0;
 }
 

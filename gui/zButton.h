@@ -77,10 +77,13 @@ public:
     zRadioButton* current = nullptr;
     zWindow* owner = nullptr;
 
+    void setRange(zWindow* o, int first, int last, int* value = nullptr, unsigned long f = 0);
     int runCheckData() const { return current != nullptr; }
     int runStoreData();
     int runSetToDefault();
     void select(int id);  // as a click on that id, without notifications
+    // Moves the check on a click notification; false for any other notification.
+    bool click(zEvent* e);
     // The click record for the range, after the owner's other command records.
     void attachClicks(zEvH* target, NotifyProc fn);
     void detachClicks(zEvH* target, NotifyProc fn);
