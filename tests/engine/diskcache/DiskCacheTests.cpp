@@ -315,8 +315,11 @@ TEST_F(Disk, WaitingProcessIsRestartedWithTheData) {
 
     TestProcess* p = new TestProcess;
     p->prepare();
+    // Under the cache lock the service thread cannot start the load before we look.
+    lock.Reserve();
     EXPECT_FALSE(d->Retrieve(*o, p, FALSE));
     EXPECT_TRUE(o->loadPending);
+    lock.Release();
     ASSERT_TRUE(p->restarted.WaitEvent(10000));
     ASSERT_TRUE(WaitFor([&] { return p->count == 1; }));
     EXPECT_EQ(1, p->restarts);
