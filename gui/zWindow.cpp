@@ -534,21 +534,28 @@ zWindow* lookup(HWND h) { return _app && _app->winMap ? _app->winMap->get(h) : n
 // Still the same live object after a handler ran? (A handler may destroy it.)
 bool alive(HWND h, zWindow* w) { return lookup(h) == w; }
 
+// A route record for the event took it: the window answers 1.
+bool routeTakes(zWindow* w, zEvent* e, unsigned long route, LRESULT& r) {
+    if (!(w->routing & route) || !doHandler(e, w)) return false;
+    r = 1;
+    return true;
+}
+
 // The mouse messages: true when a record took the event, else r has the operation's answer.
 bool ziRouteMouse(zWindow* w, zEvent* e, LRESULT& r) {
     switch (e->msg) {
     case WM_MOUSEMOVE:
         if (w->cursor.handle) SetCursor(w->cursor.handle);
-        if ((w->routing & zRouteMouseMove) && doHandler(e, w)) return true;
+        if (routeTakes(w, e, zRouteMouseMove, r)) return true;
         r = w->mouseMove(static_cast<zMouseMoveEvt*>(e));
         return false;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
-        if ((w->routing & zRouteButtonUp) && doHandler(e, w)) return true;
+        if (routeTakes(w, e, zRouteButtonUp, r)) return true;
         r = w->mouseButtonUp(static_cast<zMouseClickEvt*>(e));
         return false;
     default:
-        if ((w->routing & zRouteButtonDown) && doHandler(e, w)) return true;
+        if (routeTakes(w, e, zRouteButtonDown, r)) return true;
         r = w->mouseButtonDown(static_cast<zMouseClickEvt*>(e));
         return false;
     }
@@ -577,27 +584,18 @@ bool ziCommonMessage(HWND hwnd, zWindow* w, zEvent* e, LRESULT& r) {
         w->resolveSize(static_cast<zSizeEvt*>(e));
         return false;
     case WM_ACTIVATE:
-        if ((w->routing & zRouteActivate) && doHandler(e, w)) {
-            r = 1;
-            return true;
-        }
+        if (routeTakes(w, e, zRouteActivate, r)) return true;
         r = w->activate(static_cast<zActivateEvt*>(e));
         return false;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
-        if ((w->routing & zRouteFocus) && doHandler(e, w)) {
-            r = 1;
-            return true;
-        }
+        if (routeTakes(w, e, zRouteFocus, r)) return true;
         r = w->focus(static_cast<zFocusEvt*>(e));
         if (!alive(hwnd, w)) return true;
         w->ziChildFocusHelper(static_cast<zFocusEvt*>(e));
         return false;
     case WM_CLOSE:
-        if ((w->routing & zRouteClose) && doHandler(e, w)) {
-            r = 1;
-            return true;
-        }
+        if (routeTakes(w, e, zRouteClose, r)) return true;
         r = w->kill(e);
         return false;
     case WM_ERASEBKGND:
@@ -632,9 +630,7 @@ bool ziCommonMessage(HWND hwnd, zWindow* w, zEvent* e, LRESULT& r) {
     case WM_RBUTTONDBLCLK:
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
-        if (!ziRouteMouse(w, e, r)) return false;
-        r = 1;
-        return true;
+        return ziRouteMouse(w, e, r);
     default:
         return false;
     }
