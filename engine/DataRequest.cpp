@@ -126,6 +126,19 @@ void DATAREQBASE::DropQueueHold() {
     LeaveRelease();
 }
 
+void DATAREQBASE::Release(BBOOL& released, BBOOL onlyIfLast) {
+    if (released) return;
+    if (dequeuedCount < queuedCount) {
+        freePending = 1;  // the queue's drain releases it
+        return;
+    }
+    if (!onlyIfLast || count == 2) {
+        released = 1;
+        freed = 1;
+        freeobj();
+    }
+}
+
 char* DATAREQBASE::CopyText(const char* text, BUFFER& out, BBOOL allowNullData) {
     if (!out.data) {
         if (allowNullData) out.length = text ? (long)strlen(text) : 0;
@@ -209,20 +222,7 @@ char* DATAREQUEST::GetReqMethod(BUFFER& out) {
 
 void DATAREQUEST::FreeRequest(BBOOL onlyIfLast) {
     EnterRelease();
-    if (released) {
-        LeaveRelease();
-        return;
-    }
-    if (dequeuedCount < queuedCount) {
-        freePending = 1;
-        LeaveRelease();
-        return;
-    }
-    if (!onlyIfLast || count == 2) {
-        released = 1;
-        freed = 1;
-        freeobj();
-    }
+    Release(released, onlyIfLast);
     LeaveRelease();
 }
 
@@ -307,20 +307,7 @@ BBOOL DATARESULT::WasSuccessful() {
 void DATARESULT::FreeResult(BBOOL onlyIfLast) {
     EnterRelease();
     Detach();
-    if (released) {
-        LeaveRelease();
-        return;
-    }
-    if (dequeuedCount < queuedCount) {
-        freePending = 1;
-        LeaveRelease();
-        return;
-    }
-    if (!onlyIfLast || count == 2) {
-        released = 1;
-        freed = 1;
-        freeobj();
-    }
+    Release(released, onlyIfLast);
     LeaveRelease();
 }
 

@@ -50,6 +50,8 @@ public:
     void DropQueueHold();     // the queue's reference goes back
 
 protected:
+    // The release of a request or result, under the release lock; released is the message's own flag.
+    void Release(BBOOL& released, BBOOL onlyIfLast);
     // The text accessors' rule for the caller's buffer.
     static char* CopyText(const char* text, BUFFER& out, BBOOL allowNullData);
     static void SetText(char*& field, const char* text, int length);

@@ -187,6 +187,12 @@ struct Disk : ::testing::Test {
         o->valid = 1;
         return o;
     }
+    // An object the level has written and whose bytes left memory; null when that never happened.
+    DATAOBJECT* OnDiskOnly(DISKCACHE* d, const std::string& bytes) {
+        DATAOBJECT* o = Make(bytes);
+        d->Accept(*o, FALSE);
+        return WaitFor([&] { return o->Released(); }) ? o : nullptr;
+    }
     static bool Written(DATAOBJECT* o) { return !o->writeQueued && o->OnDisk(); }
     static bool Idle(DISKCACHE* d) { return d->writeQueue.Count() == 0 && d->loadQueue.Count() == 0; }
 };
@@ -308,10 +314,9 @@ TEST_F(Disk, WaitingProcessIsRestartedWithTheData) {
     d->upperLevel = &memory;
     ASSERT_TRUE(d->Startup());
     std::string data = Pattern(5000);
-    DATAOBJECT* o = Make(data);
-    d->Accept(*o, FALSE);
+    DATAOBJECT* o = OnDiskOnly(d, data);
+    ASSERT_NE(nullptr, o);
     EXPECT_EQ(d, o->diskCache);
-    ASSERT_TRUE(WaitFor([&] { return o->Released(); }));
 
     TestProcess* p = new TestProcess;
     p->prepare();
@@ -340,9 +345,8 @@ TEST_F(Disk, WaitingProcessIsRestartedWithTheData) {
 TEST_F(Disk, FailedReadDropsTheObjectAndRestartsTheProcess) {
     DISKCACHE* d = Level();
     ASSERT_TRUE(d->Startup());
-    DATAOBJECT* o = Make("will vanish");
-    d->Accept(*o, FALSE);
-    ASSERT_TRUE(WaitFor([&] { return o->Released(); }));
+    DATAOBJECT* o = OnDiskOnly(d, "will vanish");
+    ASSERT_NE(nullptr, o);
     o->prepare();  // the test's hold: the level lets the object go
     std::string def = d->DefinitionPath(*o);
     DeleteFileA(d->DataPath(*o).c_str());
@@ -584,9 +588,8 @@ TEST_F(Disk, FreeObjectLeavesTheDiskCopy) {
 TEST_F(Disk, RemoveWhileStoppingReleasesOnce) {
     DISKCACHE* d = Level();
     ASSERT_TRUE(d->Startup());
-    DATAOBJECT* o = Make("x");
-    d->Accept(*o, FALSE);
-    ASSERT_TRUE(WaitFor([&] { return o->Released(); }));
+    DATAOBJECT* o = OnDiskOnly(d, "x");
+    ASSERT_NE(nullptr, o);
     o->prepare();
     d->stopping = 1;
     d->Remove(*o, TRUE, FALSE);
