@@ -14,12 +14,6 @@
 
 namespace {
 
-zWindow* lookup(HWND h) { return h && _app && _app->winMap ? _app->winMap->get(h) : nullptr; }
-
-void mapInsert(zWindow* w) {
-    if (w->hwnd && _app && _app->winMap) _app->winMap->insert(w->hwnd, w);
-}
-
 bool isClass(const std::string& name, const char* cls) { return _stricmp(name.c_str(), cls) == 0; }
 
 HICON ziTakenIcon = nullptr;
@@ -115,7 +109,7 @@ zControl::zControl(zWindow* parent, int id) : zChildWin() {
     }
     kind = prevCtl ? prevCtl->kind : zCtlPlain;
     prev->hwnd = 0;
-    if (hwnd && IsWindow(hwnd) && _app && _app->winMap) _app->winMap->insert(hwnd, this);
+    if (IsWindow(hwnd)) ziMapWindow(hwnd, this);
     delete prev;
 }
 
@@ -132,7 +126,7 @@ zControl::~zControl() {
     }
     if (bgBrush) DeleteObject(bgBrush);
     bgBrush = 0;
-    zWindow* mapped = lookup(hwnd);
+    zWindow* mapped = ziMappedWindow(hwnd);
     if (mapped && mapped != this && !shadowed) {
         if (zGenericControl* g = dynamic_cast<zGenericControl*>(mapped)) {
             if (g->shadowCtl == this) g->shadowCtl = nullptr;
@@ -147,7 +141,7 @@ zControl::~zControl() {
 }
 
 void zControl::subclass() {
-    mapInsert(this);
+    ziMapWindow(hwnd, this);
     classProc = (WNDPROC)GetWindowLongA(hwnd, GWL_WNDPROC);
     SetWindowLongA(hwnd, GWL_WNDPROC, (LONG)(UINT_PTR)CtrlWndProc);
 }
@@ -324,7 +318,7 @@ zGenericControl::~zGenericControl() {
     if (hwnd && !(stateFlags & zWinHandleDestroyed) && IsWindow(hwnd)) {
         HWND h = hwnd;
         DestroyWindow(h);
-        if (_app && _app->winMap && _app->winMap->get(h) == this) _app->winMap->remove(h);
+        ziUnmapWindow(h, this);
     }
 }
 
@@ -337,7 +331,7 @@ int zGenericControl::create() {
     hwnd = CreateWindowExA(0, className.c_str(), title.c_str(), winStyle, x, y, w, h,
                            parentWin ? parentWin->hwnd : 0, (HMENU)(INT_PTR)childId, appInstance(), createParam);
     if (!hwnd) return 0;
-    mapInsert(this);
+    ziMapWindow(hwnd, this);
     WNDPROC own = (WNDPROC)GetWindowLongA(hwnd, GWL_WNDPROC);
     classProc = own;
     superRec->curProc(own);
@@ -357,7 +351,7 @@ int zGenericControl::dispatch(zEvent* e) {
 // ---- the control window procedure ------------------------------------------
 
 LRESULT CALLBACK CtrlWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    zWindow* w = lookup(hwnd);
+    zWindow* w = ziMappedWindow(hwnd);
     if (!w) return 0;
     zEvent ev(hwnd, msg, wParam, lParam);
     zEvent* e = &ev;

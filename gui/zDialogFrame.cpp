@@ -28,8 +28,6 @@ std::list<std::string>& pendingClasses() {
     return names;
 }
 
-zWindow* lookup(HWND h) { return h && _app && _app->winMap ? _app->winMap->get(h) : nullptr; }
-
 bool isTabStop(zWindow* c) {
     if (!c->hwnd || !IsWindow(c->hwnd)) return false;
     return IsWindowEnabled(c->hwnd) && (GetWindowLongA(c->hwnd, GWL_STYLE) & WS_TABSTOP);
@@ -206,7 +204,7 @@ int zDialogFrame::create() {
     HWND owner = parentWin && parentWin->hwnd && IsWindow(parentWin->hwnd) ? parentWin->hwnd : 0;
     hwnd = CreateWindowExA(ex, className.c_str(), nullptr, winStyle, x, y, w, h, owner, 0,
                            _app ? _app->hInst : GetModuleHandleA(nullptr), nullptr);
-    if (hwnd && _app && _app->winMap) _app->winMap->insert(hwnd, this);
+    ziMapWindow(hwnd, this);
     if (hwnd) caption(title.c_str());
 
     // 5. System menu without what this frame cannot do.
@@ -403,7 +401,7 @@ void closeOpenComboList(zWindow* w) {
 }  // namespace
 
 LRESULT CALLBACK DialogFrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    zWindow* w = lookup(hwnd);
+    zWindow* w = ziMappedWindow(hwnd);
     if (!w) return DefWindowProcA(hwnd, msg, wParam, lParam);
     zDialogFrame* d = dynamic_cast<zDialogFrame*>(w);
     zEvent ev(hwnd, msg, wParam, lParam);
@@ -459,7 +457,7 @@ LRESULT CALLBACK DialogFrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
         return 0;
     case WM_COMMAND:
         if (ziOfferMenus(w, e, true) || doCommandHandler(e, w)) return 1;
-        if (lookup(hwnd) != w) return 0;
+        if (ziMappedWindow(hwnd) != w) return 0;
         r = w->command(static_cast<zCommandEvt*>(e));
         break;
     case WM_INITMENU:

@@ -22,10 +22,6 @@ bool sizerEmpty(zSizer* s, int& x, int& y, int& w, int& h) {
     return (x == 0 && y == 0 && w == 0 && h == 0) || (x == def && y == def && w == def && h == def);
 }
 
-void mapWindow(zWindow* w) {
-    if (w->hwnd && _app && _app->winMap) _app->winMap->insert(w->hwnd, w);
-}
-
 // Classes registered once per process by name.
 bool registeredOnce(const char* name) {
     static std::list<std::string> seen;
@@ -156,7 +152,7 @@ int zFrameWin::create() {
     if (sizerEmpty(sizer, x, y, w, h)) x = y = w = h = (int)CW_USEDEFAULT;
     hwnd = CreateWindowExA(0, className.c_str(), nullptr, winStyle, x, y, w, h, 0, 0,
                            _app ? _app->hInst : GetModuleHandleA(nullptr), nullptr);
-    mapWindow(this);
+    ziMapWindow(hwnd, this);
     storeCreatedRect(true);
     if (!font && parentWin && parentWin->font) setFont(parentWin->font, 0);
     return hwnd != 0;
@@ -234,7 +230,7 @@ int zChildFrame::create() {
     if (sizerEmpty(sizer, x, y, w, h)) x = y = w = h = (int)CW_USEDEFAULT;
     hwnd = CreateWindowExA(0, className.c_str(), nullptr, winStyle, x, y, w, h, parentWin ? parentWin->hwnd : 0, 0,
                            _app ? _app->hInst : GetModuleHandleA(nullptr), nullptr);
-    mapWindow(this);
+    ziMapWindow(hwnd, this);
     storeCreatedRect(false);
     if (!font && parentWin && parentWin->font) setFont(parentWin->font, 0);
     return hwnd != 0;
@@ -306,7 +302,7 @@ int zChildWin::create() {
     if (sizerEmpty(sizer, x, y, w, h)) x = y = w = h = 0;
     hwnd = CreateWindowExA(0, className.c_str(), nullptr, winStyle, x, y, w, h, parentWin ? parentWin->hwnd : 0, 0,
                            _app ? _app->hInst : GetModuleHandleA(nullptr), nullptr);
-    mapWindow(this);
+    ziMapWindow(hwnd, this);
     if (!font && parentWin && parentWin->font) setFont(parentWin->font, 0);
     return hwnd != 0;
 }

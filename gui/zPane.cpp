@@ -71,7 +71,7 @@ zPane::zPane(zWindow* parent, zSizer* s, unsigned long style, int id, int doCrea
 zPane::zPane(void* h, zWindow* parent, zSizer* s, unsigned long style) : zChildWin(parent, s, style, 0) {
     paneInit();
     hwnd = (HWND)h;
-    if (_app && _app->winMap) _app->winMap->insert(hwnd, this);
+    ziMapWindow(hwnd, this);
     SetWindowLongA(hwnd, GWL_WNDPROC, (LONG)(UINT_PTR)PaneWndProc);
 }
 
@@ -135,7 +135,7 @@ zPane::zPane(zWindow* parent, int id) {
         prev->scrollerObj = nullptr;
         scrollerObj->ziSetOwner(this);
     }
-    if (hwnd && IsWindow(hwnd) && _app && _app->winMap) _app->winMap->insert(hwnd, this);
+    if (IsWindow(hwnd)) ziMapWindow(hwnd, this);
     setMetrics();
 }
 
@@ -190,7 +190,7 @@ void zPane::ziBackgroundColor(const zColor& c) {
 int zPane::scroll(zEvent* e) {
     HWND from = (HWND)e->lParm;
     if (from) {
-        zWindow* w = _app && _app->winMap ? _app->winMap->get(from) : nullptr;
+        zWindow* w = ziMappedWindow(from);
         return w && w->scrollerObj ? w->scrollerObj->scrollRouter(e) : 0;
     }
     if (scrollerObj) return scrollerObj->scrollRouter(e);
@@ -258,7 +258,7 @@ zChildWin* zCtrlBldzPaneControl(zWindow* parent, zSizer* sizer, unsigned long st
 // ---- window procedure -------------------------------------------------------
 
 LRESULT CALLBACK PaneWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    zPane* p = _app && _app->winMap ? dynamic_cast<zPane*>(_app->winMap->get(hwnd)) : nullptr;
+    zPane* p = dynamic_cast<zPane*>(ziMappedWindow(hwnd));
     if (!p) return DefWindowProcA(hwnd, msg, wParam, lParam);
     zEvent ev(hwnd, msg, wParam, lParam);
     zEvent* e = &ev;

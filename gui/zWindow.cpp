@@ -166,7 +166,7 @@ zWindow::~zWindow() {
     }
     if (!(stateFlags & zWinHandleDestroyed) && hwnd && IsWindow(hwnd)) DestroyWindow(hwnd);
     if (ziLastChildFocus == this) ziLastChildFocus = nullptr;
-    if (hwnd && _app && _app->winMap && _app->winMap->get(hwnd) == this) _app->winMap->remove(hwnd);
+    ziUnmapWindow(hwnd, this);
     delete vScroll;
     delete hScroll;
     vScroll = hScroll = nullptr;
@@ -475,7 +475,7 @@ bool ziScrollStateUpdate(zWindow* w, zEvent* e) {
     zScrollInfo* si = nullptr;
     HWND from = (HWND)e->lParm;
     if (from) {
-        zWindow* ctl = _app && _app->winMap ? _app->winMap->get(from) : nullptr;
+        zWindow* ctl = ziMappedWindow(from);
         if (!ctl || !(ctl->ctlKindFlags & 0x02)) return false;
         si = ctl->vScroll;  // a scroll-bar control keeps its state there
     } else {
@@ -527,12 +527,20 @@ LRESULT zAppDoCtlColor(zWindow* w, zEvent* e) {
     return 0;  // a brush of its own over "do not erase": default processing
 }
 
+zWindow* ziMappedWindow(HWND h) { return h && _app && _app->winMap ? _app->winMap->get(h) : nullptr; }
+
+void ziMapWindow(HWND h, zWindow* w) {
+    if (h && _app && _app->winMap) _app->winMap->insert(h, w);
+}
+
+void ziUnmapWindow(HWND h, zWindow* w) {
+    if (h && w && ziMappedWindow(h) == w) _app->winMap->remove(h);
+}
+
 namespace {
 
-zWindow* lookup(HWND h) { return _app && _app->winMap ? _app->winMap->get(h) : nullptr; }
-
 // Still the same live object after a handler ran? (A handler may destroy it.)
-bool alive(HWND h, zWindow* w) { return lookup(h) == w; }
+bool alive(HWND h, zWindow* w) { return ziMappedWindow(h) == w; }
 
 // A route record for the event took it: the window answers 1.
 bool routeTakes(zWindow* w, zEvent* e, unsigned long route, LRESULT& r) {
@@ -659,7 +667,7 @@ int ziOfferMenus(zWindow* w, zEvent* e, bool popupFirst) {
 }
 
 LRESULT ziWndProcCore(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool childFrame) {
-    zWindow* w = lookup(hwnd);
+    zWindow* w = ziMappedWindow(hwnd);
     if (!w) return DefWindowProcA(hwnd, msg, wParam, lParam);
     zEvent ev(hwnd, msg, wParam, lParam);
     zEvent* e = &ev;

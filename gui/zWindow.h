@@ -298,6 +298,14 @@ private:
     void initDefaults(zWindow* parent, zSizer* s, unsigned long style, bool parentSizer);
 };
 
+// The application's map of handles to framework objects: the object mapped to h
+// (none for a null handle), or 0.
+zWindow* ziMappedWindow(HWND h);
+// Maps h to w when h is a handle and there is an application map.
+void ziMapWindow(HWND h, zWindow* w);
+// Unmaps h while it still names w; a handle taken over by another object stays.
+void ziUnmapWindow(HWND h, zWindow* w);
+
 // Central window procedure of frames and framework windows.
 LRESULT CALLBACK AppWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
