@@ -135,6 +135,8 @@ public:
     REQUESTPROCESS();
     ~REQUESTPROCESS() override;
 
+    QV_ITEM_IDENTITY(REQUESTPROCESS, "REQUESTPROCESS", "DRQP")
+
     virtual BBOOL RestartProcess() = 0;
     DATARESULT* GetDataResult();
     // Joins the object's waiters with a reference of its own; a former wait ends first.

@@ -343,7 +343,6 @@ struct CountedObject : DATAOBJECT {
 
 struct Reader : REQUESTPROCESS {
     BBOOL RestartProcess() override { return TRUE; }
-    QV_ITEM_IDENTITY(Reader, "REQUESTPROCESS", "DRQP")
 };
 
 IOBUFFER* Piece(const std::string& bytes, bool incomplete) {
@@ -423,6 +422,8 @@ TEST(Body, WaitingProcessesHoldThemselvesAndLeave) {
     o->prepare();
     Reader* p = new Reader;
     p->prepare();
+    EXPECT_STREQ("REQUESTPROCESS", p->ItemClassName());
+    EXPECT_EQ(QvTag("DRQP"), p->ItemClassID());
     p->dataReady = 1;
     p->WaitForObject(o);
     EXPECT_EQ(2, p->count);
