@@ -131,7 +131,7 @@ int ziRadioRun::runStoreData() {
 
 int ziRadioRun::runSetToDefault() {
     if (!bound) return 0;
-    if (*bound >= firstId && *bound <= lastId) select(*bound);
+    if (covers(*bound)) select(*bound);
     return 1;
 }
 
@@ -168,7 +168,7 @@ int zRadioGroup::processClicks(zEvent* e) {
 void zRadioGroup::ziBackgroundColor(const zColor& c) {
     if (!run.owner) return zControl::ziBackgroundColor(c);
     for (zWindow* w : run.owner->children) {
-        if (w->id() < run.firstId || w->id() > run.lastId) continue;
+        if (!run.covers(w->id())) continue;
         if (zControl* ctl = dynamic_cast<zControl*>(w)) ctl->zControl::ziBackgroundColor(c);
     }
 }
@@ -191,7 +191,7 @@ zRadioController::zRadioController(zWindow* parent, int first, int last) {
     run.setRange(parent, first, last);
     if (parent) {
         for (zWindow* w : parent->children) {
-            if (w->id() < first || w->id() > last || !w->hwnd) continue;
+            if (!run.covers(w->id()) || !w->hwnd) continue;
             if (SendMessageA(w->hwnd, BM_GETCHECK, 0, 0)) {
                 run.current = dynamic_cast<zRadioButton*>(w);
                 break;
@@ -221,5 +221,5 @@ int zRadioController::processClicks(zEvent* e) {
 void zRadioController::backgroundColor(const zColor& c) {
     if (!run.owner) return;
     for (zWindow* w : run.owner->children)
-        if (w->id() >= run.firstId && w->id() <= run.lastId) w->ziBackgroundColor(c);
+        if (run.covers(w->id())) w->ziBackgroundColor(c);
 }

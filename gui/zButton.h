@@ -78,6 +78,7 @@ public:
     zWindow* owner = nullptr;
 
     void setRange(zWindow* o, int first, int last, int* value = nullptr, unsigned long f = 0);
+    bool covers(int id) const { return id >= firstId && id <= lastId; }
     int runCheckData() const { return current != nullptr; }
     int runStoreData();
     int runSetToDefault();
