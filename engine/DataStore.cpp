@@ -379,19 +379,34 @@ struct SystemStoreEnd {
 } systemStoreEnd;
 }  // namespace
 
+// Requests on several threads may ask for the system store first at once.
+static CRITICAL_SECTION& systemGuard() {
+    static CRITICAL_SECTION* guard = [] {
+        CRITICAL_SECTION* c = new CRITICAL_SECTION;  // kept to the very end of the program
+        InitializeCriticalSection(c);
+        return c;
+    }();
+    return *guard;
+}
+
 DATASTORE* DATASTORE::System() {
+    EnterCriticalSection(&systemGuard());
     if (!systemStore) {
-        systemStore = new DATASTORE(TRUE, nullptr, nullptr, nullptr, nullptr, 0);
+        systemStore = new DATASTORE(TRUE, "*system", "SystemGeneralStore", nullptr, nullptr, 0);
         systemStore->prepare();
         if (_pDataSys) _pDataSys->systemStore = systemStore;
     }
-    return systemStore;
+    DATASTORE* s = systemStore;
+    LeaveCriticalSection(&systemGuard());
+    return s;
 }
 
 void DATASTORE::FreeSystem() {
+    EnterCriticalSection(&systemGuard());
     DATASTORE* s = systemStore;
     systemStore = nullptr;
     if (_pDataSys && _pDataSys->systemStore == s) _pDataSys->systemStore = nullptr;
+    LeaveCriticalSection(&systemGuard());
     if (s) s->freeobj();
 }
 

@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "DataManager.h"
 #include "DataStore.h"
 #include "SpControl.h"
 #include "StreamPrefix.h"
@@ -360,6 +362,22 @@ TEST_F(StoreTest, ValuesStreamAndCopy) {
     copy->freeobj();
     back->freeobj();
     v->freeobj();
+}
+
+TEST(SystemStore, MadeOnceOnFirstUseAndNamed) {
+    DATASTORE::FreeSystem();
+    std::vector<DATASTORE*> seen(8);
+    std::vector<std::thread> threads;
+    for (auto& s : seen) threads.emplace_back([&s] { s = DATASTORE::System(); });
+    for (auto& t : threads) t.join();
+    for (DATASTORE* s : seen) EXPECT_EQ(seen[0], s);
+    ASSERT_NE(nullptr, seen[0]);
+    EXPECT_EQ(seen[0], _pDataSys->systemStore);
+    char text[32] = {0};
+    seen[0]->storeName.GetData(BUFFER(text, sizeof text), TRUE);
+    EXPECT_STREQ("*system", text);
+    seen[0]->storeText.GetData(BUFFER(text, sizeof text), TRUE);
+    EXPECT_STREQ("SystemGeneralStore", text);
 }
 
 TEST_F(StoreTest, DestroyedStoreLetsHeldObjectsGo) {
