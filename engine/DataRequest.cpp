@@ -49,6 +49,7 @@ BBOOL DATAREQBASE::SetObjectData(IOBUFFER* first, DATACONNECTION* conn, int leng
     object->SetData(BUFFER(nullptr, length));
     if (object->DataLength() != length) return 0;
     char* to = object->dataBlock ? object->dataBlock->data : nullptr;
+    if (length > 0 && !to) return 0;  // sized, yet no area to copy into: keep the buffers
     IOBUFFER* buffer = first;
     long left = length;
     while (left > 0 && buffer) {
