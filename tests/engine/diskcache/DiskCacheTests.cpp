@@ -187,6 +187,15 @@ struct Disk : ::testing::Test {
         o->valid = 1;
         return o;
     }
+    // A memory level over the disk level d, as the HTTP service builds them, both started.
+    bool Stack(MEMCACHE& memory, DISKCACHE* d) {
+        memory.cacheLock = &lock;
+        memory.releaseHandler = &Release;
+        memory.lowerLevel = d;
+        d->upperLevel = &memory;
+        memory.Startup();
+        return d->Startup();
+    }
     // An object the level has written and whose bytes left memory; null when that never happened.
     DATAOBJECT* OnDiskOnly(DISKCACHE* d, const std::string& bytes) {
         DATAOBJECT* o = Make(bytes);
@@ -307,12 +316,7 @@ TEST_F(Disk, DeletingAStoredObjectDeletesItsFilesAtOnce) {
 TEST_F(Disk, WaitingProcessIsRestartedWithTheData) {
     MEMCACHE memory(100000, 0);
     DISKCACHE* d = Level();
-    memory.cacheLock = &lock;
-    memory.releaseHandler = &Release;
-    memory.Startup();
-    memory.lowerLevel = d;
-    d->upperLevel = &memory;
-    ASSERT_TRUE(d->Startup());
+    ASSERT_TRUE(Stack(memory, d));
     std::string data = Pattern(5000);
     DATAOBJECT* o = OnDiskOnly(d, data);
     ASSERT_NE(nullptr, o);
@@ -603,12 +607,7 @@ TEST_F(Disk, RemoveWhileStoppingReleasesOnce) {
 TEST_F(Disk, MemoryLevelDemotesToDisk) {
     MEMCACHE memory(1000, 0);
     DISKCACHE* d = Level();
-    memory.cacheLock = &lock;
-    memory.releaseHandler = &Release;
-    memory.lowerLevel = d;
-    d->upperLevel = &memory;
-    memory.Startup();
-    ASSERT_TRUE(d->Startup());
+    ASSERT_TRUE(Stack(memory, d));
     DATAOBJECT* first = Make(Pattern(600));
     DATAOBJECT* second = Make(Pattern(600));
     memory.Accept(*first, FALSE);
@@ -693,12 +692,7 @@ DWORD WINAPI StressWork(void* argument) {
 TEST_F(Disk, RequestThreadsShareBothLevels) {
     MEMCACHE memory(20000, 0);
     DISKCACHE* d = Level(60000);
-    memory.cacheLock = &lock;
-    memory.releaseHandler = &Release;
-    memory.lowerLevel = d;
-    d->upperLevel = &memory;
-    memory.Startup();
-    ASSERT_TRUE(d->Startup());
+    ASSERT_TRUE(Stack(memory, d));
     Worker workers[4];
     HANDLE threads[4];
     for (int i = 0; i < 4; ++i) {
