@@ -55,7 +55,7 @@ BBOOL CACHE::Accept(DATAOBJECT& object, BBOOL atEnd) {
     // A level with a level above it is the disk level.
     bool asMemory = upperLevel == nullptr;
     if (asMemory ? object.memoryCache != nullptr : object.diskCache != nullptr)
-        _Task_Abend(ABEND_OBJ103, (unsigned long)&object);
+        _Task_Abend(ABEND_OBJ103, (ULONG_PTR)&object);
     bSPOINTER& cell = atEnd ? objects.Add(object) : objects.Add(object, *objects.first);
     if (!cell.target) {
         Unlock();

@@ -651,7 +651,7 @@ void* DATAVALUE::operator new(size_t size) { return operator new(size, *DATASTOR
 void* DATAVALUE::operator new(size_t size, DATASTORE& store) {
     if (size == 0) _Task_Abend(ABEND_NEW104, 0);
     void* p = store.valueAllocator ? store.valueAllocator->newitem(size) : nullptr;
-    if (!p) _Task_Abend(ABEND_STG101, (unsigned long)size);
+    if (!p) _Task_Abend(ABEND_STG101, (ULONG_PTR)size);
     return p;
 }
 
@@ -665,7 +665,7 @@ void DATAVALUE::operator delete(void* p, DATASTORE& store) {
 
 void DATAVALUE::freeobj() {
     DATASTORE* store = Store();
-    if (!store || !store->valueAllocator) _Task_Abend(ABEND_DEL104, (unsigned long)this);
+    if (!store || !store->valueAllocator) _Task_Abend(ABEND_DEL104, (ULONG_PTR)this);
     BASEITEM::freeobj(*store->valueAllocator);
 }
 

@@ -142,8 +142,8 @@ zControl::~zControl() {
 
 void zControl::subclass() {
     ziMapWindow(hwnd, this);
-    classProc = (WNDPROC)GetWindowLongA(hwnd, GWL_WNDPROC);
-    SetWindowLongA(hwnd, GWL_WNDPROC, (LONG)(UINT_PTR)CtrlWndProc);
+    classProc = (WNDPROC)GetWindowLongPtrA(hwnd, GWLP_WNDPROC);
+    SetWindowLongPtrA(hwnd, GWLP_WNDPROC, (LONG_PTR)CtrlWndProc);
 }
 
 int zControl::create() {
@@ -332,12 +332,12 @@ int zGenericControl::create() {
                            parentWin ? parentWin->hwnd : 0, (HMENU)(INT_PTR)childId, appInstance(), createParam);
     if (!hwnd) return 0;
     ziMapWindow(hwnd, this);
-    WNDPROC own = (WNDPROC)GetWindowLongA(hwnd, GWL_WNDPROC);
+    WNDPROC own = (WNDPROC)GetWindowLongPtrA(hwnd, GWLP_WNDPROC);
     classProc = own;
     superRec->curProc(own);
     // The record's procedure, or ours when the record brings none.
     WNDPROC installed = superRec->newProc() ? superRec->newProc() : CtrlWndProc;
-    SetWindowLongA(hwnd, GWL_WNDPROC, (LONG)(UINT_PTR)installed);
+    SetWindowLongPtrA(hwnd, GWLP_WNDPROC, (LONG_PTR)installed);
     if (parentWin && parentWin->font) setFont(parentWin->font, 0);
     return 1;
 }

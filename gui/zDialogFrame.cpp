@@ -181,7 +181,7 @@ int zDialogFrame::create() {
     // 2. A class of its own, unregistered again when the window is gone.
     WNDCLASSA* wc = registerHook();
     char suffix[24];
-    snprintf(suffix, sizeof suffix, "%lu", (unsigned long)(UINT_PTR)this);
+    snprintf(suffix, sizeof suffix, "%llu", (unsigned long long)(ULONG_PTR)this);
     className = std::string("DialogFrameCL") + suffix;
     wc->lpszClassName = className.c_str();
     if (!wc->lpfnWndProc) wc->lpfnWndProc = DialogFrameProc;

@@ -97,7 +97,7 @@ zPen* zPen::share() const
     return p;
 }
 
-zBrush::zBrush(int id) : kind(Solid), stockOrBitmap((unsigned long)id), pattern(0)
+zBrush::zBrush(int id) : kind(Solid), stockOrBitmap((ULONG_PTR)id), pattern(0)
 {
     hObj = GetStockObject(id);
     stock = 1;
@@ -116,7 +116,7 @@ zBrush::zBrush(const zColor& color, int hatchStyle) : kind(hatchStyle), stockOrB
 zBrush::zBrush(zBitmap* bitmap) : kind(Pattern), stockOrBitmap(0), pattern(1)
 {
     if (bitmap && bitmap->hbitmap()) {
-        stockOrBitmap = (unsigned long)bitmap->hbitmap();
+        stockOrBitmap = (ULONG_PTR)bitmap->hbitmap();
         hObj = CreatePatternBrush(bitmap->hbitmap());
     }
 }

@@ -99,7 +99,7 @@ public:
 private:
     void makeFrom(const zBrush& other);
     int kind;
-    unsigned long stockOrBitmap;
+    ULONG_PTR stockOrBitmap;  // a stock object id or a bitmap handle
     zColor colour;
     // Kind 2 is both a pattern and the forward-diagonal hatch: this tells them apart.
     int pattern;

@@ -85,7 +85,7 @@ void zFrameWin::caption(const char* text) {
 
 void zFrameWin::setIcon(zIcon* icon) {
     HICON h = icon ? ziIconTakeHandle(icon) : 0;
-    if (hwnd) SetClassLongA(hwnd, GCL_HICON, (LONG)(UINT_PTR)h);
+    if (hwnd) SetClassLongPtrA(hwnd, GCLP_HICON, (LONG_PTR)h);
 }
 
 void zFrameWin::setMinimumSize() {
@@ -102,8 +102,8 @@ void ziRegisterWindowClass(zWindow* w, WNDCLASSA* wc, bool oncePerProcess, const
     if (w->clsStyle) {
         // A class style of its own needs a class of its own.
         wc->style = w->clsStyle;
-        char suffix[16];
-        snprintf(suffix, sizeof suffix, "%ld", (long)(UINT_PTR)w);
+        char suffix[24];
+        snprintf(suffix, sizeof suffix, "%lld", (long long)(LONG_PTR)w);
         w->className += suffix;
     }
     if (!wc->lpszClassName || w->className != wc->lpszClassName) wc->lpszClassName = w->className.c_str();

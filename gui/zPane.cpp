@@ -72,7 +72,7 @@ zPane::zPane(void* h, zWindow* parent, zSizer* s, unsigned long style) : zChildW
     paneInit();
     hwnd = (HWND)h;
     ziMapWindow(hwnd, this);
-    SetWindowLongA(hwnd, GWL_WNDPROC, (LONG)(UINT_PTR)PaneWndProc);
+    SetWindowLongPtrA(hwnd, GWLP_WNDPROC, (LONG_PTR)PaneWndProc);
 }
 
 zWindow* zPane::findPrevObject() {

@@ -1,7 +1,7 @@
 #include "zWindowMap.h"
 
 unsigned long WindowHashProc(const void* key) {
-    return (unsigned long)(*(const HWND*)key) << 2;
+    return (unsigned long)(ULONG_PTR)(*(const HWND*)key) << 2;
 }
 
 ziWindowMap::ziWindowMap(ziHashProc hash, unsigned long buckets)

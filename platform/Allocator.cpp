@@ -8,6 +8,8 @@ namespace {
 const unsigned long TAG_BLOCK = QvTag("BALC");
 const unsigned long TAG_CELL = QvTag("FRES");
 const int BLOCK_HEADER = (int)sizeof(ALLOCBLK);
+// Cells hold objects with pointers: aligned to a pointer (4 in the 32-bit build).
+const int CELL_ALIGN = (int)sizeof(void*);
 
 struct FREECELL {
     unsigned long tag;
@@ -27,13 +29,13 @@ ALLOCATOR::ALLOCATOR(unsigned long t, int item, int block, BBOOL locking, int al
       freeCount(0), tag(t), itemSize(0), alignment(align), blockSize(block), sizedByItems(0), feedingPool(nullptr),
       sourcePool(nullptr) {
     if (item < (int)sizeof(FREECELL)) item = (int)sizeof(FREECELL);
-    itemSize = (item + 3) & ~3;
+    itemSize = (item + CELL_ALIGN - 1) & ~(CELL_ALIGN - 1);
     if (align == 0) {
-        alignment = 4;
+        alignment = CELL_ALIGN;
         blockSize = ((block - BLOCK_HEADER) / itemSize) * itemSize + BLOCK_HEADER;
         sizedByItems = 1;
     }
-    if (alignment < 1) alignment = 4;
+    if (alignment < 1) alignment = CELL_ALIGN;
 }
 
 ALLOCATOR::~ALLOCATOR() {
@@ -52,7 +54,7 @@ ALLOCATOR::~ALLOCATOR() {
 
 void ALLOCATOR::CutBlock(ALLOCBLK* b) {
     unsigned char* start = reinterpret_cast<unsigned char*>(b);
-    unsigned long first = reinterpret_cast<unsigned long>(start + BLOCK_HEADER);
+    ULONG_PTR first = reinterpret_cast<ULONG_PTR>(start + BLOCK_HEADER);
     first = (first + alignment - 1) / alignment * alignment;
     unsigned char* cell = reinterpret_cast<unsigned char*>(first);
     long room = (long)(start + blockSize - cell);
@@ -80,7 +82,7 @@ void* ALLOCATOR::newitem() {
         }
         MEMORYPOOL* pool = sourcePool ? sourcePool : _pSystemMemoryPool;
         ALLOCBLK* b = pool ? static_cast<ALLOCBLK*>(pool->Allocate((int)blockSize, tag)) : nullptr;
-        if (!b) _Task_Abend(ABEND_STG101, (unsigned long)blockSize);
+        if (!b) _Task_Abend(ABEND_STG101, (ULONG_PTR)blockSize);
         b->tag = TAG_BLOCK;
         b->ownerTag = tag;
         b->next = nullptr;
@@ -104,7 +106,7 @@ void* ALLOCATOR::newitem() {
 }
 
 void* ALLOCATOR::newitem(size_t size) {
-    if ((long)size > itemSize) _Task_Abend(ABEND_NEW104, (unsigned long)size);
+    if ((long)size > itemSize) _Task_Abend(ABEND_NEW104, (ULONG_PTR)size);
     return newitem();
 }
 

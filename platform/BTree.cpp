@@ -14,7 +14,7 @@ bBTREE::bBTREE(BBOOL locking)
 }
 
 bBTREE::~bBTREE() {
-    if (count > 0) _Task_Abend(ABEND_CNT101, (unsigned long)count);
+    if (count > 0) _Task_Abend(ABEND_CNT101, (ULONG_PTR)count);
     if (head) delete head;
     head = nullptr;
 }
@@ -44,7 +44,7 @@ BBOOL bBTREE::bInitialize(KEYACCESS member, int length, char pad) {
     }
     if (!head) {
         head = new bSPOINTER();
-        if (!head) _Task_Abend(ABEND_STG101, (unsigned long)sizeof(bSPOINTER));
+        if (!head) _Task_Abend(ABEND_STG101, (ULONG_PTR)sizeof(bSPOINTER));
     }
     head->next = head->prev = nullptr;
     head->balance = 0;
@@ -132,7 +132,7 @@ static BBOOL Rebalance(bSPOINTER* s, int a, bSPOINTER* t, bSPOINTER** rotationCh
 }
 
 bSPOINTER& bBTREE::bAdd(bSPOINTER& cell, BBOOL searched) {
-    if (cell.linked) _Task_Abend(ABEND_OBJ104, (unsigned long)&cell);
+    if (cell.linked) _Task_Abend(ABEND_OBJ104, (ULONG_PTR)&cell);
     if (!head || !keyMember || !cell.target) return _NULLSPTR;
     if (!searched) {
         BUFFER& k = GetKey(cell.target);
@@ -166,12 +166,12 @@ bSPOINTER& bBTREE::bAdd(bSPOINTER& cell, BBOOL searched) {
 }
 
 bSPOINTER& bBTREE::bRemoveN(bSPOINTER& cell, BBOOL searched) {
-    if (!cell.linked || !cell.target || !head) _Task_Abend(ABEND_OBJ104, (unsigned long)&cell);
+    if (!cell.linked || !cell.target || !head) _Task_Abend(ABEND_OBJ104, (ULONG_PTR)&cell);
     if (!searched) {
         BUFFER& k = GetKey(cell.target);
         bFind(k.data, (int)k.length);
     }
-    if (next != &cell) _Task_Abend(ABEND_OBJ104, (unsigned long)&cell);
+    if (next != &cell) _Task_Abend(ABEND_OBJ104, (ULONG_PTR)&cell);
 
     // The path from the head to the cell, as the search left its directions.
     bSPOINTER* path[MAX_PATH_CELLS];
@@ -179,7 +179,7 @@ bSPOINTER& bBTREE::bRemoveN(bSPOINTER& cell, BBOOL searched) {
     path[n++] = head;
     head->direction = 0;
     for (bSPOINTER* p = head->next; p != &cell; p = Child(p, Side(p))) {
-        if (!p || n >= MAX_PATH_CELLS - 1) _Task_Abend(ABEND_OBJ104, (unsigned long)&cell);
+        if (!p || n >= MAX_PATH_CELLS - 1) _Task_Abend(ABEND_OBJ104, (ULONG_PTR)&cell);
         path[n++] = p;
     }
     if (!cell.prev || !cell.next) {
@@ -192,7 +192,7 @@ bSPOINTER& bBTREE::bRemoveN(bSPOINTER& cell, BBOOL searched) {
         path[n++] = &cell;
         bSPOINTER* s = cell.next;
         while (s->prev) {
-            if (n >= MAX_PATH_CELLS - 1) _Task_Abend(ABEND_OBJ104, (unsigned long)&cell);
+            if (n >= MAX_PATH_CELLS - 1) _Task_Abend(ABEND_OBJ104, (ULONG_PTR)&cell);
             s->direction = 1;
             path[n++] = s;
             s = s->prev;

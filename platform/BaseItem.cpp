@@ -14,17 +14,17 @@ enum { TO_OWNER_POOL, TO_POOL, TO_ALLOCATOR };
 }
 
 void BASEITEM::freeobj() {
-    if (IsItemBLOCKED()) _Task_Abend(ABEND_DEL101, (unsigned long)this);
+    if (IsItemBLOCKED()) _Task_Abend(ABEND_DEL101, (ULONG_PTR)this);
     ReleaseMemory(TO_OWNER_POOL, nullptr);
 }
 
 void BASEITEM::freeobj(MEMORYPOOL* pool) {
-    if (IsItemBLOCKED()) _Task_Abend(ABEND_DEL102, (unsigned long)this);
+    if (IsItemBLOCKED()) _Task_Abend(ABEND_DEL102, (ULONG_PTR)this);
     ReleaseMemory(TO_POOL, pool);
 }
 
 void BASEITEM::freeobj(ALLOCATOR& allocator) {
-    if (!IsItemBLOCKED()) _Task_Abend(ABEND_DEL102, (unsigned long)this);
+    if (!IsItemBLOCKED()) _Task_Abend(ABEND_DEL102, (ULONG_PTR)this);
     ReleaseMemory(TO_ALLOCATOR, &allocator);
 }
 
@@ -53,29 +53,29 @@ void* BASEITEM::operator new(size_t size) { return operator new(size, _pSystemMe
 void* BASEITEM::operator new(size_t size, MEMORYPOOL* pool) {
     if (size == 0) _Task_Abend(ABEND_NEW104, 0);
     void* p = pool ? pool->Allocate((int)size, 0) : nullptr;
-    if (!p) _Task_Abend(ABEND_STG101, (unsigned long)size);
+    if (!p) _Task_Abend(ABEND_STG101, (ULONG_PTR)size);
     return p;
 }
 
 void* BASEITEM::operator new(size_t size, ALLOCATOR& allocator) noexcept { return allocator.newitem(size); }
 
-void BASEITEM::operator delete(void* p) { _Task_Abend(ABEND_DEL101, (unsigned long)p); }
+void BASEITEM::operator delete(void* p) { _Task_Abend(ABEND_DEL101, (ULONG_PTR)p); }
 void BASEITEM::operator delete(void* p, MEMORYPOOL* pool) { pool->Free(p); }
 void BASEITEM::operator delete(void* p, ALLOCATOR& allocator) { allocator.delitem(p); }
 
-STORABLE& STORABLE::operator=(const STORABLE&) { _Task_Abend(ABEND_OBJ101, (unsigned long)this); }
+STORABLE& STORABLE::operator=(const STORABLE&) { _Task_Abend(ABEND_OBJ101, (ULONG_PTR)this); }
 
 STORABLE::~STORABLE() {
-    if (chainCount != 0) _Task_Abend(ABEND_OBJ102, (unsigned long)this);
+    if (chainCount != 0) _Task_Abend(ABEND_OBJ102, (ULONG_PTR)this);
 }
 
-void* bBLOCKED::operator new(size_t size) { _Task_Abend(size == 0 ? ABEND_NEW104 : ABEND_NEW101, (unsigned long)size); }
+void* bBLOCKED::operator new(size_t size) { _Task_Abend(size == 0 ? ABEND_NEW104 : ABEND_NEW101, (ULONG_PTR)size); }
 void* bBLOCKED::operator new(size_t size, ALLOCATOR& allocator) noexcept { return allocator.newitem(size); }
-void bBLOCKED::operator delete(void* p) { _Task_Abend(ABEND_DEL101, (unsigned long)p); }
+void bBLOCKED::operator delete(void* p) { _Task_Abend(ABEND_DEL101, (ULONG_PTR)p); }
 void bBLOCKED::operator delete(void* p, ALLOCATOR& allocator) { allocator.delitem(p); }
 
 bSPOINTER::~bSPOINTER() {
-    if (linked) _Task_Abend(ABEND_OBJ102, (unsigned long)this);
+    if (linked) _Task_Abend(ABEND_OBJ102, (ULONG_PTR)this);
 }
 
 void* bSPOINTER::operator new(size_t size) noexcept { return _pCOMSPTRA ? _pCOMSPTRA->newitem(size) : nullptr; }

@@ -24,9 +24,9 @@ bCHAIN::bCHAIN(BBOOL locking)
     : lock(locking), first(&_NULLSPTR), last(&_NULLSPTR), count(0), freeOnDestroy(0), removingAll(0) {}
 
 bCHAIN::~bCHAIN() {
-    if (count < 0) _Task_Abend(ABEND_CNT102, (unsigned long)count);
+    if (count < 0) _Task_Abend(ABEND_CNT102, (ULONG_PTR)count);
     if (freeOnDestroy && count > 0) RemoveAll(TRUE, nullptr);
-    if (count > 0) _Task_Abend(ABEND_CNT101, (unsigned long)count);
+    if (count > 0) _Task_Abend(ABEND_CNT101, (ULONG_PTR)count);
 }
 
 bSPOINTER& bCHAIN::bAdd(bSPOINTER& cell) { return bAdd(cell, _NULLSPTR); }
@@ -41,7 +41,7 @@ bSPOINTER& bCHAIN::bAdd(STORABLE& object, bSPOINTER& before) {
 
 bSPOINTER& bCHAIN::bAdd(bSPOINTER& cell, bSPOINTER& before) {
     Hold h(lock);
-    if (cell.linked) _Task_Abend(ABEND_OBJ104, (unsigned long)&cell);
+    if (cell.linked) _Task_Abend(ABEND_OBJ104, (ULONG_PTR)&cell);
     if (!cell.target) return _NULLSPTR;  // a cell without an object would end every walk early
     if (IsEnd(&before)) {
         cell.prev = last;
@@ -50,7 +50,7 @@ bSPOINTER& bCHAIN::bAdd(bSPOINTER& cell, bSPOINTER& before) {
         else last->next = &cell;
         last = &cell;
     } else {
-        if (!before.linked) _Task_Abend(ABEND_OBJ104, (unsigned long)&before);
+        if (!before.linked) _Task_Abend(ABEND_OBJ104, (ULONG_PTR)&before);
         cell.next = &before;
         cell.prev = before.prev;
         if (IsEnd(before.prev)) first = &cell;
@@ -65,8 +65,8 @@ bSPOINTER& bCHAIN::bAdd(bSPOINTER& cell, bSPOINTER& before) {
 
 STORABLE* bCHAIN::bRemove(bSPOINTER& cell, BBOOL freeCell) {
     Hold h(lock);
-    if (count < 1) _Task_Abend(ABEND_CNT103, (unsigned long)this);
-    if (!cell.target || !cell.linked) _Task_Abend(ABEND_OBJ103, (unsigned long)&cell);
+    if (count < 1) _Task_Abend(ABEND_CNT103, (ULONG_PTR)this);
+    if (!cell.target || !cell.linked) _Task_Abend(ABEND_OBJ103, (ULONG_PTR)&cell);
     if (IsEnd(cell.prev)) first = cell.next;
     else cell.prev->next = cell.next;
     if (IsEnd(cell.next)) last = cell.prev;
@@ -125,7 +125,7 @@ bSPOINTER& bCHAIN::bFindCell(STORABLE* object) {
 // ---- iterator
 
 bCITERATOR::~bCITERATOR() {
-    if (holding) _Task_Abend(ABEND_SEM106, (unsigned long)chain);
+    if (holding) _Task_Abend(ABEND_SEM106, (ULONG_PTR)chain);
 }
 
 bSPOINTER& bCITERATOR::bBegin(bCHAIN& c) {

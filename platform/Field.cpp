@@ -81,7 +81,7 @@ int FIELD::setSegments(const char* src, int n, BUFFERPOOL* pool) {
 
 void FIELD::SetColumn(COLUMN* column) {
     if (!column) return;
-    if (table && column->table && table != column->table) _Task_Abend("TBL101", (unsigned long)(uintptr_t)this);
+    if (table && column->table && table != column->table) _Task_Abend("TBL101", (ULONG_PTR)(uintptr_t)this);
     if (!table) table = column->table;
     columnId = column->ColumnID();
     flags &= ~(FIELD_TRANSIENT | FIELD_FROMCOLUMN);
@@ -190,7 +190,7 @@ int FIELD::GetData(const BUFFER& out, BBOOL terminate) const {
         SGBLOB* sg = reinterpret_cast<SGBLOB*>(const_cast<unsigned char*>(data));
         for (bSPOINTER* c = sg->parts.first; c && c->target && done < want; c = c->next) {
             IOBUFFER* part = CHAIN<IOBUFFER>::Cast(c->target);
-            if (!part || !part->cursor.data) _Task_Abend(ABEND_PTR102, (unsigned long)(uintptr_t)part);
+            if (!part || !part->cursor.data) _Task_Abend(ABEND_PTR102, (ULONG_PTR)(uintptr_t)part);
             int step = want - done < part->cursor.length ? want - done : (int)part->cursor.length;
             std::memcpy(out.data + done, part->cursor.data, step);
             done += step;
@@ -313,7 +313,7 @@ int FIELD::WriteData(STREAMBUF& s) {
         long done = 0;
         for (bSPOINTER* c = Segments()->parts.first; c && c->target; c = c->next) {
             IOBUFFER* part = CHAIN<IOBUFFER>::Cast(c->target);
-            if (!part || !part->cursor.data) _Task_Abend(ABEND_PTR102, (unsigned long)(uintptr_t)part);
+            if (!part || !part->cursor.data) _Task_Abend(ABEND_PTR102, (ULONG_PTR)(uintptr_t)part);
             if (s.CopyIn(part->cursor.data, part->cursor.length) != part->cursor.length) return 9996;
             done += part->cursor.length;
         }
@@ -370,7 +370,7 @@ int FIELD::ReadData(STREAMBUF& s, int n) {
 namespace {
 
 void checkDest(STREAMDEST& d) {
-    if (!d.open || d.status != 0) _Task_Abend(ABEND_STR101, (unsigned long)(uintptr_t)&d);
+    if (!d.open || d.status != 0) _Task_Abend(ABEND_STR101, (ULONG_PTR)(uintptr_t)&d);
 }
 
 }  // namespace
@@ -387,7 +387,7 @@ STREAMDEST& operator<<(STREAMDEST& d, FIELD& f) {
         if (SGBLOB* sg = f.Segments()) {
             for (bSPOINTER* c = sg->parts.first; c && c->target && d.status == 0; c = c->next) {
                 IOBUFFER* part = CHAIN<IOBUFFER>::Cast(c->target);
-                if (!part || !part->cursor.data) _Task_Abend(ABEND_PTR102, (unsigned long)(uintptr_t)part);
+                if (!part || !part->cursor.data) _Task_Abend(ABEND_PTR102, (ULONG_PTR)(uintptr_t)part);
                 d.WriteDirect(part->cursor);
             }
         } else if (f.LargeValue()->data) {

@@ -19,7 +19,8 @@ const unsigned long FIELD_FROMCOLUMN = 0x00020000;
 const unsigned long FIELD_TRANSIENT = 0x00080000;
 const unsigned long FIELD_LARGE = FIELD_SEGMENTED | FIELD_DESCRIPTOR;
 
-const int FIELD_INLINE_SIZE = 80;
+// Room for a segment list inline, which holds pointers: 80 bytes in the 32-bit build.
+const int FIELD_INLINE_SIZE = 20 * (int)sizeof(void*);
 const int FIELD_BLOCK_DATA = 124;
 
 // An extension cell; lives in the table's field allocator next to FIELDs.

@@ -55,21 +55,22 @@ void* MEMBLK::Carve(int bytes) {
     return p;
 }
 
-void* MEMBLK::operator new(size_t size) { _Task_Abend(size == 0 ? ABEND_NEW104 : ABEND_NEW101, (unsigned long)size); }
+void* MEMBLK::operator new(size_t size) { _Task_Abend(size == 0 ? ABEND_NEW104 : ABEND_NEW101, (ULONG_PTR)size); }
 
 void* MEMBLK::operator new(size_t size, void* where) {
     if (size == 0) _Task_Abend(ABEND_NEW104, 0);
     return where;
 }
 
-void MEMBLK::operator delete(void* p) { _Task_Abend(ABEND_DEL101, (unsigned long)p); }
+void MEMBLK::operator delete(void* p) { _Task_Abend(ABEND_DEL101, (ULONG_PTR)p); }
 
 // ---- buddy system
 
 BUDDYSYSTEM* BUDDYSYSTEM::Create(void* area, int size, int maxBlockArg) {
     if (!area || maxBlockArg - HeaderSize < MIN_PIECE) return nullptr;
     int order = _ilog2(maxBlockArg - HeaderSize);
-    int own = ((int)sizeof(BUDDYSYSTEM) + 3) & ~3;
+    const int align = (int)sizeof(void*);
+    int own = ((int)sizeof(BUDDYSYSTEM) + align - 1) & ~(align - 1);
     int heads = (order + 1) * (int)sizeof(BUDDYBLOCK);
     if (own + heads > size) return nullptr;
     unsigned char* p = static_cast<unsigned char*>(area);
@@ -149,7 +150,7 @@ void* BUDDYSYSTEM::Alloc(int size) {
 
 void BUDDYSYSTEM::Free(void* p) {
     BUDDYBLOCK* b = reinterpret_cast<BUDDYBLOCK*>(static_cast<unsigned char*>(p) - HeaderSize);
-    if (b->tag != TAG_USED) _Task_Abend(ABEND_MEM102, (unsigned long)p);
+    if (b->tag != TAG_USED) _Task_Abend(ABEND_MEM102, (ULONG_PTR)p);
     b->tag = 0;  // a second release of the same block is caught
     QV_TRACE(TRACE_BUDSYS, 4, "ppp", this, p, b);
     // Whole pieces never merge: at maxOrder there is nothing above, and the
@@ -195,7 +196,7 @@ MEMORYPOOL* MEMORYPOOL::Create(MEMTYPE type, int blockSize) {
     pool->cells = ::new (cellMem) ALLOCATOR(0, CellSize, blockSize, FALSE, 0);
     pool->cells->feedingPool = pool;
     pool->buddy = BUDDYSYSTEM::Create(own->freePtr, (int)own->freeSize, blockSize - MEMBLK::HeaderSize);
-    if (!pool->buddy) _Task_Abend(ABEND_MEM101, (unsigned long)blockSize);
+    if (!pool->buddy) _Task_Abend(ABEND_MEM101, (ULONG_PTR)blockSize);
     own->freePtr += own->freeSize;
     own->freeSize = 0;
     QV_TRACE(TRACE_MEMORY, 11, "ppbii", own, pool, type, blockSize, (int)pool->handle);
@@ -207,7 +208,7 @@ void MEMORYPOOL::Delete(MEMORYPOOL* pool) {
     QV_TRACE(TRACE_MEMORY, 12, "pp", pool->ownBlock, pool);
     MEMBLK* b = pool->firstBlock;
     while (b) {
-        if (b->tag != TAG_MEMB) _Task_Abend(ABEND_DEL103, (unsigned long)b);
+        if (b->tag != TAG_MEMB) _Task_Abend(ABEND_DEL103, (ULONG_PTR)b);
         MEMBLK* n = b->next;
         MEMBLK::Unmake(b);
         b = n;
@@ -280,7 +281,7 @@ void MEMORYPOOL::Free(void* p) {
     if (!p) return;
     MEMHDR* h = static_cast<MEMHDR*>(p) - 1;
     lock.Reserve(-1, FALSE);
-    if (h->tag != TAG_MEMH || h->pool != this) _Task_Abend(ABEND_MEM102, (unsigned long)p);
+    if (h->tag != TAG_MEMH || h->pool != this) _Task_Abend(ABEND_MEM102, (ULONG_PTR)p);
     long recorded = h->size;
     QV_TRACE(TRACE_MEMORY, 14, "pppi", this, h, p, (int)recorded);
     h->tag = 0;
@@ -290,7 +291,7 @@ void MEMORYPOOL::Free(void* p) {
         MEMBLK* b = reinterpret_cast<MEMBLK*>(static_cast<unsigned char*>(p) - DedicatedOffset);
         MEMBLK* f = firstBlock;
         while (f && f != b) f = f->next;
-        if (!f) _Task_Abend(ABEND_MEM102, (unsigned long)p);
+        if (!f) _Task_Abend(ABEND_MEM102, (ULONG_PTR)p);
         if (b->prev) b->prev->next = b->next;
         else firstBlock = b->next;
         if (b->next) b->next->prev = b->prev;
@@ -306,13 +307,13 @@ void MEMORYPOOL::Free(void* p) {
 void MEMORYPOOL::FreeObj(void* p) {
     if (!p) return;
     MEMHDR* h = static_cast<MEMHDR*>(p) - 1;
-    if (h->tag != TAG_MEMH || !h->pool) _Task_Abend(ABEND_MEM102, (unsigned long)p);
+    if (h->tag != TAG_MEMH || !h->pool) _Task_Abend(ABEND_MEM102, (ULONG_PTR)p);
     h->pool->Free(p);
 }
 
 void MEMORYPOOL::PrepareObj(BASEITEM* object) {
     const MEMHDR* h = static_cast<const MEMHDR*>(object->ItemGetAddress()) - 1;
-    if (h->tag != TAG_MEMH) _Task_Abend(ABEND_MEM102, (unsigned long)object->ItemGetAddress());
+    if (h->tag != TAG_MEMH) _Task_Abend(ABEND_MEM102, (ULONG_PTR)object->ItemGetAddress());
 }
 
 long MEMORYPOOL::RecordedSize(const void* p) {

@@ -6,7 +6,7 @@
 
 typedef int MEMTYPE;  // passed to the heap call and recorded, selects nothing
 
-// A heap block: 32-byte header, then the usable area.
+// A heap block: its header (32 bytes in the 32-bit build), then the usable area.
 class MEMBLK {
 public:
     unsigned long tag;  // "MEMB"
@@ -18,7 +18,7 @@ public:
     unsigned char* freePtr;  // start of the part not yet carved
     long freeSize;
 
-    static const int HeaderSize = 32;
+    static const int HeaderSize;  // sizeof(MEMBLK)
     // Takes a block from the heap and writes its header; null on failure.
     static MEMBLK* Make(int size, MEMTYPE type, int handle);
     // Returns the block to the heap.
@@ -31,15 +31,16 @@ public:
     static void operator delete(void* p);                 // fatal: "DEL101"
     static void operator delete(void*, void*) {}
 };
+inline const int MEMBLK::HeaderSize = (int)sizeof(MEMBLK);
 
-// 12 bytes in front of every pointer a pool returns.
+// 12 bytes (32-bit build) in front of every pointer a pool returns.
 struct MEMHDR {
     unsigned long tag;  // "MEMH"
     MEMORYPOOL* pool;
     long size;          // recorded size that routes the release
 };
 
-// 20-byte header of every buddy block.
+// Header of every buddy block: 20 bytes in the 32-bit build.
 struct BUDDYBLOCK {
     unsigned long tag;  // "BBBA" free, "BBBR" handed out
     long order;         // the block is 2^order bytes, header included
@@ -54,7 +55,7 @@ public:
     long maxBlock;
     long maxOrder;
 
-    static const int HeaderSize = 20;
+    static const int HeaderSize = (int)sizeof(BUDDYBLOCK);
     static BUDDYSYSTEM* Create(void* area, int size, int maxBlock);
     void* Alloc(int size);  // size includes nothing: the caller's bytes
     void Free(void* p);
@@ -80,8 +81,8 @@ public:
     long blockCount;
     long handle;
 
-    static const int HeaderSize = 12;      // MEMHDR
-    static const int DedicatedOffset = 44; // MEMBLK header + MEMHDR
+    static const int HeaderSize = (int)sizeof(MEMHDR);  // 12 in the 32-bit build
+    static const int DedicatedOffset = (int)(sizeof(MEMBLK) + sizeof(MEMHDR));  // 44 in the 32-bit build
     static const int CellSize = 4112;
 
     static MEMORYPOOL* Create(MEMTYPE type, int blockSize);

@@ -99,7 +99,7 @@ ROW* PROFILE::newRow(bSPOINTER* before) {
 }
 
 int PROFILE::ReadFile(const char* name, BBOOL mustExist) {
-    if (loaded) _Task_Abend(ABEND_PRO101, (unsigned long)(uintptr_t)this);
+    if (loaded) _Task_Abend(ABEND_PRO101, (ULONG_PTR)(uintptr_t)this);
     if (name && name != fileName) {
         std::strncpy(fileName, name, sizeof fileName - 1);
         fileName[sizeof fileName - 1] = 0;

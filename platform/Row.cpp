@@ -52,7 +52,7 @@ ROW::~ROW() { FreeFields(); }
 
 bSPOINTER& ROW::AddField(COLUMN* column) {
     if (!table || !column) return _NULLSPTR;
-    if (column->table && column->table != table) _Task_Abend(ABEND_TBL101, (unsigned long)(uintptr_t)this);
+    if (column->table && column->table != table) _Task_Abend(ABEND_TBL101, (ULONG_PTR)(uintptr_t)this);
     FIELD* f = new (table->fieldAllocator) FIELD(table);
     if (!f) return _NULLSPTR;
     f->SetColumn(column);

@@ -64,7 +64,7 @@ unsigned long TakeWord(STREAMBUF& s, unsigned long flags) {
 }  // namespace
 
 void CheckStreamDest(STREAMDEST& d) {
-    if (!d.open || d.status != 0) _Task_Abend("STR101", reinterpret_cast<unsigned long>(&d));
+    if (!d.open || d.status != 0) _Task_Abend("STR101", reinterpret_cast<ULONG_PTR>(&d));
 }
 
 // ---- STREAMABLE
@@ -427,7 +427,7 @@ STREAMDEST::STREAMDEST(BBOOL external)
 STREAMDEST::~STREAMDEST() {}
 
 BBOOL STREAMDEST::SetStream(const char* n, int size, IOMODE m, BBOOL allocate) {
-    if (open) _Task_Abend("STR102", reinterpret_cast<unsigned long>(this));
+    if (open) _Task_Abend("STR102", reinterpret_cast<ULONG_PTR>(this));
     if (n) {
         std::strncpy(name, n, sizeof name - 1);
         name[sizeof name - 1] = 0;

@@ -19,17 +19,17 @@ const int kMsgPostedEvent = 10;
 
 // The trace dump shows the ids as the items say: a 16-bit application
 // message id in hexadecimal, a command id in decimal.
-void TraceAppPosted(HWND window, unsigned msg, unsigned short id, unsigned long lParam) {
-    QV_TRACE(kTaskCategory, kMsgPostedEvent, "lihl", long(window), int(msg), int(id), long(lParam));
+void TraceAppPosted(HWND window, unsigned msg, unsigned short id, LPARAM lParam) {
+    QV_TRACE(kTaskCategory, kMsgPostedEvent, "lihl", long(LONG_PTR(window)), int(msg), int(id), long(lParam));
 }
 
-void TraceCmdPosted(HWND window, unsigned msg, int id, unsigned long lParam) {
-    QV_TRACE(kTaskCategory, kMsgPostedEvent, "liil", long(window), int(msg), id, long(lParam));
+void TraceCmdPosted(HWND window, unsigned msg, int id, LPARAM lParam) {
+    QV_TRACE(kTaskCategory, kMsgPostedEvent, "liil", long(LONG_PTR(window)), int(msg), id, long(lParam));
 }
 
 }  // namespace
 
-BBOOL PostAppMessage(HWND window, unsigned short id, unsigned long lParam, BBOOL send) {
+BBOOL PostAppMessage(HWND window, unsigned short id, LPARAM lParam, BBOOL send) {
     if (!_pSupport || !_pSupport->appMessage) return 0;
     UINT msg = UINT(_pSupport->appMessage);
     TraceAppPosted(window, msg, id, lParam);
@@ -40,7 +40,7 @@ BBOOL PostAppMessage(HWND window, unsigned short id, unsigned long lParam, BBOOL
     return PostMessageA(window, msg, id, LPARAM(lParam)) ? 1 : 0;
 }
 
-BBOOL PostCmdMessage(HWND window, int id, unsigned long lParam, BBOOL send) {
+BBOOL PostCmdMessage(HWND window, int id, LPARAM lParam, BBOOL send) {
     TraceCmdPosted(window, WM_COMMAND, id, lParam);
     if (send) {
         SendMessageA(window, WM_COMMAND, WPARAM(id), LPARAM(lParam));

@@ -11,8 +11,8 @@
 
 // Posts (or with send, sends) the console's application message; false and
 // nothing sent while no application message number is registered.
-BBOOL PostAppMessage(HWND window, unsigned short id, unsigned long lParam, BBOOL send = 0);
-BBOOL PostCmdMessage(HWND window, int id, unsigned long lParam, BBOOL send = 0);
+BBOOL PostAppMessage(HWND window, unsigned short id, LPARAM lParam, BBOOL send = 0);
+BBOOL PostCmdMessage(HWND window, int id, LPARAM lParam, BBOOL send = 0);
 
 // OK box with the exclamation icon when warning, else the information icon.
 void DisplayMessage(HWND owner, const char* caption, const char* text, BBOOL warning = 0);

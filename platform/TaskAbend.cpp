@@ -37,6 +37,32 @@ bool SafeFormat(const char* f) {
     return seen == 2;
 }
 
+// The number is printed at the width of the value, so an address of a 64-bit
+// build is not cut: the format's %X becomes %s fed with the digits.
+void FormatAbendText(char* text, size_t size, const char* format, const char* code, ULONG_PTR value) {
+    char wide[256];
+    bool lower = false;
+    size_t o = 0;
+    int seen = 0;
+    for (const char* p = format; *p && o + 2 < sizeof wide; ++p) {
+        wide[o++] = *p;
+        if (*p != '%') continue;
+        if (p[1] == '%') {
+            wide[o++] = *++p;
+            continue;
+        }
+        if (++seen == 2) {
+            lower = p[1] == 'x';
+            wide[o++] = 's';
+            ++p;
+        }
+    }
+    wide[o] = 0;
+    char digits[24];
+    std::snprintf(digits, sizeof digits, lower ? "%llx" : "%llX", (unsigned long long)value);
+    std::snprintf(text, size, wide, code, digits);
+}
+
 [[noreturn]] void EndProcess() {
     std::fflush(stdout);
     std::fflush(stderr);
@@ -55,7 +81,7 @@ void GetTaskAbendHooks(TASKABENDHOOKS* hooks) {
     if (hooks) *hooks = g_hooks;
 }
 
-void _Task_Abend(const char* code, unsigned long value) {
+void _Task_Abend(const char* code, ULONG_PTR value) {
     if (!code) code = "??????";
     if (_pSupport) _pSupport->trace.Suspend();
     const DWORD me = GetCurrentThreadId();
@@ -84,7 +110,7 @@ void _Task_Abend(const char* code, unsigned long value) {
     if (LoadStringA(Instance(), 20, format, sizeof format) <= 0 || !SafeFormat(format))
         std::strcpy(format, FALLBACK_TEXT);
     char text[256];
-    std::snprintf(text, sizeof text, format, code, (unsigned)value);
+    FormatAbendText(text, sizeof text, format, code, value);
     std::fprintf(stderr, "%s\n", text);
     std::fflush(stderr);
     if (g_hooks.writeLog) g_hooks.writeLog(text);
@@ -100,7 +126,7 @@ void _Task_Abend(const char* code, unsigned long value) {
 
 void __pure_error_() { _Task_Abend(ABEND_PVF001, 0); }
 
-void AbendTestFunction(unsigned long value) { _Task_Abend(ABEND_TST001, value); }
+void AbendTestFunction(ULONG_PTR value) { _Task_Abend(ABEND_TST001, value); }
 
 // The runtime's handler for a call of a pure virtual operation.
 extern "C" void __cxa_pure_virtual() { __pure_error_(); }

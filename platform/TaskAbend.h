@@ -4,9 +4,9 @@
 
 #include "QvBase.h"
 
-[[noreturn]] void _Task_Abend(const char* code, unsigned long value);
+[[noreturn]] void _Task_Abend(const char* code, ULONG_PTR value);
 [[noreturn]] void __pure_error_();
-[[noreturn]] void AbendTestFunction(unsigned long value);
+[[noreturn]] void AbendTestFunction(ULONG_PTR value);
 
 // Codes.
 #define ABEND_CNT101 "CNT101"  // chain or tree destroyed while holding entries
@@ -53,7 +53,7 @@ struct TASKABENDHOOKS {
     // On a worker thread: hands code and value to the main thread and parks
     // for ever; returns when it cannot (no server or console), and then the
     // worker carries on with the diagnostics itself.
-    void (*handToMain)(const char* code, unsigned long value);
+    void (*handToMain)(const char* code, ULONG_PTR value);
     // On the main thread: wakes parked workers.
     void (*signal)();
     // The owner window of the message box.

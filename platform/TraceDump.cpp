@@ -101,6 +101,12 @@ unsigned long readU32(const unsigned char* p) {
            ((unsigned long)p[3] << 24);
 }
 
+ULONG_PTR readPtr(const unsigned char* p) {
+    ULONG_PTR v = 0;
+    for (size_t i = 0; i < sizeof v; ++i) v |= (ULONG_PTR)p[i] << (8 * i);
+    return v;
+}
+
 // Appends formatted text to the line, cut at the line end.
 void addText(char* line, char*& cursor, const char* text) {
     int room = kLineSize - (int)(cursor - line);
@@ -177,16 +183,21 @@ bool dumpRecord(FILE* file, const unsigned char* rec, int recLength) {
             addText(line, cursor, work);
             break;
         case 'l':
-        case 'p':
             if (end - p < 4) return writeLine(file, line, cursor);
             std::snprintf(work, sizeof work, "0x%lx", readU32(p));
             p += 4;
             addText(line, cursor, work);
             break;
+        case 'p':
+            if (end - p < (long)sizeof(void*)) return writeLine(file, line, cursor);
+            std::snprintf(work, sizeof work, "0x%llx", (unsigned long long)readPtr(p));
+            p += sizeof(void*);
+            addText(line, cursor, work);
+            break;
         case 'c': {
-            if (end - p < 4) return writeLine(file, line, cursor);
-            const char* name = (const char*)(uintptr_t)readU32(p);
-            p += 4;
+            if (end - p < (long)sizeof(void*)) return writeLine(file, line, cursor);
+            const char* name = reinterpret_cast<const char*>(readPtr(p));
+            p += sizeof(void*);
             int room = kLineSize - (int)(cursor - line);
             // The recorded pointer is a static class name; a stale one must
             // not take the dump (or the fatal exit that asked for it) down.

@@ -24,6 +24,12 @@ struct Writer {
         for (int i = 0; i < 4; ++i) p[i] = (unsigned char)(v >> (8 * i));
         p += 4;
     }
+    // An address, little-endian at the build's pointer width.
+    void Ptr(const void* a) {
+        ULONG_PTR v = reinterpret_cast<ULONG_PTR>(a);
+        for (size_t i = 0; i < sizeof v; ++i) p[i] = (unsigned char)(v >> (8 * i));
+        p += sizeof v;
+    }
     void Bytes(const void* d, size_t n) {
         if (n) std::memcpy(p, d, n);
         p += n;
@@ -140,12 +146,9 @@ void* TRACETABLE::TraceEvent(unsigned short category, unsigned short event, cons
     int items = 0;
     for (const char* k = kinds; *k; ++k) {
         switch (*k) {
-        case 'b': (void)va_arg(args, int); size += 2; ++items; break;
-        case 'h': (void)va_arg(args, int); size += 3; ++items; break;
-        case 'c': (void)va_arg(args, const char*); size += 5; ++items; break;
-        case 'i': case 'o': (void)va_arg(args, int); size += 5; ++items; break;
-        case 'l': (void)va_arg(args, long); size += 5; ++items; break;
-        case 'p': (void)va_arg(args, void*); size += 5; ++items; break;
+        case 'b': case 'h': case 'i': case 'o': (void)va_arg(args, int); size += TraceItemSize(*k); ++items; break;
+        case 'l': (void)va_arg(args, long); size += TraceItemSize(*k); ++items; break;
+        case 'c': case 'p': (void)va_arg(args, const void*); size += TraceItemSize(*k); ++items; break;
         case 's': {
             const char* s = va_arg(args, const char*);
             size += 2 + keep(s ? (long)std::strlen(s) : 0);
@@ -226,11 +229,11 @@ void* TRACETABLE::TraceEvent(unsigned short category, unsigned short event, cons
         switch (*k) {
         case 'b': w.Byte('b'); w.Byte((unsigned char)va_arg(args, int)); break;
         case 'h': w.Byte('h'); w.U16((unsigned)va_arg(args, int) & 0xFFFF); break;
-        case 'c': w.Byte('c'); w.U32((unsigned long)va_arg(args, const char*)); break;
+        case 'c': w.Byte('c'); w.Ptr(va_arg(args, const char*)); break;
         case 'i': w.Byte('i'); w.U32((unsigned long)va_arg(args, int)); break;
         case 'o': w.Byte('o'); w.U32((unsigned long)va_arg(args, int)); break;
         case 'l': w.Byte('l'); w.U32((unsigned long)va_arg(args, long)); break;
-        case 'p': w.Byte('p'); w.U32((unsigned long)va_arg(args, void*)); break;
+        case 'p': w.Byte('p'); w.Ptr(va_arg(args, void*)); break;
         case 's': {
             const char* s = va_arg(args, const char*);
             long n = fit(s ? (long)std::strlen(s) : 0);

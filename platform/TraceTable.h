@@ -27,6 +27,19 @@ struct TRACERECORD {
 };
 #pragma pack(pop)
 
+// Bytes a fixed-size item takes in a record, its kind byte included; 0 for the
+// sized kinds ('s', 'd', 'r'). Addresses ('c', 'p') take the build's pointer
+// width. Read by the trace calls and by the dump alike.
+inline int TraceItemSize(char kind) {
+    switch (kind) {
+    case 'b': return 2;
+    case 'h': return 3;
+    case 'i': case 'o': case 'l': return 5;
+    case 'c': case 'p': return 1 + (int)sizeof(void*);
+    default: return 0;
+    }
+}
+
 // Fills views on the fields of a row, one per column in column order, up to
 // max; returns how many. Set by the table store so that 'r' items can be traced.
 typedef int (*TRACEROWFIELDS)(ROW* row, BUFFER* fields, int max);

@@ -185,7 +185,7 @@ TEST_F(Frames, EachFrameHasItsOwnClassAndGivesItBack) {
 TEST_F(Frames, AClassNameTakenAlreadyIsNotTheFramesToGiveBack) {
     zDialogFrame* dlg = new zDialogFrame(owner, zResId(101), 0, 1);  // not created yet
     // Someone else holds the name the frame will ask for.
-    const std::string name = "DialogFrameCL" + std::to_string((unsigned long)(UINT_PTR)dlg);
+    const std::string name = "DialogFrameCL" + std::to_string((unsigned long long)(ULONG_PTR)dlg);
     WNDCLASSA theirs;
     memset(&theirs, 0, sizeof theirs);
     theirs.lpfnWndProc = DefWindowProcA;

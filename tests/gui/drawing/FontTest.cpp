@@ -82,7 +82,8 @@ TEST(Font, InfoReadsTheMetricsOfTheCurrentFont)
     Canvas cv;
     cv.disp.pushFont(new zFont("Arial", zDimension(0, 20)));
     zFontInfo big(&cv.disp);
-    EXPECT_EQ(20, big.height() - (int)big.metrics().tmInternalLeading);
+    // The rasteriser may round the character height by a pixel (64-bit Wine does).
+    EXPECT_NEAR(20, big.height() - (int)big.metrics().tmInternalLeading, 1);
     delete cv.disp.popFont();
     cv.disp.pushFont(new zFont("Arial", zDimension(0, 10)));
     zFontInfo small(&cv.disp);

@@ -349,7 +349,7 @@ TEST_F(Panes, WrappingAnExistingWindow) {
     HWND h = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, 0, 50, 50, frame->hwnd, 0, 0, 0);
     auto* p = new zPane(h, frame, nullptr, 0);
     EXPECT_EQ(p, _app->winMap->get(h));
-    EXPECT_EQ((LONG)(UINT_PTR)PaneWndProc, GetWindowLongA(h, GWL_WNDPROC));
+    EXPECT_EQ((LONG_PTR)PaneWndProc, GetWindowLongPtrA(h, GWLP_WNDPROC));
     Counter c;
     p->setHandler(&c, zHandlerOf(&Counter::on), WM_USER + 8);
     EXPECT_EQ(1, SendMessageA(h, WM_USER + 8, 0, 0));

@@ -60,7 +60,7 @@ TEST_F(Frames, ClassStyleGivesEachWindowAClassOfItsOwn) {
     ASSERT_TRUE(a.create());
     ASSERT_TRUE(b.create());
     char expect[64];
-    snprintf(expect, sizeof expect, "AppFrameCL%ld", (long)(UINT_PTR)&a);
+    snprintf(expect, sizeof expect, "AppFrameCL%lld", (long long)(LONG_PTR)&a);
     EXPECT_EQ(expect, ClassOf(a.hwnd));
     EXPECT_NE(ClassOf(a.hwnd), ClassOf(b.hwnd));
     EXPECT_EQ((DWORD)(CS_HREDRAW | CS_VREDRAW), GetClassLongA(a.hwnd, GCL_STYLE));
@@ -80,9 +80,9 @@ TEST_F(Frames, CaptionShowAndIcon) {
 
     HICON question = LoadIconA(0, IDI_QUESTION);
     f.setIcon(new zIcon(StockIconQuestion));  // the object goes, the class keeps the icon
-    EXPECT_EQ((DWORD)(UINT_PTR)question, GetClassLongA(f.hwnd, GCL_HICON));
+    EXPECT_EQ((ULONG_PTR)question, GetClassLongPtrA(f.hwnd, GCLP_HICON));
     f.setIcon(nullptr);
-    EXPECT_EQ(0u, GetClassLongA(f.hwnd, GCL_HICON));
+    EXPECT_EQ((ULONG_PTR)0, GetClassLongPtrA(f.hwnd, GCLP_HICON));
 }
 
 TEST_F(Frames, MinimumTrackingSize) {

@@ -15,10 +15,10 @@ namespace {
 
 HANDLE g_handed;
 const char* g_code;
-unsigned long g_value;
+ULONG_PTR g_value;
 
 // Stands in for the server: remembers the abend and parks the worker for good.
-void HandToMain(const char* code, unsigned long value) {
+void HandToMain(const char* code, ULONG_PTR value) {
     g_code = code;
     g_value = value;
     SetEvent(g_handed);

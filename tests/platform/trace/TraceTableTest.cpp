@@ -50,13 +50,17 @@ TEST(Trace, RecordsItemsInTheirBinaryForm) {
     EXPECT_EQ(8, r[0].items);  // '?' takes its argument and records nothing
     std::string expect;
     auto u32 = [&](unsigned long v) { for (int i = 0; i < 4; ++i) expect += char(v >> (8 * i)); };
+    auto ptr = [&](const void* a) {
+        ULONG_PTR v = (ULONG_PTR)a;
+        for (size_t i = 0; i < sizeof v; ++i) expect += char(v >> (8 * i));
+    };
     expect += "b\xFF";
     expect += "h\x45\x23";
-    expect += "c"; u32((unsigned long)name);
+    expect += "c"; ptr(name);
     expect += "i"; u32((unsigned long)-2);
     expect += "l"; u32(0x11223344);
     expect += "o"; u32(7);
-    expect += "p"; u32((unsigned long)&marker);
+    expect += "p"; ptr(&marker);
     expect += std::string("sa\tb\0", 5);
     EXPECT_EQ(expect, r[0].payload);
     EXPECT_EQ(16 + expect.size(), r[0].length);

@@ -31,7 +31,7 @@ protected:
     }
     static std::string Hex(const void* p) {
         char text[32];
-        std::snprintf(text, sizeof text, "0x%lx", (unsigned long)(uintptr_t)p);
+        std::snprintf(text, sizeof text, "0x%llx", (unsigned long long)(uintptr_t)p);
         return text;
     }
 };
@@ -70,7 +70,7 @@ TEST_F(TraceDumpTest, KeepsTheNewestRecordsOfASmallRing) {
     TRACETABLE trace(TRACE_APP, 64);
     void* r[3];
     for (int i = 0; i < 3; ++i) r[i] = trace.TraceEvent(TRACE_APP, 2, "ph", (void*)(uintptr_t)(0x100 + i), i);
-    ASSERT_EQ(24, static_cast<TRACERECORD*>(r[2])->length);
+    ASSERT_EQ(TRACETABLE::HeaderSize + TraceItemSize('p') + TraceItemSize('h'), static_cast<TRACERECORD*>(r[2])->length);
     ASSERT_TRUE(WriteTraceTable(&trace, "TRACE.DAT"));
     auto lines = Lines("TRACE.DAT");
     ASSERT_EQ(4u, lines.size());
