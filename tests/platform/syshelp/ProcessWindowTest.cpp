@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "../../aids/TestAids.h"
+#include "TestAids.h"
 #include "ChildProcess.h"
 #include "MessageBoxWatcher.h"
 #include "SpControl.h"

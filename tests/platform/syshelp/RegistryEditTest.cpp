@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "../../aids/TestAids.h"
+#include "TestAids.h"
 #include "BaseItem.h"
 #include "SysHelpers.h"
 
