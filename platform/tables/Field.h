@@ -13,6 +13,7 @@ class SGBLOB;
 class STREAMDEST;
 
 const unsigned long FIELD_OWNED = 0x00000001;
+const unsigned long FIELD_OMIT = 0x00000002;  // kept and readable, but not streamed nor written in rebuilt headers
 const unsigned long FIELD_SEGMENTED = 0x00008000;
 const unsigned long FIELD_DESCRIPTOR = 0x00010000;
 const unsigned long FIELD_FROMCOLUMN = 0x00020000;
