@@ -678,7 +678,9 @@ void DATAVALUE::SetName(const char* name) {
 
 int DATAVALUE::ItemStreamSize(BBOOL ask) {
     if (ask && (STREAMABLE::flags & SPF_WRITETHROUGH)) return 0;
-    return (int)sizeof(DATAVALUE);
+    // The 32-bit build's size, whatever the build: the estimate picks the
+    // prefix form, and stored values must carry the same bytes in both.
+    return 204;
 }
 
 BBOOL DATAVALUE::StreamOut(STREAMBUF& out) {

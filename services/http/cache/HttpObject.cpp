@@ -1,0 +1,141 @@
+#include "HttpObject.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "TableIO.h"
+
+using tableio::GetU32;
+using tableio::PutU32;
+using tableio::Swapped;
+
+HTTPDOCMAKER _pHTTPDocMaker = nullptr;
+
+namespace {
+// Flags and counts in front of the object's own stream.
+const unsigned long kHttpFrame = 255;
+
+void putByte(STREAMBUF& s, int v) {
+    unsigned char b = v ? 1 : 0;
+    if (s.cursor.length >= 1) s.CopyIn(&b, 1);
+}
+void putLong(STREAMBUF& s, unsigned long v) {
+    if (s.cursor.length >= 4) PutU32(s, v);
+}
+
+DATASTORE* StoreOf(HTTPSITE*) {
+    // Sites come with the cache policy; until then every object is free-standing.
+    return DATASTORE::System();
+}
+
+void EmptyValues(CHAIN<DATAVALUE>& chain) { chain.RemoveAll(TRUE, nullptr); }
+}  // namespace
+
+HTTPOBJECT::HTTPOBJECT(HTTPSITE* s, const char* name, BBOOL newId, BBOOL addToStore, unsigned long id)
+    : DATAOBJECT(StoreOf(s), name, newId, (unsigned short)(addToStore ? 1 : 0), id),
+      linkList(0),
+      headersPresent(0),
+      confirmedSinceStart(0),
+      revalidationCopy(0),
+      statusCode(0),
+      listedSize(0),
+      document(nullptr),
+      site(s),
+      fetchingRequest(nullptr),
+      headers(TRUE),
+      links(TRUE) {}
+
+HTTPOBJECT::~HTTPOBJECT() {
+    EmptyValues(headers);
+    if (linkList) EmptyValues(links);
+    if (HTTPDOC* d = document) {
+        document = nullptr;
+        d->object = nullptr;
+        d->freeobj();
+    }
+}
+
+DATAVALUE* HTTPOBJECT::AddHeader(const char* name, const char* value) {
+    DATASTORE* store = Store();
+    DATAVALUE* v = store ? new (*store) DATAVALUE(*store) : new DATAVALUE();
+    v->SetName(name);
+    if (value) v->SetData(BUFFER(const_cast<char*>(value), (long)std::strlen(value)));
+    v->prepare();  // the chain owns this reference
+    headers.Add(*v);
+    return v;
+}
+
+void HTTPOBJECT::SetDocument(HTTPDOC* doc) {
+    if (document == doc) return;
+    HTTPDOC* old = document;
+    document = doc;
+    if (old) {
+        old->object = nullptr;
+        old->freeobj();
+    }
+}
+
+const char* HTTPOBJECT::TypeName() { return document ? document->TypeName() : "HTTP Object"; }
+
+int HTTPOBJECT::ItemStreamSize(BBOOL ask) {
+    if (ask && (STREAMABLE::flags & SPF_WRITETHROUGH)) return 0;
+    return 512;
+}
+
+BBOOL HTTPOBJECT::StreamOut(STREAMBUF& out) {
+    out << BEGINDI(0, 0, kHttpFrame);
+    putByte(out, linkList);
+    putByte(out, headersPresent);
+    putLong(out, (unsigned long)statusCode);
+    putLong(out, (unsigned long)headers.Count());
+    putLong(out, document ? document->ItemClassID() : 0);
+    out << ENDDI();
+    DATAOBJECT::StreamOut(out);
+    CITERATOR<DATAVALUE> it;
+    for (DATAVALUE* v = it.Begin(headers); v; v = it.Next()) out << *v;
+    it.End();
+    if (document) out << *document;
+    return streamStatus == 0;
+}
+
+BBOOL HTTPOBJECT::StreamIn(STREAMBUF& in) {
+    in >> BEGINDI();
+    bool swap = Swapped(in);
+    bool cut = false;
+    auto getLong = [&]() -> unsigned long {
+        cut = cut || in.cursor.length < 4;
+        return cut ? 0 : GetU32(in, swap);
+    };
+    auto getByte = [&]() -> BBOOL {
+        unsigned char b = 0;
+        cut = cut || in.cursor.length < 1;
+        if (!cut) in.CopyOut(&b, 1);
+        return b ? 1 : 0;
+    };
+    linkList = getByte();
+    headersPresent = getByte();
+    statusCode = (long)getLong();
+    long count = (long)getLong();
+    unsigned long docTag = getLong();
+    in >> ENDDI();
+    DATAOBJECT::StreamIn(in);
+    DATASTORE* store = Store();
+    for (long i = 0; i < count && streamStatus == 0; ++i) {
+        DATAVALUE* v = store ? new (*store) DATAVALUE(*store) : new DATAVALUE();
+        in >> *v;
+        if (v->streamStatus && !streamStatus) streamStatus = v->streamStatus;
+        v->prepare();
+        headers.Add(*v);
+    }
+    if (docTag && streamStatus == 0 && _pHTTPDocMaker)
+        if (HTTPDOC* d = _pHTTPDocMaker(this, docTag)) in >> *d;
+    return streamStatus == 0;
+}
+
+HTTPDOC::HTTPDOC(HTTPOBJECT* o) : STREAMABLE(0, 0), object(o) {
+    if (o) o->SetDocument(this);
+}
+
+HTTPDOC::~HTTPDOC() {
+    if (object && object->document == this) object->DetachDocument();
+}
