@@ -39,12 +39,17 @@ bool DispatchChild(int argc, char** argv) {
     return false;
 }
 
-ChildResult RunChild(const std::string& name, const std::string& extraArgs, unsigned timeoutMs) {
-    ChildResult r;
+ChildResult RunChild(const std::string& name, const std::string& extraArgs, unsigned timeoutMs,
+                     const std::string& currentDir) {
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     std::string cmd = "\"" + std::string(self) + "\" --qv-child=" + name;
     if (!extraArgs.empty()) cmd += " " + extraArgs;
+    return RunProgram(cmd, timeoutMs, currentDir);
+}
+
+ChildResult RunProgram(const std::string& cmd, unsigned timeoutMs, const std::string& currentDir) {
+    ChildResult r;
 
     SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
     HANDLE rd = nullptr, wr = nullptr;
@@ -59,7 +64,8 @@ ChildResult RunChild(const std::string& name, const std::string& extraArgs, unsi
     si.hStdError = wr;
     PROCESS_INFORMATION pi = {};
     std::string line = cmd;
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr,
+                        currentDir.empty() ? nullptr : currentDir.c_str(), &si, &pi)) {
         CloseHandle(rd);
         CloseHandle(wr);
         return r;

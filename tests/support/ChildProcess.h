@@ -15,8 +15,12 @@ using ChildFn = void (*)();
 
 // Registers a child case; returns true so it can initialise a static.
 bool RegisterChildCase(const char* name, ChildFn fn);
-// Runs the case in a fresh copy of this program; waits at most timeoutMs.
-ChildResult RunChild(const std::string& name, const std::string& extraArgs = "", unsigned timeoutMs = 60000);
+// Runs the case in a fresh copy of this program; waits at most timeoutMs. The
+// child starts in currentDir when one is given, else in this one's.
+ChildResult RunChild(const std::string& name, const std::string& extraArgs = "", unsigned timeoutMs = 60000,
+                     const std::string& currentDir = "");
+// Runs a command line (a program found as CreateProcessA finds it) the same way.
+ChildResult RunProgram(const std::string& commandLine, unsigned timeoutMs = 60000, const std::string& currentDir = "");
 // Called by main: runs the case named by --qv-child=NAME and exits; false when none.
 bool DispatchChild(int argc, char** argv);
 
