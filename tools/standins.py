@@ -41,7 +41,8 @@ class StandIns:
 
     # Running programs.
     def wine(self, args, **kw):
-        """Runs a Windows program (or Wine's own, e.g. "reg") and waits."""
+        """Runs a Windows program (or Wine's own, e.g. "reg") and waits. Give a
+        program's parameters as separate words: one with blanks arrives quoted."""
         return subprocess.run(self._command(args), env=self.env(), **kw)
 
     def start(self, args, cwd=None, **kw):

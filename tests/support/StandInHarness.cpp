@@ -235,6 +235,31 @@ std::vector<std::string> DialUpStandIns::PersistentRoutes() {
     return names;
 }
 
+void DialUpStandIns::AppendCommandFromChild(const std::string& line) {
+    char dir[MAX_PATH];
+    DWORD n = GetEnvironmentVariableA(standin::kFolderVariable, dir, sizeof dir);
+    if (n == 0 || n >= sizeof dir) return;
+    FILE* f = std::fopen((std::string(dir, n) + standin::kControlFile).c_str(), "ab");
+    if (!f) return;
+    std::fprintf(f, "%s\n", line.c_str());
+    std::fclose(f);
+}
+
+std::map<std::string, std::string> KeyValues(const std::string& output) {
+    std::map<std::string, std::string> said;
+    size_t at = 0;
+    while (at < output.size()) {
+        size_t end = output.find('\n', at);
+        if (end == std::string::npos) end = output.size();
+        std::string line = output.substr(at, end - at);
+        at = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        size_t eq = line.find('=');
+        if (eq != std::string::npos) said[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return said;
+}
+
 ChildResult DialUpStandIns::Run(const std::string& childCase, const std::string& args, unsigned timeoutMs) const {
     return RunChild(childCase, args, timeoutMs, standIns_);
 }

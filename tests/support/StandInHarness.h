@@ -36,6 +36,9 @@ struct JournalEntry {
     }
 };
 
+// The "key=value" lines a child printed.
+std::map<std::string, std::string> KeyValues(const std::string& output);
+
 class DialUpStandIns {
 public:
     // version: "win95", "nt40" or null (Wine's default) for the children.
@@ -64,6 +67,9 @@ public:
     static void SetConnectionValue(const char* name, const char* value);
     // The value names under PersistentRoutes.
     static std::vector<std::string> PersistentRoutes();
+
+    // In a child: appends a command to the control file its harness chose.
+    static void AppendCommandFromChild(const std::string& line);
 
     // Runs a child case of this program in the stand-in folder.
     ChildResult Run(const std::string& childCase, const std::string& args = "", unsigned timeoutMs = 30000) const;

@@ -9,10 +9,8 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
-#include <sstream>
 
 #include "RasRecords.h"
-#include "StandInFormat.h"
 #include "StandInHarness.h"
 
 using qvtest::DialUpStandIns;
@@ -22,17 +20,6 @@ namespace {
 
 const char kTitle[] = "DIAL STACK STATUS";
 
-std::map<std::string, std::string> Said(const std::string& output) {
-    std::map<std::string, std::string> said;
-    std::istringstream in(output);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        size_t eq = line.find('=');
-        if (eq != std::string::npos) said[line.substr(0, eq)] = line.substr(eq + 1);
-    }
-    return said;
-}
 
 void Say(const char* key, long value) { std::printf("%s=%ld\n", key, value); }
 
@@ -117,14 +104,6 @@ LRESULT CALLBACK PumpProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcA(w, msg, wp, lp);
 }
 
-void AppendCommand(const char* line) {
-    char dir[MAX_PATH];
-    DWORD n = GetEnvironmentVariableA(standin::kFolderVariable, dir, sizeof dir);
-    FILE* f = std::fopen((std::string(dir, n) + standin::kControlFile).c_str(), "ab");
-    if (!f) return;
-    std::fprintf(f, "%s\n", line);
-    std::fclose(f);
-}
 
 }  // namespace
 
@@ -175,7 +154,7 @@ QV_CHILD_CASE(DialStack) {
         Say("dropped", WaitUntil([&] { return online(0) == 0; }));
     }
     if (ArgAfter("--offline")) {
-        AppendCommand("stack-offline");
+        DialUpStandIns::AppendCommandFromChild("stack-offline");
         Say("dropped", WaitUntil([&] { return online(0) == 0; }));
     }
     Say("hangup", hangUp(0));
@@ -203,7 +182,7 @@ TEST(DialStack, DialsThroughTheStatusWindows) {
         DialUpStandIns s(RemoteAccess::Nt);
         s.WriteScenario(std::string("[Dial Stack]\r\nTitle=Dial Stack Status\r\n") + c.keys + "\r\n");
         auto r = s.Run("DialStack", c.args);
-        auto said = Said(r.output);
+        auto said = qvtest::KeyValues(r.output);
         EXPECT_EQ("31", said["ordinals"]) << r.output;
         EXPECT_EQ(c.dial, said["dial"]);
         EXPECT_EQ("1", said["pumped"]) << "the caller's messages wait while dialing";
@@ -230,7 +209,7 @@ TEST(DialStack, GoesOfflineOnACommandOrTheControlFile) {
         SCOPED_TRACE(args);
         DialUpStandIns s(RemoteAccess::Win95);
         s.WriteScenario("[Dial Stack]\r\nDialDelay=20\r\nLinger=50\r\n");
-        auto said = Said(s.Run("DialStack", args).output);
+        auto said = qvtest::KeyValues(s.Run("DialStack", args).output);
         EXPECT_EQ("0", said["dial"]);
         EXPECT_EQ("1", said["online"]);
         EXPECT_EQ("1", said["dropped"]);

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <mutex>
 
-#include "StandInFormat.h"
 
 namespace {
 
@@ -105,14 +104,4 @@ bool RasDriver::WaitNotes(size_t count, unsigned ms) const {
         Sleep(5);
     }
     return true;
-}
-
-void RasDriver::Command(const std::string& line) {
-    char dir[MAX_PATH];
-    DWORD n = GetEnvironmentVariableA(standin::kFolderVariable, dir, sizeof dir);
-    std::string path = std::string(dir, n) + standin::kControlFile;
-    FILE* f = std::fopen(path.c_str(), "ab");
-    if (!f) return;
-    std::fprintf(f, "%s\n", line.c_str());
-    std::fclose(f);
 }

@@ -41,7 +41,4 @@ struct RasDriver {
     bool HandleWrittenFirst() const;
     // Waits at most ms for the number of notifications.
     bool WaitNotes(size_t count, unsigned ms) const;
-
-    // Appends a control command, as a test does while programs run.
-    static void Command(const std::string& line);
 };

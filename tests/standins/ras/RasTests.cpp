@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
-#include <sstream>
 
 #include "RasDriver.h"
 #include "Scenario.h"
@@ -39,18 +38,6 @@ const char kScenario[] =
     "[Errors]\r\n"
     "678=There was no answer.\r\n";
 
-// The child's "key=value" lines.
-std::map<std::string, std::string> Said(const std::string& output) {
-    std::map<std::string, std::string> said;
-    std::istringstream in(output);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        size_t eq = line.find('=');
-        if (eq != std::string::npos) said[line.substr(0, eq)] = line.substr(eq + 1);
-    }
-    return said;
-}
 
 std::string Joined(const std::vector<std::string>& items) {
     std::string out;
@@ -99,7 +86,7 @@ QV_CHILD_CASE(DialDropHangUp) {
         Say("port", d.devicePort(h, &port));
         Say("speed", port.speed);
     }
-    RasDriver::Command("drop Line One");
+    DialUpStandIns::AppendCommandFromChild("drop Line One");
     ras::ConnectStatus st = {};
     st.size = ras::kConnectStatusSize;
     Say("status", d.status(h, &st));
@@ -238,7 +225,7 @@ TEST_P(RasStandIn, DialsProjectsDropsAndHangsUp) {
     DialUpStandIns s(GetParam());
     s.WriteScenario(kScenario);
     auto r = s.Run("DialDropHangUp");
-    auto said = Said(r.output);
+    auto said = qvtest::KeyValues(r.output);
     EXPECT_EQ("0", said["dial"]) << r.output;
     EXPECT_EQ("0/0,2/0,3/0,5/0,14/0,8192/0", said["notes"]);
     EXPECT_EQ("1", said["first"]) << "a notification came before the handle was written";
@@ -303,7 +290,7 @@ TEST(RasOutcomes, EachOutcomeGivesItsNotifications) {
         s.WriteScenario(ScenarioWith(c.keys));
         if (*c.command) s.AppendCommand(c.command);
         if (*c.access) DialUpStandIns::SetConnectionValue("LineAccess", c.access);
-        auto said = Said(s.Run("DialOnce", c.args).output);
+        auto said = qvtest::KeyValues(s.Run("DialOnce", c.args).output);
         EXPECT_EQ(c.dial, said["dial"]);
         EXPECT_EQ(c.notes, said["notes"]);
         EXPECT_EQ(c.notes2, said["notes2"]);
@@ -330,7 +317,7 @@ TEST(RasOutcomes, ExternalConnectionIsListedConnected) {
     DialUpStandIns s(RemoteAccess::Nt);
     s.WriteScenario(kScenario);
     s.AppendCommand("connect-external Line Two");
-    auto said = Said(s.Run("ExternalConnection").output);
+    auto said = qvtest::KeyValues(s.Run("ExternalConnection").output);
     EXPECT_EQ("0", said["enum"]);
     EXPECT_EQ("1", said["count"]);
     EXPECT_EQ("Line Two", said["entry"]);
@@ -343,7 +330,7 @@ TEST(RasRecords, SizesBuffersEntriesAndWriteBack) {
     DialUpStandIns s(RemoteAccess::Nt);
     s.WriteScenario(kScenario);
     auto r = s.Run("RecordChecks");
-    auto said = Said(r.output);
+    auto said = qvtest::KeyValues(r.output);
     const std::pair<const char*, const char*> expected[] = {
         {"entries.null", "603"},       {"entries.bytes", "528"},     {"entries.count", "2"},
         {"entries.badsize", "632"},    {"entries.short", "603"},     {"entries.all", "0"},
@@ -381,7 +368,7 @@ TEST(RasRecords, SizesBuffersEntriesAndWriteBack) {
 TEST(RasRecords, SetPropertiesFailureAndOlderEntrySize) {
     DialUpStandIns s(RemoteAccess::Win95);
     s.WriteScenario(ScenarioWith("SetPropertiesFails=5\r\nEntrySize=1768\r\n"));
-    auto said = Said(s.Run("RecordChecks").output);
+    auto said = qvtest::KeyValues(s.Run("RecordChecks").output);
     EXPECT_EQ("1768", said["properties.bytes"]);
     EXPECT_EQ("0", said["properties.get"]);
     EXPECT_EQ("5", said["properties.set"]);
@@ -398,13 +385,13 @@ TEST(RasExports, EachVariantOffersItsEntries) {
         "RasGetProjectionInfoA,RasHangUpA";
     {
         DialUpStandIns s(RemoteAccess::Nt);
-        auto said = Said(s.Run("ExportList").output);
+        auto said = qvtest::KeyValues(s.Run("ExportList").output);
         EXPECT_EQ(std::string(core) + ",RasGetEntryPropertiesA,RasSetEntryPropertiesA", said["RASAPI32.DLL"]);
         EXPECT_EQ("<none>", said["RNAPH.DLL"]);
     }
     {
         DialUpStandIns s(RemoteAccess::Win95);
-        auto said = Said(s.Run("ExportList").output);
+        auto said = qvtest::KeyValues(s.Run("ExportList").output);
         EXPECT_EQ(std::string(core) + ",RnaGetDevicePort", said["RASAPI32.DLL"]);
         EXPECT_EQ("RasGetEntryPropertiesA,RasSetEntryPropertiesA", said["RNAPH.DLL"]);
     }
