@@ -8,3 +8,4 @@
 #undef SendMessage
 #undef PostAppMessage
 #undef RegisterClass
+#undef GetUserName

@@ -26,6 +26,18 @@ public:
     BBOOL IsMine() const;
 };
 
+// Holds a lock for one scope (waits without time-out).
+class MSEMHOLD {
+public:
+    explicit MSEMHOLD(MSEMAPHORE& lock) : lock(lock) { lock.Reserve(-1, FALSE); }
+    ~MSEMHOLD() { lock.Release(FALSE); }
+    MSEMHOLD(const MSEMHOLD&) = delete;
+    MSEMHOLD& operator=(const MSEMHOLD&) = delete;
+
+private:
+    MSEMAPHORE& lock;
+};
+
 class ESEMAPHORE {
 public:
     void* handle;
