@@ -13,7 +13,7 @@
 APPDEFINITION::APPDEFINITION(APPTYPE* t)
     : name{}, instances(TRUE), connections(TRUE), activeRequests(TRUE), type(t),
       userSecurity(_pSvr ? _pSvr->config.userSecurity : TRUE), shared(_pSvr ? !_pSvr->corvath : TRUE), wakeup(0),
-      localUser(0) {}
+      localUser(0), communicating(0) {}
 
 APPDEFINITION::~APPDEFINITION() {
     instances.RemoveAll(TRUE, nullptr);

@@ -61,4 +61,5 @@ public:
     BBOOL shared;
     volatile BBOOL wakeup;  // set by an instance's RequestWakeup, cleared by the worker
     BBOOL localUser;        // the TCP layer added the gateway's own user
+    BBOOL communicating;    // the manager started it and has not stopped it
 };

@@ -168,6 +168,7 @@ BBOOL SVRAPPMANAGER::StartAppCommunications() {
             logTo(d->type, IDS_APP_START_FAILED, d->name);
             postConsole(CMD_APP_STOPPED);
         } else {
+            d->communicating = TRUE;
             InterlockedIncrement(&running);
             InterlockedDecrement(&pending);
             logTo(d->type, IDS_APP_STARTING, d->name);
@@ -193,8 +194,10 @@ BBOOL SVRAPPMANAGER::StopAppCommunications() {
             logTo(d->type, IDS_APP_ABNORMAL_END, d->name);
         } else {
             logTo(d->type, IDS_APP_STOPPING, d->name);
-            InterlockedDecrement(&running);
+            // Only a started one was counted: the console reads 0 as "none running".
+            if (d->communicating) InterlockedDecrement(&running);
         }
+        d->communicating = FALSE;
     }
     if (_pDataSys) stopThread(_pDataSys->commonThread, _pDataSys->commonStop, _pDataSys->commonEvent);
     postConsole(CMD_APP_STOPPED);

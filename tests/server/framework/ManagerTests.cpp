@@ -112,6 +112,7 @@ TEST_F(Manager, StartAndStopReportEachDefinition) {
     server->manager.StopAppCommunications();
     EXPECT_EQ(Commands(), (std::vector<int>{CMD_APP_STARTED, CMD_APP_STARTED, CMD_APP_STARTED, CMD_APP_STOPPED,
                                             CMD_APP_STOPPED, CMD_APP_STOPPED, CMD_APP_STOPPED}));
+    EXPECT_EQ(server->manager.running, 1) << "TELNET stopped abnormally; NNTP never ran, so is not counted off";
     server->systemLog.Close();
     const std::string log = Get("SYSTEM.DAT");
     for (const char* line : {"Starting application TELNET", "WARNING: Unable to start application NNTP",
