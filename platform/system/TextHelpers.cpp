@@ -375,37 +375,46 @@ long _ModifyBinaryFile(const char* dir, const char* source, const char* target, 
         std::fclose(out);
         return -1;
     }
-    int bufSize = size < kChunk ? int(size) : kChunk;
-    int handle = 0;
-    unsigned char* buf = bufSize > 0 ? MemBlkAlloc(bufSize, 0, &handle) : nullptr;
-    if (bufSize > 0 && !buf) result = -1;
-
     int findLen = int(std::strlen(find));
     int replLen = int(std::strlen(replace));
+    // Blocks overlap by the text's length less one, so a match across a block's
+    // end is still found: those bytes are kept back and searched with the next.
+    int overlap = findLen > 0 ? findLen - 1 : 0;
+    long bufLong = size < kChunk ? size : kChunk;
+    int bufSize = int(bufLong) + overlap;
+    int handle = 0;
+    unsigned char* buf = bufLong > 0 ? MemBlkAlloc(bufSize, 0, &handle) : nullptr;
+    if (bufLong > 0 && !buf) result = -1;
+
     bool replaced = false;
-    long offset = 0;
+    long offset = 0;  // of the bytes read so far
+    int held = 0;     // bytes at buf's start not yet written
     while (result >= 0 && offset < size) {
-        int want = size - offset < bufSize ? int(size - offset) : bufSize;
-        if (std::fread(buf, 1, want, in) != size_t(want)) {
-            result = -1;
-            break;
-        }
-        if (!replaced && findLen > 0) {
-            for (int i = 0; i + findLen <= want; i++) {
-                if (std::memcmp(buf + i, find, findLen) != 0) continue;
-                int keep = replLen < findLen ? replLen : findLen;
-                std::memcpy(buf + i, replace, keep);
-                std::memset(buf + i + keep, 0, findLen - keep);
-                result = offset + i;
-                replaced = true;
-                break;
-            }
-        }
-        if (std::fwrite(buf, 1, want, out) != size_t(want)) {
+        int want = size - offset < bufLong ? int(size - offset) : int(bufLong);
+        if (std::fread(buf + held, 1, want, in) != size_t(want)) {
             result = -1;
             break;
         }
         offset += want;
+        int have = held + want;
+        if (!replaced && findLen > 0) {
+            for (int i = 0; i + findLen <= have; i++) {
+                if (std::memcmp(buf + i, find, findLen) != 0) continue;
+                int keep = replLen < findLen ? replLen : findLen;
+                std::memcpy(buf + i, replace, keep);
+                std::memset(buf + i + keep, 0, findLen - keep);
+                result = offset - have + i;
+                replaced = true;
+                break;
+            }
+        }
+        held = replaced || offset >= size ? 0 : (have < overlap ? have : overlap);
+        int put = have - held;
+        if (std::fwrite(buf, 1, put, out) != size_t(put)) {
+            result = -1;
+            break;
+        }
+        std::memmove(buf, buf + put, held);
     }
     if (std::fclose(out) != 0) result = -1;
     std::fclose(in);

@@ -48,8 +48,10 @@ BBOOL _CtlCharsToAscii(const BUFFER& in, const BUFFER& out, BBOOL quote = 0);
 int _ScanFile(const char* path, const char* text, BBOOL byWords = 0);
 
 // Copies source to target replacing the first occurrence of find by replace
-// (cut or zero-padded to find's length). Returns its offset, 0 when none was
-// replaced, -1 when a file cannot be opened, read or written.
+// (cut or zero-padded to find's length), wherever it lies in the file. Returns
+// its offset, 0 when none was replaced, -1 when a file cannot be opened, read
+// or written. A match at offset 0 also gives 0: callers treat 0 as "nothing
+// replaced", and the files they patch never start with the text.
 long _ModifyBinaryFile(const char* dir, const char* source, const char* target, const char* find,
                        const char* replace);
 

@@ -23,16 +23,22 @@ inline std::string ProgramName() {
     return s.substr(s.find_last_of('\\') + 1);
 }
 
-// Full path of a built aid (qvaid_helper.exe, qvaid_testdll.dll): the aids
-// folder of the build tree, found upwards from this program's folder.
-inline std::string AidPath(const char* file) {
+// Full path of a file of the build tree (e.g. "setup\\qvinst32.dll"), found
+// upwards from this program's folder; empty when there is none.
+inline std::string BuildPath(const std::string& relative) {
     std::string dir = ProgramDir();
     while (dir.size() > 3) {
-        std::string candidate = dir + "aids\\" + file;
+        std::string candidate = dir + relative;
         if (GetFileAttributesA(candidate.c_str()) != INVALID_FILE_ATTRIBUTES) return candidate;
         dir = dir.substr(0, dir.find_last_of('\\', dir.size() - 2) + 1);
     }
-    return file;
+    return std::string();
+}
+
+// Full path of a built aid (qvaid_helper.exe, qvaid_testdll.dll, callexport.exe).
+inline std::string AidPath(const char* file) {
+    std::string path = BuildPath(std::string("aids\\") + file);
+    return path.empty() ? std::string(file) : path;
 }
 
 inline void DeleteKeyTree(HKEY root, const std::string& sub) {

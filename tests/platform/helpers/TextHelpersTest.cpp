@@ -334,8 +334,11 @@ TEST_F(TempFiles, ModifyBinaryFileReplacesFirstMatchKeepingSize) {
         {"abcdef", "OLD", "NEW", 0, "abcdef"},
         {"", "OLD", "NEW", 0, ""},
         {std::string(40000, 'a') + "OLD", "OLD", "NEW", 40000, std::string(40000, 'a') + "NEW"},
-        // Lies across the first 32768-byte block's end: not found.
-        {std::string(32766, 'a') + "OLD", "OLD", "NEW", 0, std::string(32766, 'a') + "OLD"},
+        // Across a 32768-byte block's end.
+        {std::string(32766, 'a') + "OLD", "OLD", "NEW", 32766, std::string(32766, 'a') + "NEW"},
+        {std::string(65535, 'a') + "OLDb", "OLD", "NEW", 65535, std::string(65535, 'a') + "NEWb"},
+        {std::string(32767, 'a') + "OL" + std::string(40000, 'b'), "OLD", "NEW", 0,
+         std::string(32767, 'a') + "OL" + std::string(40000, 'b')},
     };
     int i = 0;
     for (const Case& c : cases) {
