@@ -1,5 +1,6 @@
 #pragma once
 // The abstract message link: a receive queue and a send queue of pooled buffers.
+#include "QvWindows.h"
 #include "LinkControl.h"
 #include "LinkInterface.h"
 #include "Semaphore.h"

@@ -1,5 +1,6 @@
 #include "DataConnection.h"
 #include "LocalLink.h"
+#include "TcpSockLink.h"
 #include "RequestMonitor.h"
 #include "DataManager.h"
 #include "EngineTrace.h"
@@ -90,14 +91,16 @@ BBOOL DATACONNECTION::Connect(LINKTYPE type, BBOOL asynchronous, int secondaryLi
     COMMLINK* made = nullptr;
     if (row->valid && row->value == (intptr_t)QvTag("LLNK")) {
         made = new LOCALLINK(type, STREAMDEST::name);
+        made->prepare();
     } else if (row->valid && row->value == (intptr_t)QvTag("TWSL") && pMakeSocketLink) {
-        made = pMakeSocketLink(*this, type, secondaryLimit, from);
+        made = pMakeSocketLink(*this, type, secondaryLimit, from);  // prepared by its maker
     }
     if (!made) {
         if (monitor && (active || from)) Notify(CONN_CONNECT_FAILED);
         return 0;
     }
-    made->prepare();
+    TCPSOCKLINK* socketLink = dynamic_cast<TCPSOCKLINK*>(made);
+    BBOOL madeByPrimary = socketLink && socketLink->parent;
 
     prepare();  // held for the rest of the call: a notifier may let go of us
     made->owner = this;
@@ -106,11 +109,23 @@ BBOOL DATACONNECTION::Connect(LINKTYPE type, BBOOL asynchronous, int secondaryLi
     if (cleanShutdown) link->cleanShutdownWanted = 1;
     if (resetable) link->resetable = 1;
     link->SetBlocking(!asynchronous && active ? 1 : 0, 0);
-    (void)bindPort;
-    (void)netIf;
-    if (monitor) link->wakeEvent = &monitor->wakeEvent;
+    char interfaceAddress[16] = "";
+    if (socketLink) {
+        if (bindPort) socketLink->SetPort(bindPort, 1);
+        if (netIf) {
+            socketLink->SetTCPInterface(dynamic_cast<TCPINTERFACE*>(netIf));
+            socketLink->GetInterfaceAddress(BUFFER(interfaceAddress, sizeof(interfaceAddress)));
+        }
+    }
+    if (monitor) {
+        link->wakeEvent = &monitor->wakeEvent;
+        if (socketLink) {
+            socketLink->monitored = 1;  // the link-monitor thread drives its reception
+            socketLink->sendBlocking = 0;
+        }
+    }
     QV_COMM_TRACE("cssspp", inbound ? "Inbound Connect Opened" : "Outbound Connect Opened", active ? address : "",
-                  port, "", this, link);
+                  port, interfaceAddress, this, link);
     if (monitor && (active || from) && monitor->notifier) {
         notified = 1;
         Notify(CONN_OPENED);
@@ -118,7 +133,14 @@ BBOOL DATACONNECTION::Connect(LINKTYPE type, BBOOL asynchronous, int secondaryLi
 
     int rc = OpenStream(address, 0, 0);
     if (rc == 0 && !dropRequested) {
+        if (socketLink && !active) {
+            BBOOL asked = strcmp(port, "0") == 0;
+            snprintf(port, sizeof(port), "%u", (unsigned)socketLink->port);
+            if (asked)
+                QV_COMM_TRACE("csp", inbound ? "Inbound Port Assigned" : "Outbound Port Assigned", port, link);
+        }
         SetAsActive(from);
+        if (madeByPrimary) from->link->NotifyMonitor();  // its readiness wait takes the new link in
         if (monitor && (link->connected || link->closed)) monitor->RequestWakeup();
         if (active && status) status->NotifyConnectLink();
         freeobj();

@@ -1,5 +1,10 @@
 #include "RequestMonitor.h"
 #include "EngineTrace.h"
+#include "TcpSockLink.h"
+#include "TaskAbend.h"
+#include <cstdio>
+#include <cstring>
+#include <vector>
 
 REQUESTMONITOR::REQUESTMONITOR(LINKCONTROL& ctl, IOMODE ioMode)
     : PGMTHREAD(), active(1), wakeEvent(1), stopEvent(1), shared(0), procedure(nullptr), wakeRequested(0),
@@ -277,4 +282,170 @@ void REQUESTMONITOR::Serve(DATACONNECTION* c, BBOOL in) {
     if (c->closeWhenIdle && (in ? c->resultCount : c->requestCount) > 0 && !L->QuerySendActive(0) && !L->closed &&
         !L->shutdownRequested && c->requests.count == 0 && c->results.count == 0)
         L->Shutdown(0);
+}
+
+// ---- link-monitor thread of a listening socket connection ------------------
+
+void REQUESTMONITOR::TCPIPMonitor(void* argument) {
+    REQUESTMONITOR* m = static_cast<REQUESTMONITOR*>(argument);
+    DATACONNECTION* c = m->linkConnection;
+    TCPSOCKLINK* L = c ? dynamic_cast<TCPSOCKLINK*>(c->link) : nullptr;
+    if (!L) return;
+    TCPCONTROL* K = L->TcpControl();
+    if (!K->mainListeningLink) K->mainListeningLink = L;
+    for (;;) {
+        if (m->stopEvent.QueryEvent()) break;
+        TCPSOCKLINK* ready = L->WaitLinkEvent(0, 0);
+        if (m->stopEvent.QueryEvent()) {
+            if (ready) L->EndAccess();
+            break;
+        }
+        if (!ready && L->error) {
+            ready = L->WaitLinkEvent(0, 1);
+            if (m->stopEvent.QueryEvent()) {
+                if (ready) L->EndAccess();
+                break;
+            }
+            if (!ready && !L->QueryLinkStatus(nullptr) && L->error) {
+                if (!K->errorSink) _Task_Abend(ABEND_COM101, (ULONG_PTR)L);
+                K->errorSink->error = L->error;
+                break;
+            }
+        }
+        if (!ready) continue;
+        if (!ready->listening || ready->closed)
+            m->ServeLinkEvent(ready);
+        else
+            m->AcceptOn(ready, K);
+        L->EndAccess();
+    }
+    m->LinkMonitorShutdown(L, K);
+}
+
+void REQUESTMONITOR::ServeLinkEvent(TCPSOCKLINK* ready) {
+    BBOOL failed = 0;
+    if (ready->QueryLinkStatus(nullptr)) {
+        ready->ReceiveMonitor();
+        ready->QuerySendStatus(0);
+    } else {
+        int e = ready->systemError;
+        failed = e != 0 && ready->error == 0 && !ready->closed && e != ready->k.errWouldBlock &&
+                 e != ready->k.errConnectInProgress;
+    }
+    if (failed || ready->error) {
+        QV_COMM_TRACE("cpii", "Link Error!", ready, (int)ready->error, (int)ready->systemError);
+        if (!ready->closed) {
+            ready->closed = 1;
+            ready->aborted = 1;
+        }
+    }
+    if (ready->closed && !ready->closeHandled) {
+        if (ready->control->streamHandler) ready->ReceiveMonitor();
+        BBOOL cleanTried = 0;
+        BBOOL cleanStarted = 0;
+        if (ready->cleanShutdownWanted && ready->peerClosed && !ready->reset && !ready->refused && !ready->aborted) {
+            cleanTried = 1;
+            cleanStarted = ready->StartCleanShutdown();
+        }
+        if ((!cleanTried || !cleanStarted) && !ready->IsResetable()) ready->CloseLink(0);
+        ready->closeHandled = 1;
+    }
+    if (ready->wakeEvent && ready->wakeEvent != &wakeEvent) ready->wakeEvent->PostEvent();
+    RequestWakeup();
+}
+
+void REQUESTMONITOR::AcceptOn(TCPSOCKLINK* listener, TCPCONTROL* K) {
+    TCPSOCKLINK* n = listener->AcceptConnection(0);
+    if (n) {
+        DATACONNECTION* owner = listener->owner;
+        if (owner && n != listener) owner = owner->CreateSecondary(n);
+        if (owner) {
+            n->monitored = 1;
+            n->sendBlocking = 0;
+            n->wakeEvent = &wakeEvent;
+            char peer[128] = "";
+            n->TCPGetRemoteAddress(BUFFER(peer, sizeof(peer)));
+            memcpy(owner->name, peer, sizeof(peer));
+            RequestWakeup();
+        }
+    }
+    TCPSOCKLINK* main = K->mainListeningLink;
+    long ports = K->auxPorts.count;
+    if (main && ports < K->maxAuxPorts && K->connectionCount + K->connectionSlack > (long)K->connectionsPerPort * ports) {
+        TCPSOCKLINK* aux = main->CreateAuxPort();
+        if (aux && main->owner) tcpipAuxPortStartup(main->owner, aux);
+    }
+}
+
+void REQUESTMONITOR::LinkMonitorShutdown(TCPSOCKLINK* L, TCPCONTROL* K) {
+    DATACONNECTION* c = linkConnection;
+    stopEvent.PostEvent();
+    RequestWakeup();
+    if (threadId && threadId != GetCurrentID()) Wait();
+    if (c) c->FreeSecondaries();
+    if (L == K->mainListeningLink) {
+        std::vector<TCPSOCKLINK*> ports;
+        {
+            CITERATOR<TCPSOCKLINK> it;
+            for (TCPSOCKLINK* a = it.Begin(K->auxPorts); a; a = it.Next()) {
+                a->prepare();
+                ports.push_back(a);
+            }
+            it.End();
+        }
+        for (TCPSOCKLINK* a : ports) {
+            REQUESTMONITOR* am = a->linkMonitor;
+            if (am) {
+                am->stopEvent.PostEvent();
+                am->RequestWakeup();
+            }
+            a->Shutdown(1);
+            if (am) am->WaitLinkMonitor();
+            a->CloseLink(0);
+            a->freeobj();
+        }
+    }
+    L->monitored = 0;
+    L->sendBlocking = 1;
+}
+
+BBOOL REQUESTMONITOR::tcpipAuxPortStartup(DATACONNECTION* primary, COMMLINK* link) {
+    TCPSOCKLINK* aux = dynamic_cast<TCPSOCKLINK*>(link);
+    DATACONNECTION* a = CreateConnection(primary, 1, 0);
+    if (!a || !aux) {
+        if (a) a->freeobj();
+        link->freeobj();
+        return 0;
+    }
+    a->prepare();
+    link->owner = a;
+    a->link = link;
+    a->ownsLink = 1;
+    a->open = 1;
+    a->SetAsActive(nullptr);
+    snprintf(a->port, sizeof(a->port), "%u", (unsigned)aux->port);
+    REQUESTMONITOR* m = createSecondaryMonitor(1, a);
+    a->secondaryMonitor = m;
+    BBOOL ok = 0;
+    if (m) {
+        aux->wakeEvent = &m->wakeEvent;
+        aux->monitored = 1;
+        aux->sendBlocking = 0;
+        a->skip = 1;
+        ok = m->StartLinkMonitor(a, TCPIPMonitor) && m->StartMonitor(a->monitor && a->monitor->shared);
+        if (ok) aux->linkMonitor = m;
+    }
+    if (!ok) {
+        a->secondaryMonitor = nullptr;
+        if (m) {
+            m->StopMonitor();
+            m->freeobj();
+        }
+        a->Disconnect();
+        a->freeobj();
+        a->freeobj();
+        return 0;
+    }
+    a->freeobj();  // the active set holds it from here
+    return 1;
 }

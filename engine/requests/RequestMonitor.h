@@ -4,6 +4,9 @@
 #include "DataManager.h"
 #include "PgmThread.h"
 
+class TCPSOCKLINK;
+class TCPCONTROL;
+
 typedef void (*CONNNOTIFIER)(DATACONNECTION* connection, int code);
 typedef void (*MONITORPROC)(void* monitor);
 
@@ -29,10 +32,15 @@ public:
     BBOOL StartLinkMonitor(DATACONNECTION* listening, MONITORPROC procedure);
     void StopLinkMonitor();
     void WaitLinkMonitor();
+    // Gives an auxiliary listening port its connection, monitor and link-monitor thread.
+    BBOOL tcpipAuxPortStartup(DATACONNECTION* primary, COMMLINK* link);
 
     static void inboundMonitor(void* monitor);
     static void outboundMonitor(void* monitor);
     static void CommonMonitor(void* unused);
+    // The link-monitor thread of a listening socket connection: accepts, and serves
+    // every socket of the port through one readiness wait.
+    static void TCPIPMonitor(void* monitor);
 
     CHAIN<DATACONNECTION> active;
     ESEMAPHORE wakeEvent;
@@ -54,4 +62,7 @@ private:
     void Release(DATACONNECTION* c);
     void ShutdownPrimaries();
     BBOOL LinkMonitorRunning() const;
+    void ServeLinkEvent(TCPSOCKLINK* ready);
+    void AcceptOn(TCPSOCKLINK* listener, TCPCONTROL* control);
+    void LinkMonitorShutdown(TCPSOCKLINK* listener, TCPCONTROL* control);
 };

@@ -1,0 +1,211 @@
+#include "WinSockDll.h"
+#include "WinSockLink.h"
+#include "SysHelpers.h"
+#include "PgmThread.h"
+#include <cstring>
+#include <new>
+#include "Profile.h"
+
+// ---- requests ------------------------------------------------------------
+
+WINSOCKREQUEST::WINSOCKREQUEST(WINSOCKDLL* d, WINSOCKLINK* l)
+    : library(d), link(l), task(nullptr), buffer(new (std::nothrow) char[BufferSize]), node(nullptr) {
+    hostName[0] = 0;
+}
+
+WINSOCKREQUEST::~WINSOCKREQUEST() {
+    delete[] buffer;
+    if (node && library && !library->requests.removingAll && node->linked) library->requests.bRemove(*node, 1);
+    node = nullptr;
+}
+
+void WINSOCKREQUEST::CancelRequest() {
+    // Under the chain's lock: an answer being delivered finishes before the link may go.
+    MSEMHOLD hold(library->requests.lock);
+    link = nullptr;
+    if (task) {
+        cancelTime = TIMESTAMP(TIMESTAMP::Now(), 0);
+        if (library->fn.WSACancelAsyncRequest) library->fn.WSACancelAsyncRequest(task);
+    }
+}
+
+// ---- library -------------------------------------------------------------
+
+WINSOCKDLL::WINSOCKDLL(const char* text)
+    : libraryHandle(nullptr), extensionHandle(nullptr), useCount(0), node(nullptr), owner(nullptr),
+      eventThread(nullptr), asyncMode(0), eventWindow(nullptr), timerId(0), timerTicks(0), buttonPressed(0),
+      loading(0), unloading(0), requests(1), fn(), windowReady(1) {
+    size_t n = text ? strnlen(text, sizeof(name) - 1) : 0;
+    if (n) memcpy(name, text, n);
+    name[n] = 0;
+    node = &_pWinSockDlls->Add(*this);
+}
+
+WINSOCKDLL::~WINSOCKDLL() {
+    {
+        MSEMHOLD hold(requests.lock);
+        for (bSPOINTER* c = requests.first; c->target; c = c->next) static_cast<WINSOCKREQUEST*>(c->target)->node = nullptr;
+        requests.RemoveAll(1, nullptr);
+    }
+    if (node && _pWinSockDlls && !_pWinSockDlls->removingAll && node->linked) _pWinSockDlls->bRemove(*node, 1);
+    node = nullptr;
+}
+
+void WINSOCKDLL::AddRequest(WINSOCKREQUEST* r) {
+    MSEMHOLD hold(requests.lock);
+    r->node = &requests.Add(*r);
+}
+
+void WINSOCKDLL::RemoveRequest(WINSOCKREQUEST* r) {
+    {
+        MSEMHOLD hold(requests.lock);
+        if (r->node && r->node->linked) requests.bRemove(*r->node, 1);
+        r->node = nullptr;
+    }
+    r->freeobj();
+}
+
+BBOOL WINSOCKDLL::loadWinsock() {
+    char path[MAX_PATH];
+    OFSTRUCT found = {};
+    if (OpenFile(name, &found, OF_EXIST) == HFILE_ERROR) return 0;
+    memcpy(path, found.szPathName, sizeof(found.szPathName));
+    path[sizeof(found.szPathName) - 1] = 0;
+    libraryHandle = SysLibraryLoad(path, WinSockEntryTable(0));
+    if (!libraryHandle) return 0;
+    if (owner && owner->dialerExtensions) {
+        char extension[128] = "";
+        if (WINSOCKCONTROL::pConfigProfile)
+            WINSOCKCONTROL::pConfigProfile->ReadString("Winsock Control", "Extension DLL Name",
+                                                       BUFFER(extension, sizeof(extension)));
+        BBOOL bound;
+        if (extension[0] && strcmp(extension, name) != 0) {
+            extensionHandle = SysLibraryLoad(extension, WinSockEntryTable(1));
+            bound = extensionHandle != nullptr;
+        } else {
+            bound = SysLibraryResolve(libraryHandle, WinSockEntryTable(1)) == 0;
+        }
+        if (!bound) {
+            unloadWinsock();
+            return 0;
+        }
+    }
+    fn = WinSockBoundEntries();
+    if (!(owner && owner->dialerExtensions)) fn.WSADialModem = fn.WSAHangUpModem = fn.WSAIsOnline = nullptr;
+    return 1;
+}
+
+void WINSOCKDLL::unloadWinsock() {
+    if (libraryHandle) SysLibraryFree(libraryHandle);
+    if (extensionHandle) SysLibraryFree(extensionHandle);
+    libraryHandle = nullptr;
+    extensionHandle = nullptr;
+}
+
+BBOOL WINSOCKDLL::startMonitor() {
+    if (eventThread && eventThread->threadId) return 1;
+    if (eventThread) {
+        eventThread->freeobj();
+        eventThread = nullptr;
+    }
+    PGMTHREAD* t = new PGMTHREAD(nullptr, nullptr, nullptr, 0);
+    t->prepare();
+    windowReady.ResetEvent();
+    if (!t->StartUp(winSockAsyncProc, this)) {
+        t->freeobj();
+        return 0;
+    }
+    eventThread = t;
+    // Look-ups need the window: a link opened right after loading may ask for one at once.
+    windowReady.WaitEvent(10000);
+    return 1;
+}
+
+void WINSOCKDLL::stopMonitor(BBOOL wait, BBOOL async) {
+    if (eventThread && eventThread->threadId && eventWindow)
+        PostMessageA(eventWindow, async ? WM_USER + 103 : WM_QUIT, 0, 0);
+    if (!wait) return;
+    if (eventThread) {
+        eventThread->Wait();
+        if (!eventThread->threadId) {
+            eventThread->freeobj();
+            eventThread = nullptr;
+        }
+    }
+}
+
+void WINSOCKDLL::winSockAsyncProc(void* instance) {
+    WINSOCKDLL* d = static_cast<WINSOCKDLL*>(instance);
+    HWND w = CreateWindowExA(0, WinSockEventClass, WinSockEventTitle, 0, CW_USEDEFAULT, CW_USEDEFAULT,
+                             CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (!w) {
+        d->windowReady.PostEvent();
+        return;
+    }
+    SetWindowLongPtrA(w, 0, (LONG_PTR)d);
+    d->eventWindow = w;
+    d->windowReady.PostEvent();
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    d->eventWindow = nullptr;
+    DestroyWindow(w);
+}
+
+LRESULT WINSOCKDLL::WinSockEventProc(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != LookupMessage) return 0;
+    LookupAnswered(wParam, lParam);
+    return 1;
+}
+
+void WINSOCKDLL::LookupAnswered(WPARAM task, LPARAM status) {
+    MSEMHOLD hold(requests.lock);
+    WINSOCKREQUEST* match = nullptr;
+    unsigned long now = TIMESTAMP::Now();
+    bSPOINTER* c = requests.first;
+    while (c->target) {
+        bSPOINTER* next = c->next;
+        WINSOCKREQUEST* r = static_cast<WINSOCKREQUEST*>(c->target);
+        if ((WPARAM)r->task == task && !match) {
+            match = r;
+        } else if (!r->link && r->cancelTime.seconds && now - r->cancelTime.seconds > SweepSeconds) {
+            r->node = nullptr;
+            requests.bRemove(*c, 1);
+            r->freeobj();
+        }
+        c = next;
+    }
+    if (!match) return;
+    int error = WSAGETASYNCERROR(status);
+    unsigned long address = 0xFFFFFFFFUL;
+    if (!error) {
+        // The entry's pointers point into the buffer; none may lead outside it.
+        const char* lo = match->buffer;
+        const char* hi = match->buffer + WINSOCKREQUEST::BufferSize;
+        const hostent* h = reinterpret_cast<const hostent*>(match->buffer);
+        char** list = h->h_addr_list;
+        const char* first = nullptr;
+        if ((const char*)list >= lo && (const char*)(list + 1) <= hi) first = list[0];
+        if (first && first >= lo && first + 4 <= hi && h->h_length >= 4)
+            memcpy(&address, first, 4);
+        else
+            error = 11004;  // an entry without an address
+    }
+    char host[256];
+    memcpy(host, match->hostName, sizeof(host));
+    WINSOCKLINK* link = match->link;
+    QV_TRACE(TRACE_FUNCTION, 3, "cspi", "WSAAsyncGetHost-Result", host, link, error);
+    match->link = nullptr;
+    if (match->node && match->node->linked) requests.bRemove(*match->node, 1);
+    match->node = nullptr;
+    match->freeobj();
+    if (link) link->ProcessHostName(host, address, error);
+}
+
+extern "C" LRESULT CALLBACK WinSockEventProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    WINSOCKDLL* d = reinterpret_cast<WINSOCKDLL*>(GetWindowLongPtrA(window, 0));
+    if (d && d->WinSockEventProc(window, message, wParam, lParam)) return 0;
+    return DefWindowProcA(window, message, wParam, lParam);
+}

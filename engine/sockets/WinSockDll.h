@@ -1,0 +1,82 @@
+#pragma once
+// One loaded socket library, shared by the controls that name it, with its
+// event thread and hidden window on which asynchronous host look-ups answer.
+#include "WinSockControl.h"
+#include "Chain.h"
+#include "TimeStamp.h"
+
+class WINSOCKDLL;
+
+// One asynchronous host look-up; owned by its library's chain.
+class WINSOCKREQUEST : public STORABLE {
+public:
+    WINSOCKREQUEST(WINSOCKDLL* library, WINSOCKLINK* link);
+    ~WINSOCKREQUEST() override;
+
+    QV_ITEM_IDENTITY(WINSOCKREQUEST, "WINSOCKREQUEST", "TWSR")
+
+    // Forgets the link and asks the library to drop the look-up; swept later.
+    void CancelRequest();
+
+    char hostName[256];
+    WINSOCKDLL* library;
+    WINSOCKLINK* volatile link;  // null once cancelled
+    HANDLE task;                 // 0 = none
+    char* buffer;                // where the library writes the host entry
+    bSPOINTER* node;
+    TIMESTAMP cancelTime;        // 0 until cancelled
+
+    static const int BufferSize = 1024;
+};
+
+class WINSOCKDLL : public STORABLE {
+public:
+    explicit WINSOCKDLL(const char* name);  // joins _pWinSockDlls
+    ~WINSOCKDLL() override;
+
+    QV_ITEM_IDENTITY(WINSOCKDLL, "WINSOCKDLL", "TWSD")
+
+    BBOOL loadWinsock();
+    void unloadWinsock();
+    BBOOL startMonitor();
+    void stopMonitor(BBOOL wait, BBOOL async);
+    static void winSockAsyncProc(void* instance);
+    // Nonzero when this instance handled the message.
+    LRESULT WinSockEventProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // Add and remove under the chain's lock; removing releases the request.
+    void AddRequest(WINSOCKREQUEST* request);
+    void RemoveRequest(WINSOCKREQUEST* request);
+
+    char name[256];
+    HMODULE libraryHandle;
+    HMODULE extensionHandle;
+    int useCount;  // under _WinSockLoadControl
+    bSPOINTER* node;
+    WINSOCKCONTROL* owner;
+    PGMTHREAD* eventThread;
+    BBOOL asyncMode;
+    volatile HWND eventWindow;
+    int timerId;
+    int timerTicks;
+    BBOOL buttonPressed;
+    BBOOL loading;
+    BBOOL unloading;
+    CHAIN<WINSOCKREQUEST> requests;  // its own lock: link threads add, the event thread removes
+    WINSOCKFUNCTIONS fn;
+    ESEMAPHORE windowReady;  // posted once the event thread has made its window, or failed
+
+    static const UINT LookupMessage = WM_USER + 101;
+    // A cancelled request is kept this long in case its answer still comes.
+    static const unsigned long SweepSeconds = 100;
+
+private:
+    void LookupAnswered(WPARAM task, LPARAM status);
+};
+
+extern CHAIN<WINSOCKDLL>* _pWinSockDlls;
+
+extern const char WinSockEventClass[];   // "Quorvane Winsock Event Class"
+extern const char WinSockEventTitle[];   // "Quorvane Winsock Event Window"
+
+// The event window's procedure; the program exports it by this name.
+extern "C" LRESULT CALLBACK WinSockEventProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,69 @@
+// Socket links over real loopback TCP: echo, message mode, limits.
+#include "SocketFixture.h"
+
+#include <cstring>
+
+using namespace socktest;
+
+namespace {
+
+ClientLibrary& Library() {
+    static ClientLibrary* lib = new ClientLibrary;
+    return *lib;
+}
+
+std::string Frame(const std::string& body) {
+    char prefix[4];
+    COMMLINK::WriteFrameLength(prefix, (unsigned long)body.size());
+    return std::string(prefix, 4) + body;
+}
+
+}  // namespace
+
+TEST(SocketEcho, StreamClientsGetTheirOwnBytesBack) {
+    EchoService echo(20);
+    ASSERT_TRUE(echo.connected);
+    ASSERT_NE(echo.port, 0);
+    std::vector<std::unique_ptr<Client>> clients;
+    for (int i = 0; i < 8; i++) clients.emplace_back(new Client(*Library().control, echo.port));
+    for (int i = 0; i < 8; i++) ASSERT_TRUE(clients[i]->Send("client " + std::to_string(i))) << i;
+    for (int i = 0; i < 8; i++) {
+        std::string want = "client " + std::to_string(i);
+        EXPECT_EQ(clients[i]->Read(want.size()), want) << i;
+    }
+}
+
+TEST(SocketEcho, MessageModeFrames) {
+    EchoService echo(20, 0);
+    ASSERT_TRUE(echo.connected);
+    Client c(*Library().control, echo.port);
+    std::string ten = "0123456789";
+    ASSERT_TRUE(c.Send(Frame(ten)));
+    EXPECT_EQ(c.Read(14), Frame(ten));
+    // An empty frame yields nothing: the next frame's echo comes first.
+    ASSERT_TRUE(c.Send(std::string(4, '\0') + Frame("abc")));
+    EXPECT_EQ(c.Read(7), Frame("abc"));
+    // A length beyond a buffer ends the connection.
+    ASSERT_TRUE(c.Send(std::string("\x00\x00\x0f\xfd", 4)));
+    EXPECT_NE(c.WaitClosed(), 1);
+}
+
+TEST(SocketLimits, ThirdClientOfLimitThreeIsClosedAtOnce) {
+    EchoService echo(3);  // the wake-up connection takes one of the three
+    ASSERT_TRUE(echo.connected);
+    Client a(*Library().control, echo.port), b(*Library().control, echo.port);
+    ASSERT_TRUE(a.Send("a"));
+    ASSERT_EQ(a.Read(1), "a");
+    ASSERT_TRUE(b.Send("b"));
+    ASSERT_EQ(b.Read(1), "b");
+    Client c(*Library().control, echo.port);
+    EXPECT_NE(c.WaitClosed(), 1);
+    ASSERT_TRUE(a.Send("again"));
+    EXPECT_EQ(a.Read(5), "again");
+}
+
+TEST(SocketLimits, LimitOneIsRefusedAtOpen) {
+    EchoService echo(1);
+    EXPECT_FALSE(echo.connected);
+    EXPECT_EQ(echo.listening->lastError, 10022);
+}
