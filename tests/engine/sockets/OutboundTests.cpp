@@ -1,0 +1,162 @@
+// Outbound socket links as secondaries of a server-side listener: relays and refusals.
+#include "SocketFixture.h"
+
+#include <mutex>
+#include <random>
+
+using namespace socktest;
+
+namespace {
+
+// The outbound side of a service: collects what comes back on each connection.
+struct Collector : REQUESTMONITOR {
+    std::mutex m;
+    std::string got;
+    std::vector<int> codes;
+    explicit Collector(LINKCONTROL& c) : REQUESTMONITOR(c, 0) {}
+    QV_ITEM_IDENTITY(Collector, "REQUESTMONITOR", "DRQM")
+    DATAREQUEST* buildRequest(IOBUFFER*, DATACONNECTION*) override { return nullptr; }
+    DATARESULT* buildResult(IOBUFFER* message, DATACONNECTION*) override {
+        {
+            std::lock_guard<std::mutex> hold(m);
+            got.append(message->cursor.data, message->cursor.length);
+        }
+        message->freeobj();
+        return nullptr;
+    }
+    BBOOL evaluateRequest(DATAREQUEST*) override { return 1; }
+    BBOOL evaluateResult(DATARESULT*) override { return 1; }
+    BBOOL sendRequest(DATAREQUEST*, DATACONNECTION*) override { return 1; }
+    BBOOL sendResult(DATARESULT*, DATACONNECTION*) override { return 1; }
+    REQUESTMONITOR* createSecondaryMonitor(IOMODE, DATACONNECTION*) override { return nullptr; }
+    size_t Size() {
+        std::lock_guard<std::mutex> hold(m);
+        return got.size();
+    }
+};
+
+Collector* lastCollector = nullptr;
+void Note(DATACONNECTION*, int code) {
+    std::lock_guard<std::mutex> hold(lastCollector->m);
+    lastCollector->codes.push_back(code);
+}
+
+// A type-1 listener whose link monitor drives the outbound connections made on it.
+struct OutboundService {
+    WINSOCKCONTROL* control;
+    Collector* monitor;
+    DATACONNECTION* primary;
+    BBOOL up = 0;
+    OutboundService() {
+        control = new WINSOCKCONTROL;
+        control->prepare();
+        control->streamHandler = WholeBuffer;
+        monitor = new Collector(*control);
+        monitor->prepare();
+        lastCollector = monitor;
+        monitor->notifier = Note;
+        primary = new DATACONNECTION(*control, "out", "", "0", "Windows Sockets");
+        primary->prepare();
+        primary->skip = 1;
+        up = primary->Connect(LINK_SERVER_LISTEN, 1, 50, monitor, nullptr, nullptr, nullptr, nullptr);
+        if (!up) return;
+        monitor->StartLinkMonitor(primary, REQUESTMONITOR::TCPIPMonitor);
+        monitor->StartMonitor(0);
+    }
+    // A connection to host:port, held by the caller (release it).
+    DATACONNECTION* Open(const char* host, const char* port, BBOOL* ok) {
+        DATACONNECTION* c = new DATACONNECTION(*control, "conn", host, port, "Windows Sockets");
+        c->prepare();
+        c->prepare();  // one for the test, one for the active set
+        *ok = c->Connect(LINK_SERVER_CONNECT, 1, 0, monitor, primary, nullptr, nullptr, nullptr);
+        if (!*ok) c->freeobj();
+        return c;
+    }
+    ~OutboundService() {
+        if (up) {
+            monitor->stopEvent.PostEvent();
+            monitor->RequestWakeup();
+            monitor->Wait();
+            primary->link->NotifyMonitor();
+            monitor->WaitLinkMonitor();
+            monitor->StopMonitor();
+            primary->Disconnect();
+        }
+        primary->freeobj();
+        monitor->freeobj();
+        control->freeobj();
+    }
+};
+
+template <class F>
+bool WaitFor(F done, int ms = 10000) {
+    for (int i = 0; i < ms / 10; i++) {
+        if (done()) return true;
+        Sleep(10);
+    }
+    return done();
+}
+
+unsigned long long ThreadTime(PGMTHREAD* t) {
+    FILETIME a, b, k, u;
+    if (!t || !t->handle || !GetThreadTimes(t->handle, &a, &b, &k, &u)) return 0;
+    return ((unsigned long long)k.dwHighDateTime << 32 | k.dwLowDateTime) +
+           ((unsigned long long)u.dwHighDateTime << 32 | u.dwLowDateTime);
+}
+
+// A port nobody listens on.
+unsigned short ClosedPort(WINSOCKCONTROL& ctl) {
+    SOCKET s = ctl.fn.socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in sa = {};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = ctl.fn.inet_addr("127.0.0.1");
+    ctl.fn.bind(s, (sockaddr*)&sa, sizeof(sa));
+    int len = sizeof(sa);
+    ctl.fn.getsockname(s, (sockaddr*)&sa, &len);
+    ctl.fn.closesocket(s);
+    return ctl.fn.ntohs(sa.sin_port);
+}
+
+}  // namespace
+
+TEST(SocketOutbound, LargePayloadComesBackByteIdentical) {
+    EchoService echo(20);
+    OutboundService out;
+    ASSERT_TRUE(echo.connected && out.up);
+    BBOOL ok = 0;
+    DATACONNECTION* c = out.Open("127.0.0.1", std::to_string(echo.port).c_str(), &ok);
+    ASSERT_TRUE(ok);
+    ASSERT_TRUE(WaitFor([&] { return c->link->connected != 0; }));
+    std::string payload(1 << 20, '\0');
+    std::mt19937 random(7);
+    for (char& ch : payload) ch = (char)random();
+    for (size_t at = 0; at < payload.size(); at += 65536)
+        ASSERT_TRUE(c->link->SendMessage(BUFFER(&payload[at], 65536), 0)) << at;
+    ASSERT_TRUE(WaitFor([&] { return out.monitor->Size() >= payload.size(); }, 60000)) << out.monitor->Size();
+    EXPECT_TRUE(out.monitor->got == payload);
+    c->freeobj();
+}
+
+TEST(SocketOutbound, RefusedConnectEndsTheLinkAndTheMonitorGoesIdle) {
+    OutboundService out;
+    ASSERT_TRUE(out.up);
+    std::string port = std::to_string(ClosedPort(*out.control));
+    BBOOL ok = 0;
+    DATACONNECTION* c = out.Open("127.0.0.1", port.c_str(), &ok);
+    ASSERT_TRUE(ok);
+    COMMLINK* L = c->link;
+    L->prepare();
+    ASSERT_TRUE(WaitFor([&] { return L->closed != 0; }));
+    EXPECT_EQ(L->error, 10061);
+    EXPECT_TRUE(L->refused);
+    ASSERT_TRUE(WaitFor([&] {
+        std::lock_guard<std::mutex> hold(out.monitor->m);
+        return std::find(out.monitor->codes.begin(), out.monitor->codes.end(), CONN_CLOSED) != out.monitor->codes.end();
+    }));
+    // The link monitor waits again instead of spinning on the failed socket.
+    unsigned long long before = ThreadTime(out.monitor->linkMonitor);
+    Sleep(300);
+    EXPECT_LT(ThreadTime(out.monitor->linkMonitor) - before, 1000000ULL);  // under 100 ms of 300
+    L->freeobj();
+    c->freeobj();
+}

@@ -1,0 +1,166 @@
+// Library binding, the event window, and the socket primitives' edge cases with
+// recording entry points in a control's function table.
+#include "SocketFixture.h"
+
+#include <cstring>
+#include <vector>
+
+using namespace socktest;
+
+namespace {
+
+struct Control {
+    WINSOCKCONTROL* c;
+    explicit Control(const char* library = nullptr) {
+        c = new WINSOCKCONTROL;
+        c->prepare();
+        if (library) strcpy(c->libraryName, library);
+    }
+    ~Control() { c->freeobj(); }
+    WINSOCKCONTROL* operator->() { return c; }
+};
+
+long Libraries() { return _pWinSockDlls->count; }
+
+std::vector<int> calls;
+servent httpEntry;
+int WINAPI RecordListen(SOCKET, int backlog) {
+    calls.push_back(backlog);
+    return 0;
+}
+int WINAPI RecordRecv(SOCKET, char*, int length, int) {
+    calls.push_back(length);
+    return length;
+}
+servent* WINAPI OnlyHttp(const char* name, const char*) {
+    httpEntry.s_port = (short)((80 >> 8) | ((80 & 0xFF) << 8));
+    return strcmp(name, "http") == 0 ? &httpEntry : nullptr;
+}
+const char* hostName = "";
+int WINAPI FixedHostName(char* out, int length) {
+    strncpy(out, hostName, length);
+    return 0;
+}
+
+}  // namespace
+
+TEST(SocketBinding, ControlsNamingOneLibraryShareItUntilTheLastUnloads) {
+    long before = Libraries();
+    Control a, b;
+    ASSERT_TRUE(a->LoadWinSock(0, 0));
+    ASSERT_TRUE(b->LoadWinSock(0, 0));
+    EXPECT_EQ(Libraries(), before + 1);
+    ASSERT_EQ(a->library, b->library);
+    EXPECT_EQ(a->library->useCount, 2);
+    EXPECT_EQ(a->startupCount, 1);
+    EXPECT_TRUE(a->fn.select && a->fn.WSAAsyncGetHostByName && a->fn.getsockopt && a->fn.WSAUnhookBlockingHook);
+    EXPECT_TRUE(a->LoadWinSock(0, 0));
+    EXPECT_EQ(a->startupCount, 2);
+    a->UnloadWinSock(1, 0, 0);
+    EXPECT_EQ(a->startupCount, 0);
+    EXPECT_FALSE(a->loaded);
+    EXPECT_EQ(Libraries(), before + 1);
+    b->UnloadWinSock(1, 0, 0);
+    EXPECT_EQ(Libraries(), before);
+}
+
+TEST(SocketBinding, AnAbsentLibraryBindsNothing) {
+    long before = Libraries();
+    Control a("QVNOSUCHSOCK.DLL");
+    EXPECT_FALSE(a->LoadWinSock(0, 0));
+    EXPECT_FALSE(a->loaded);
+    EXPECT_EQ(a->library, nullptr);
+    EXPECT_EQ(a->fn.socket, nullptr);
+    EXPECT_EQ(Libraries(), before);
+}
+
+TEST(SocketBinding, EventWindowIsFoundWhileTheLibraryIsLoaded) {
+    ASSERT_TRUE(TCPCONTROL::UseAsyncDNS);
+    {
+        Control a;
+        ASSERT_TRUE(a->LoadWinSock(0, 0));
+        EXPECT_NE(FindWindowA("Quorvane Winsock Event Class", "Quorvane Winsock Event Window"), nullptr);
+        a->UnloadWinSock(1, 0, 0);
+    }
+    EXPECT_EQ(FindWindowA("Quorvane Winsock Event Class", "Quorvane Winsock Event Window"), nullptr);
+}
+
+TEST(SocketPrimitives, SetPortTakesNumbersThenServiceNamesThenTheDefault) {
+    Control ctl;
+    ASSERT_TRUE(ctl->LoadWinSock(0, 0));
+    ctl->fn.getservbyname = OnlyHttp;
+    ctl->defaultPort = 4321;
+    WINSOCKLINK* link = new WINSOCKLINK(*ctl.c, nullptr, LINK_SERVER_CONNECT, 0);
+    link->prepare();
+    struct Case {
+        const char* text;
+        unsigned short port;
+        BBOOL result;
+    } cases[] = {
+        {"8080", 8080, 1}, {"70000", 4321, 1}, {"http", 80, 1}, {"HTTP", 80, 1}, {"nosuch", 4321, 1}, {"0", 0, 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(link->SetPort(c.text, 0), c.result) << c.text;
+        EXPECT_EQ(link->port, c.port) << c.text;
+    }
+    EXPECT_TRUE(link->SetPort("8081", 1));
+    EXPECT_EQ(link->localPort, 8081);
+    link->freeobj();
+}
+
+TEST(SocketPrimitives, ListenBacklogFollowsTypeLimitAndControl) {
+    Control ctl;
+    ASSERT_TRUE(ctl->LoadWinSock(0, 0));
+    ctl->fn.listen = RecordListen;
+    struct Case {
+        LINKTYPE type;
+        int limit, control, backlog;
+    } cases[] = {
+        {LINK_SERVER_LISTEN, 30, 10, 1}, {LINK_CLIENT_LISTEN, 30, 10, 5}, {LINK_CLIENT_LISTEN, 0, 10, 1},
+        {LINK_CLIENT_LISTEN, 3, 10, 3},  {LINK_CLIENT_LISTEN, 30, 1, 1},
+    };
+    for (const Case& c : cases) {
+        calls.clear();
+        ctl->listenBacklog = c.control;
+        WINSOCKLINK* link = new WINSOCKLINK(*ctl.c, nullptr, c.type, c.limit);
+        link->prepare();
+        link->TCPSocketListen();
+        ASSERT_EQ(calls.size(), 1u);
+        EXPECT_EQ(calls[0], c.backlog) << c.type << " " << c.limit << " " << c.control;
+        link->freeobj();
+    }
+}
+
+TEST(SocketPrimitives, ReceiveStopsAtPageBoundaries) {
+    Control ctl;
+    ASSERT_TRUE(ctl->LoadWinSock(0, 0));
+    ctl->fn.recv = RecordRecv;
+    WINSOCKLINK* link = new WINSOCKLINK(*ctl.c, nullptr, LINK_SERVER_CONNECT, 0);
+    link->prepare();
+    std::vector<unsigned char> memory(3 * 4096);
+    unsigned char* page = (unsigned char*)(((UINT_PTR)memory.data() + 4095) & ~(UINT_PTR)4095) + 4096;
+    calls.clear();
+    EXPECT_EQ(link->TCPSocketReceive(page - 100, 4096, 0), 4096);
+    EXPECT_EQ(calls, (std::vector<int>{100, 3996}));
+    link->freeobj();
+}
+
+TEST(SocketPrimitives, MailFormNameReplacesTheFirstDotOfThreeLabels) {
+    Control ctl;
+    ASSERT_TRUE(ctl->LoadWinSock(0, 0));
+    ctl->fn.gethostname = FixedHostName;
+    WINSOCKLINK* link = new WINSOCKLINK(*ctl.c, nullptr, LINK_SERVER_CONNECT, 0);
+    link->prepare();
+    struct Case {
+        const char *name, *mail;
+    } cases[] = {{"host.example", "host.example"}, {"gw.example.org", "gw@example.org"}, {"me@x.y.z", "me@x.y.z"}};
+    for (const Case& c : cases) {
+        hostName = c.name;
+        char out[64];
+        link->GetLocalName(BUFFER(out, sizeof(out)), 0, 1);
+        EXPECT_STREQ(out, c.mail);
+        link->GetLocalName(BUFFER(out, sizeof(out)), 0, 0);
+        EXPECT_STREQ(out, c.name);
+    }
+    link->freeobj();
+}
