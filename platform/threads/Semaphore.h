@@ -57,15 +57,3 @@ public:
     BBOOL WaitEvent(int timeout);
     static ESEMAPHORE* WaitMultiple(ESEMAPHORE** list, int count, int timeout);
 };
-
-// Holds a lock for the rest of a scope.
-class MSEMHOLD {
-public:
-    explicit MSEMHOLD(MSEMAPHORE& lock) : held(lock) { held.Reserve(-1, FALSE); }
-    ~MSEMHOLD() { held.Release(); }
-    MSEMHOLD(const MSEMHOLD&) = delete;
-    MSEMHOLD& operator=(const MSEMHOLD&) = delete;
-
-private:
-    MSEMAPHORE& held;
-};
