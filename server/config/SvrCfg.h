@@ -88,8 +88,20 @@ public:
     PROFILE* mainProfile;
     PROFILE* usersProfile;
     BBOOL separateUsers;
+    // This start applied the registry sections: CloseProfile restores them. Clear
+    // when another instance's console runs, whose changes must stay.
+    BBOOL registryApplied;
 
 private:
+    void readServerConfiguration();
+    void readCommunications();
+    void readStartup();
+    // TRUE when a Saved entry was written.
+    BBOOL applyRegistryKeys(const char* section, BBOOL local);
+    // TRUE when a CHECKED entry was written.
+    BBOOL checkSystemFiles();
+    void readLines(NETWORKINTERFACE& lines);
+
     SVRCFG(const SVRCFG&) = delete;
     SVRCFG& operator=(const SVRCFG&) = delete;
 };

@@ -69,6 +69,9 @@ public:
     ULONG_PTR abendValue;
     ESEMAPHORE abendEvent;
     ESEMAPHORE terminateEvent;
+    // Posted once the fast stop has forced the definitions down; never reset, so
+    // a normal stop that follows cannot miss it.
+    ESEMAPHORE fastStopEvent;
     char configDirectory[256];
     char startError[256];
     CHAIN<LOCALREQUEST> localRequests;
