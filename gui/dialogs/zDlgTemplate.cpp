@@ -132,7 +132,8 @@ zControlType* zControlType::find(const char* name) {
 
 ziDialogReader::ziDialogReader(zWindow* w, const zResId& res) : window(w), resource(res) {
     style = 0;
-    if (getResource()) decodeHeader();
+    // Without a window the resource is only loaded; decodeHeader(target) reads it later.
+    if (getResource() && window) decodeHeader();
     if (!font && window) font = window->font ? window->font : (window->parentWin ? window->parentWin->font : nullptr);
 }
 
@@ -307,6 +308,18 @@ void ziDialogReader::decodeHeader() {
     status = 0;
 }
 
+void ziDialogReader::decodeHeader(zWindow* target) {
+    window = target;
+    if (ownsFont_) delete font;
+    font = nullptr;
+    ownsFont_ = 0;
+    overrun_ = false;
+    status = 1;
+    readPos = tmpl;
+    if (tmpl) decodeHeader();
+    if (!font && window) font = window->font ? window->font : (window->parentWin ? window->parentWin->font : nullptr);
+}
+
 void ziDialogReader::setSize(zSizer* s) {
     if (!s) return;
     s->pos(zPoint(left, top));
@@ -378,8 +391,15 @@ bool ziDialogReader::createBaseTypes(const char* cls, int atom, const ZKCString&
     const char* t = text.data();
     zWindow* made = nullptr;
     if (cls) {
-        if (zSuperClass::lookup(ZKCString(cls))) {
-            made = new zGenericControl(window, s, st, t, id, cls, nullptr);
+        // Resource compilers upper-case class names: the superclasses are found either way.
+        zSuperClass* sc = zSuperClass::lookup(ZKCString(cls));
+        if (!sc) {
+            ZKCString lower(cls);
+            lower.toLower();
+            sc = zSuperClass::lookup(lower);
+        }
+        if (sc) {
+            made = new zGenericControl(window, s, st, t, id, sc->className().data(), nullptr);
         } else if (zControlType* type = zControlType::find(cls)) {
             made = type->buildNew(window, s, st, t, id);
         }

@@ -83,6 +83,9 @@ public:
     ziDialogReader(const ziDialogReader&) = delete;
     ziDialogReader& operator=(const ziDialogReader&) = delete;
 
+    // Reads the header again for another target window (a page takes over a
+    // definition's reader); status, caption, font and style follow the new read.
+    void decodeHeader(zWindow* target);
     void setSize(zSizer* s);
     int createChildren();  // the number of items that made an object
     zFont* takeFont();     // the frame takes over a font the template made

@@ -27,6 +27,17 @@ struct zDimension {
     bool operator!=(const zDimension& o) const { return !(*this == o); }
 };
 
+// A span of positions (characters, columns): start and end, 32 bits each.
+struct zRange {
+    int start, end;
+    zRange() : start(0), end(0) {}
+    zRange(int s, int e) : start(s), end(e) {}
+    int lo() const { return start < end ? start : end; }
+    int hi() const { return start < end ? end : start; }
+    bool operator==(const zRange& o) const { return start == o.start && end == o.end; }
+    bool operator!=(const zRange& o) const { return !(*this == o); }
+};
+
 // right and bottom are exclusive edges.
 struct zRect {
     int left, top, right, bottom;

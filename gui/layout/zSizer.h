@@ -127,6 +127,8 @@ public:
     void reqArea(zReqGeom& geom) override;
     zSizer* asType(int type) override;
     zDimension fixed() const { return zDimension(fixedW_, fixedH_); }
+    // Changes the fixed extent (a strip that measures its font later).
+    void fixed(const zDimension& d) { w_ = fixedW_ = d.width, h_ = fixedH_ = d.height; }
 
 protected:
     zGravSizer(zGrav g, zSizer* parent);

@@ -5,7 +5,11 @@
 #include <cstdarg>
 #include <cstring>
 
+#include "zBitmapPane.h"
+#include "zDlgTemplate.h"
 #include "zNotify.h"
+#include "zTabCtrl.h"
+#include "zTextPane.h"
 #include "zResId.h"
 #include "zSystemInfo.h"
 #include "zTimer.h"
@@ -25,17 +29,44 @@ int __debugOn = 0;
 FILE* _zAppDebugFile = nullptr;
 ziPrintDlgData* _zpdlg = nullptr;
 
+const char* const zApp::kControlTypes[4] = {"zTextPane", "zPaneControl", "zBitmapPane", "zTabCtrl"};
+
+const char* const zApp::kSuperClasses[6][2] = {{"button", "subbutton"},       {"listbox", "sublistbox"},
+                                               {"scrollbar", "subscrollbar"}, {"static", "substatic"},
+                                               {"edit", "subedit"},           {"combobox", "subcombobox"}};
+
 namespace {
-// A function-local list: hooks are added from static initialisers of other files.
-std::list<zApp::BuilderHook>& builderHooks() {
-    static std::list<zApp::BuilderHook> hooks;
-    return hooks;
+
+const zControlBuilder kBuilders[4] = {zCtrlBldzTextPane, zCtrlBldzPaneControl, zCtrlBldzBitmapPane, zCtrlBldzTabCtrl};
+
+// The system procedure each superclass forwards to, by its row in kSuperClasses.
+WNDPROC superBase[6];
+
+template <int N>
+LRESULT CALLBACK SuperProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    return superBase[N] ? CallWindowProcA(superBase[N], h, m, w, l) : DefWindowProcA(h, m, w, l);
 }
+
+const WNDPROC kSuperProcs[6] = {SuperProc<0>, SuperProc<1>, SuperProc<2>, SuperProc<3>, SuperProc<4>, SuperProc<5>};
+
 }  // namespace
 
-bool zApp::addCtrlBuilderHook(BuilderHook hook) {
-    if (hook) builderHooks().push_back(hook);
-    return true;
+void zApp::registerControls() {
+    for (int i = 0; i < 4; ++i) ctrlTypes.push_back(new zControlType(kControlTypes[i], kBuilders[i]));
+    for (int i = 0; i < 6; ++i) {
+        WNDCLASSA wc;
+        if (!GetClassInfoA(0, kSuperClasses[i][0], &wc)) continue;
+        superBase[i] = wc.lpfnWndProc;
+        wc.lpfnWndProc = kSuperProcs[i];
+        wc.hInstance = hInst;
+        wc.lpszClassName = kSuperClasses[i][1];
+        wc.style = (wc.style & ~CS_GLOBALCLASS) | CS_DBLCLKS;
+        // Already there from an earlier application object of this process: reuse it.
+        if (RegisterClassA(&wc) || GetClassInfoA(hInst, kSuperClasses[i][1], &wc)) {
+            rememberClass(kSuperClasses[i][1]);
+            new zSuperClass(ZKCString(kSuperClasses[i][1]), nullptr, 0);
+        }
+    }
 }
 
 zTaskDev::~zTaskDev() {
@@ -110,7 +141,7 @@ zApp::zApp(HINSTANCE inst, HINSTANCE prev, char* commandLine, int show)
     resModuleName = nullptr;
     mdiKeysOff = 0;
     if (!_app) _app = this;
-    for (BuilderHook h : builderHooks()) h(this);
+    registerControls();
     dlgFontWeight = 400;
 }
 
@@ -130,6 +161,8 @@ zApp::~zApp() {
         __zAppGlobalBrush = 0;
     }
     zSuperClass::unregister();
+    for (zControlType* t : ctrlTypes) delete t;
+    ctrlTypes.clear();
     delete timerDev;
     timerDev = nullptr;
     delete winMap;

@@ -13,6 +13,7 @@ class zTimerDev;
 class zTaskDev;
 class zHandlerList;
 class zResId;
+class zControlType;
 
 typedef int (zEvH::*TaskProc)();
 
@@ -111,13 +112,15 @@ public:
     // Screen extents a display reported as 0 are taken as VGA (640 by 480).
     static void ziScreenDefaults(int& width, int& height);
 
-    // Code built later (the dialog reader's control types: pane, bitmap pane, text pane,
-    // tab strip) adds a hook from a static initialiser; each runs when the application is made.
-    typedef void (*BuilderHook)(zApp*);
-    static bool addCtrlBuilderHook(BuilderHook hook);
+    // The framework's control types that dialog templates may name, registered
+    // by the constructor in this order, and the superclassed system controls.
+    static const char* const kControlTypes[4];
+    static const char* const kSuperClasses[6][2];  // (system class, framework class)
 
 private:
     void handleMessage(MSG& m);
+    void registerControls();
+    std::list<zControlType*> ctrlTypes;
 };
 
 extern zApp* _app;

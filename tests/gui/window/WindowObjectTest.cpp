@@ -6,6 +6,7 @@
 #include "TestApp.h"
 #include "zDisplay.h"
 #include "zFont.h"
+#include "zDlgTemplate.h"
 #include "zGeometry.h"
 #include "zResId.h"
 #include "zSystemInfo.h"
@@ -63,14 +64,24 @@ TEST(AppObject, SystemInfoStartsWithTheScreenExtent) {
     EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), raw[1]);
 }
 
-int hookRuns = 0;
-void CountingHook(zApp*) { ++hookRuns; }
-const bool hookAdded = zApp::addCtrlBuilderHook(CountingHook);
-
-TEST(AppObject, BuilderHooksRunWhenTheApplicationIsMade) {
+TEST(AppObject, RegistersTheFrameworkControlTypesAndSuperclasses) {
     App();
-    EXPECT_TRUE(hookAdded);
-    EXPECT_EQ(1, hookRuns);
+    ASSERT_NE(nullptr, _zctd);
+    // In registration order, at the front of the reader's list.
+    const char* expected[] = {"zTextPane", "zPaneControl", "zBitmapPane", "zTabCtrl"};
+    zDListIter it(_zctd);
+    for (const char* name : expected) {
+        zControlType* t = static_cast<zControlType*>(it());
+        ASSERT_NE(nullptr, t);
+        EXPECT_STREQ(name, t->name());
+    }
+    for (const auto& row : zApp::kSuperClasses) {
+        SCOPED_TRACE(row[1]);
+        ASSERT_NE(nullptr, zSuperClass::lookup(ZKCString(row[1])));
+        WNDCLASSA wc;
+        ASSERT_TRUE(GetClassInfoA(_app->instance(), row[1], &wc));
+        EXPECT_TRUE(wc.style & CS_DBLCLKS);
+    }
 }
 
 TEST(AppObject, DefaultResourceModule) {
