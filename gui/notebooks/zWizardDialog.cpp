@@ -79,6 +79,7 @@ void zWizardDialog::setup() {
         b->setFont(buttonFont, 0);
     }
     backBtn->disable();
+    defButtonId = zWizNextId;
     tabs = new ziTabNoteCtrl(this, this, new zGravSizer(zGravTopLeft, zDimension(0, 0), sizer), 0, 1);
     tabs->setupMargins(10, 10, 10, 10);
     tabs->show(SW_SHOWNORMAL);
@@ -97,11 +98,6 @@ int zWizardDialog::activate(zActivateEvt* e) {
     bool active = e->msg == WM_MDIACTIVATE ? (HWND)e->lParm == e->hwnd : LOWORD(e->wParm) != 0;
     if (active) _activeDialog = 0;
     return 1;
-}
-
-int zWizardDialog::dispatch(zEvent* e) {
-    if (e->msg == DM_GETDEFID) return MAKELONG(zWizNextId, DC_HASDEFID);
-    return zDialogFrame::dispatch(e);
 }
 
 int zWizardDialog::showsFinish() const { return textOf(nextBtn) == finishLabel; }

@@ -41,7 +41,6 @@ public:
     int create() override;
     int show(int how = SW_SHOWNORMAL) override;
     int activate(zActivateEvt* e) override;
-    int dispatch(zEvent* e) override;
 
     int createPage(zPageDef*) override { return 0; }
     virtual int onBack(zEvent*) { return 0; }
