@@ -521,8 +521,10 @@ int zFormDialog::storeData() {
 }
 
 int zFormDialog::setControlsToDefault() {
-    for (zWindow* c : children)
+    ziEachChild(this, [](zWindow* c) {
         if (zChildWin* cw = dynamic_cast<zChildWin*>(c)) cw->setToDefault();
+        return true;
+    });
     return 1;
 }
 

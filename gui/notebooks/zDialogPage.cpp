@@ -115,14 +115,14 @@ int zDialogPage::dispatch(zEvent* e) {
 
 void zDialogPage::ziHandleTabs(int on) {
     NotifyProc fn = zHandlerOf(&zDialogPage::ziKeyDown);
-    for (size_t i = 0; i < children.size(); ++i) {
-        zWindow* c = children[i];
+    ziEachChild(this, [&](zWindow* c) {
         for (UINT m : {(UINT)WM_KEYDOWN, (UINT)WM_SYSKEYDOWN}) {
             // Never twice: a second show must not stack another record.
             c->removeHandler(this, fn, m);
             if (on) c->setHandler(this, fn, m);
         }
-    }
+        return true;
+    });
 }
 
 int zDialogPage::size(zSizeEvt*) {

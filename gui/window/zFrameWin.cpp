@@ -8,6 +8,7 @@
 #include "zMenu.h"
 #include "zNotify.h"
 #include "zString.h"
+#include "zTimer.h"
 #include "zWindowMap.h"
 #include "ziNeighbours.h"
 
@@ -153,6 +154,8 @@ int zFrameWin::create() {
     hwnd = CreateWindowExA(0, className.c_str(), nullptr, winStyle, x, y, w, h, 0, 0,
                            _app ? _app->hInst : GetModuleHandleA(nullptr), nullptr);
     ziMapWindow(hwnd, this);
+    // Timers made before the main frame had a window tick from now on.
+    if (hwnd && _app && _app->timerDev && _app->mainFrame == this) _app->timerDev->arm();
     storeCreatedRect(true);
     if (!font && parentWin && parentWin->font) setFont(parentWin->font, 0);
     return hwnd != 0;

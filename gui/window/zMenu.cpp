@@ -1,5 +1,7 @@
 #include "zMenu.h"
 
+#include "zFrameWin.h"
+
 #include "zApp.h"
 #include "zBitmap.h"
 #include "ziNeighbours.h"
@@ -36,6 +38,10 @@ zMenu::zMenu(const zResId& id) {
 }
 
 zMenu::~zMenu() {
+    // A menu deleted while its frame lives (from its own command, say) leaves the frame.
+    if (usable(ownerWin))
+        if (zFrameWin* f = dynamic_cast<zFrameWin*>(ownerWin))
+            if (f->device == this) f->device = nullptr;
     if (hmenu) {
         // Only take our own menu off the window; another one stays where it is.
         if (usable(ownerWin) && GetMenu(ownerWin->hwnd) == hmenu) SetMenu(ownerWin->hwnd, 0);

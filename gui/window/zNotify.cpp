@@ -47,13 +47,24 @@ int zHandlerList::walk(zEvent* e) {
     ++walking;
     for (auto it = cells.begin(); it != cells.end(); ++it) {
         if (it->removed || !it->node->check(e)) continue;
-        if (it->node->call(e)) {
+        if (it->node->call(e) || orphaned) {
             taken = 1;
             break;
         }
     }
-    if (--walking == 0) purge();
+    if (--walking > 0) return taken;
+    if (orphaned) {
+        delete this;
+        return 1;
+    }
+    purge();
     return taken;
+}
+
+void zHandlerList::release(zHandlerList* list) {
+    if (!list) return;
+    if (list->walking) list->orphaned = true;
+    else delete list;
 }
 
 bool zHandlerList::removeFirst(const zEvent& probe, zEvH* target, NotifyProc fn, bool ctrlCheck) {
@@ -115,7 +126,7 @@ int doCommandHandler(zEvent* e, zWindow* w) {
     return doHandler(e, w);
 }
 
-zDevice::~zDevice() { delete records; }
+zDevice::~zDevice() { zHandlerList::release(records); }
 
 int zDevice::dispatchEvt(zEvent* e) { return records && records->walk(e) ? 1 : 0; }
 

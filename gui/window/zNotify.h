@@ -63,6 +63,10 @@ public:
     bool removeFirstIdent(UINT message, zEvH* target, NotifyProc fn);
     // Moves all records of other to this list (other stays empty).
     void takeFrom(zHandlerList& other);
+    // What the owner calls in place of delete: a list in the middle of a walk (a
+    // handler deleting the window or menu that owns it) lives until the walk ends,
+    // and the walk then reports the event as taken.
+    static void release(zHandlerList* list);
 
 private:
     struct Cell {
@@ -71,6 +75,7 @@ private:
     };
     std::list<Cell> cells;
     int walking = 0;
+    bool orphaned = false;
     void purge();
 };
 

@@ -30,11 +30,15 @@ zTimerDev::~zTimerDev() {
     delete periodics;
 }
 
-void zTimerDev::add(zTimer* t) {
+void zTimerDev::arm() {
     if (!sysTimer && _app && _app->mainFrame && _app->mainFrame->hwnd) {
         timerWindow = _app->mainFrame->hwnd;
         if (SetTimer(timerWindow, 1, 100, nullptr)) sysTimer = 1;
     }
+}
+
+void zTimerDev::add(zTimer* t) {
+    arm();
     std::list<zTimer*>*& l = t->periodic ? periodics : oneShots;
     if (!l) l = new std::list<zTimer*>;
     l->push_front(t);

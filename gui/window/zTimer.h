@@ -47,6 +47,9 @@ public:
     ~zTimerDev();
     void add(zTimer* t);
     void remove(zTimer* t);
+    // Starts the 100 ms system timer on the main frame once that has a window;
+    // the frame calls it when its window is made, for timers made before.
+    void arm();
     void process(zEvent* e);
     void processAt(DWORD now);
 

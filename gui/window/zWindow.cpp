@@ -172,12 +172,17 @@ zWindow::~zWindow() {
     vScroll = hScroll = nullptr;
     ziSizerDelete(sizer);
     sizer = nullptr;
-    delete handlers;
-    delete commands;
+    zHandlerList::release(handlers);
+    zHandlerList::release(commands);
     handlers = commands = nullptr;
     if ((stateFlags & zWinOwnsFont) && font) {
         ziFontDelete(font);  // fonts owned by a window go with it
     }
+}
+
+unsigned long ziNewWindowSerial() {
+    static unsigned long next = 0;
+    return ++next;
 }
 
 int zWindow::dispatch(zEvent* e) { return (int)DefWindowProcA(e->hwnd, e->msg, e->wParm, e->lParm); }
@@ -205,8 +210,10 @@ int zWindow::resolveSize(zSizeEvt* e) {
     if (!sizer) return 0;
     ziSizerSetDim(sizer, e->width(), e->height());
     if (e->type() == SIZE_MINIMIZED) return 0;
-    for (zWindow* c : children)
+    ziEachChild(this, [&](zWindow* c) {
         if (c->sizer) ziSizerResize(c->sizer, c, e);
+        return true;
+    });
     int x, y, w, h;
     ziSizerGet(sizer, x, y, w, h);
     ziSizerUpdate(sizer, x, y, x + e->width(), y + e->height());
@@ -273,20 +280,21 @@ void zWindow::ziBackgroundColorValue(unsigned long value) {
 }
 
 int zWindow::checkData() {
-    for (zWindow* c : children) {
-        if (!c->hwnd || !IsWindowEnabled(c->hwnd)) continue;
-        if (!c->checkData()) {
-            if (!c->invalidData(c) && c->parentWin) c->parentWin->invalidData(c);
-            return 0;
-        }
-    }
-    return 1;
+    // A check may make or delete sibling controls.
+    return ziEachChild(this, [](zWindow* c) {
+        if (!c->hwnd || !IsWindowEnabled(c->hwnd)) return true;
+        if (c->checkData()) return true;
+        if (!c->invalidData(c) && c->parentWin) c->parentWin->invalidData(c);
+        return false;
+    });
 }
 
 int zWindow::storeData() {
     if (!checkData()) return 0;
-    for (zWindow* c : children)
+    ziEachChild(this, [](zWindow* c) {
         if (c->hwnd && IsWindowEnabled(c->hwnd)) c->storeData();
+        return true;
+    });
     return 1;
 }
 
@@ -305,7 +313,10 @@ void zWindow::setFont(zFont* f, int redraw) {
         if (!(parentWin && parentWin->font == f)) stateFlags |= zWinOwnsFont;
         if (hwnd) SendMessageA(hwnd, WM_SETFONT, (WPARAM)ziFontHandle(f), redraw);
     }
-    for (zWindow* c : children) c->setFont(f, redraw);
+    ziEachChild(this, [&](zWindow* c) {
+        c->setFont(f, redraw);
+        return true;
+    });
     if (old) ziFontDelete(old);
 }
 

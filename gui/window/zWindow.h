@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 class zApp;
@@ -185,8 +186,13 @@ enum {
 const unsigned long zColorNoErase = (unsigned long)-2;
 const unsigned long zColorParent = (unsigned long)-3;
 
+// A number no other window object of the process had: a walk tells a new
+// object from a deleted one at the same address by it.
+unsigned long ziNewWindowSerial();
+
 class zWindow : public zEvH {
 public:
+    const unsigned long serial = ziNewWindowSerial();
     unsigned long kindFlags = 0;
     unsigned long ctlKindFlags = 0;
     unsigned short spare = 0;
@@ -297,6 +303,22 @@ public:
 private:
     void initDefaults(zWindow* parent, zSizer* s, unsigned long style, bool parentSizer);
 };
+
+// Calls fn(child) for each child of w in order; a child made or deleted by fn
+// meanwhile does not break the walk (it walks a copy and skips those gone).
+// Stops early when fn answers false; answers whether the walk ran to its end.
+template <class F>
+bool ziEachChild(zWindow* w, F fn) {
+    std::vector<std::pair<zWindow*, unsigned long>> snapshot;
+    for (zWindow* c : w->children) snapshot.push_back({c, c->serial});
+    for (const auto& s : snapshot) {
+        bool still = false;
+        for (zWindow* k : w->children)
+            if (k == s.first && k->serial == s.second) still = true;
+        if (still && !fn(s.first)) return false;
+    }
+    return true;
+}
 
 // The application's map of handles to framework objects: the object mapped to h
 // (none for a null handle), or 0.

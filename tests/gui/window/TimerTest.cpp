@@ -156,11 +156,19 @@ TEST(TimersLive, TheWindowsTimerWaitsForAMainFrameWindow) {
     _app->timerDev = nullptr;
     _app->mainFrame = nullptr;
     Counter c;
-    zTimer early(&c, zTimerOf(&Counter::tick), 1000);
+    Quitter q;
+    zTimer early(&q, zTimerOf(&Quitter::tick), 100);
     EXPECT_EQ(0u, _app->timerDev->sysTimer) << "no window to tick on yet";
     Log log;
     ProbeFrame frame(&log);
     EXPECT_EQ(&frame, _app->mainFrame);
+    EXPECT_EQ(1u, _app->timerDev->sysTimer) << "armed once the main frame has a window";
+    {
+        dlgkit::Watchdog dog;
+        _app->go();
+        EXPECT_FALSE(dog.fired()) << "the early timer ticks without another timer made";
+    }
+    EXPECT_EQ(2, q.fired);
     zTimer later(&c, zTimerOf(&Counter::tick), 1000);
     EXPECT_EQ(1u, _app->timerDev->sysTimer);
     EXPECT_EQ(frame.hwnd, _app->timerDev->timerWindow);
