@@ -68,15 +68,6 @@ void leaveCaches(DATAOBJECT& o, MSEMAPHORE* lock) {
     if (lock) lock->Release();
 }
 
-void putByte(STREAMBUF& s, int v) {
-    unsigned char b = v ? 1 : 0;
-    if (s.cursor.length >= 1) s.CopyIn(&b, 1);
-}
-
-void putLong(STREAMBUF& s, unsigned long v) {
-    if (s.cursor.length >= 4) PutU32(s, v);
-}
-
 }  // namespace
 
 // ---- DATAOBJECT
@@ -305,14 +296,14 @@ int DATAOBJECT::ItemStreamSize(BBOOL ask) {
 
 BBOOL DATAOBJECT::StreamOut(STREAMBUF& out) {
     out << BEGINDI(0, 0, kObjectFrame);
-    putLong(out, objectId.id);
-    putByte(out, defined);
-    putByte(out, valid);
-    putLong(out, (unsigned long)DataLength());
-    putLong(out, addedTime.seconds);
-    putLong(out, expiryTime.seconds);
-    putLong(out, listedTime.seconds);
-    putLong(out, userTime.seconds);
+    PutLong(out, objectId.id);
+    PutFlag(out, defined);
+    PutFlag(out, valid);
+    PutLong(out, (unsigned long)DataLength());
+    PutLong(out, addedTime.seconds);
+    PutLong(out, expiryTime.seconds);
+    PutLong(out, listedTime.seconds);
+    PutLong(out, userTime.seconds);
     out << ENDDI();
     return ROW::StreamOut(out);
 }
@@ -323,27 +314,15 @@ BBOOL DATAOBJECT::StreamIn(STREAMBUF& in) {
     long released = dataBlock ? dataBlock->count : 0;
 
     in >> BEGINDI();
-    bool swap = Swapped(in);
-    // Once a value is cut short, every later one reads as 0.
-    bool cut = false;
-    auto getLong = [&]() -> unsigned long {
-        cut = cut || in.cursor.length < 4;
-        return cut ? 0 : GetU32(in, swap);
-    };
-    auto getByte = [&]() -> BBOOL {
-        unsigned char b = 0;
-        cut = cut || in.cursor.length < 1;
-        if (!cut) in.CopyOut(&b, 1);
-        return b ? 1 : 0;
-    };
-    unsigned long id = getLong();
-    defined = getByte();
-    valid = getByte();
-    long length = (long)getLong();
-    addedTime.seconds = getLong();
-    expiryTime.seconds = getLong();
-    listedTime.seconds = getLong();
-    userTime.seconds = getLong();
+    tableio::FrameReader frame(in);
+    unsigned long id = frame.Long();
+    defined = frame.Flag();
+    valid = frame.Flag();
+    long length = (long)frame.Long();
+    addedTime.seconds = frame.Long();
+    expiryTime.seconds = frame.Long();
+    listedTime.seconds = frame.Long();
+    userTime.seconds = frame.Long();
     in >> ENDDI();
     if (!objectId.id && id) {
         objectId.id = id;
@@ -500,7 +479,7 @@ int DATASTORE::ItemStreamSize(BBOOL ask) {
 
 BBOOL DATASTORE::StreamOut(STREAMBUF& out) {
     out << BEGINDI(0, 0, 255);
-    putLong(out, storeId.id);
+    PutLong(out, storeId.id);
     out << ENDDI();
     for (FIELD* f : {&storeName, &storeText}) {
         out << BEGINDI(f->flags & ~FIELD_OWNED & SPF_CLASSBITS, f->columnId, (unsigned long)f->DataLength());

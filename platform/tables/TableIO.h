@@ -39,6 +39,36 @@ inline void GetText(STREAMBUF& s, char* out) {
 inline bool Unreadable(const STREAMBUF& s) { return (s.flags & SPF_UNREADABLE) != 0; }
 inline bool Swapped(const STREAMBUF& s) { return (s.flags & SPF_SWAPPED) != 0; }
 
+// Flag bytes and numbers of a frame, written only where they fit whole.
+inline void PutFlag(STREAMBUF& s, int v) {
+    unsigned char b = v ? 1 : 0;
+    if (s.cursor.length >= 1) s.CopyIn(&b, 1);
+}
+inline void PutLong(STREAMBUF& s, unsigned long v) {
+    if (s.cursor.length >= 4) PutU32(s, v);
+}
+
+// Reads a frame's values in order; once one is cut short, every later one reads as 0.
+class FrameReader {
+public:
+    explicit FrameReader(STREAMBUF& s) : in(s), swap(Swapped(s)), cut(false) {}
+    unsigned long Long() {
+        cut = cut || in.cursor.length < 4;
+        return cut ? 0 : GetU32(in, swap);
+    }
+    int Flag() {
+        unsigned char b = 0;
+        cut = cut || in.cursor.length < 1;
+        if (!cut) in.CopyOut(&b, 1);
+        return b ? 1 : 0;
+    }
+
+private:
+    STREAMBUF& in;
+    bool swap;
+    bool cut;
+};
+
 // Reverses the first n bytes of a value of type 5 or 6 written in the other order.
 inline void SwapValue(unsigned char* data, int n) {
     for (int i = 0; i < n / 2; ++i) {

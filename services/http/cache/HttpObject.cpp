@@ -5,23 +5,14 @@
 
 #include "TableIO.h"
 
-using tableio::GetU32;
-using tableio::PutU32;
-using tableio::Swapped;
+using tableio::PutFlag;
+using tableio::PutLong;
 
 HTTPDOCMAKER _pHTTPDocMaker = nullptr;
 
 namespace {
 // Flags and counts in front of the object's own stream.
 const unsigned long kHttpFrame = 255;
-
-void putByte(STREAMBUF& s, int v) {
-    unsigned char b = v ? 1 : 0;
-    if (s.cursor.length >= 1) s.CopyIn(&b, 1);
-}
-void putLong(STREAMBUF& s, unsigned long v) {
-    if (s.cursor.length >= 4) PutU32(s, v);
-}
 
 DATASTORE* StoreOf(HTTPSITE*) {
     // Sites come with the cache policy; until then every object is free-standing.
@@ -84,11 +75,11 @@ int HTTPOBJECT::ItemStreamSize(BBOOL ask) {
 
 BBOOL HTTPOBJECT::StreamOut(STREAMBUF& out) {
     out << BEGINDI(0, 0, kHttpFrame);
-    putByte(out, linkList);
-    putByte(out, headersPresent);
-    putLong(out, (unsigned long)statusCode);
-    putLong(out, (unsigned long)headers.Count());
-    putLong(out, document ? document->ItemClassID() : 0);
+    PutFlag(out, linkList);
+    PutFlag(out, headersPresent);
+    PutLong(out, (unsigned long)statusCode);
+    PutLong(out, (unsigned long)headers.Count());
+    PutLong(out, document ? document->ItemClassID() : 0);
     out << ENDDI();
     DATAOBJECT::StreamOut(out);
     CITERATOR<DATAVALUE> it;
@@ -100,23 +91,12 @@ BBOOL HTTPOBJECT::StreamOut(STREAMBUF& out) {
 
 BBOOL HTTPOBJECT::StreamIn(STREAMBUF& in) {
     in >> BEGINDI();
-    bool swap = Swapped(in);
-    bool cut = false;
-    auto getLong = [&]() -> unsigned long {
-        cut = cut || in.cursor.length < 4;
-        return cut ? 0 : GetU32(in, swap);
-    };
-    auto getByte = [&]() -> BBOOL {
-        unsigned char b = 0;
-        cut = cut || in.cursor.length < 1;
-        if (!cut) in.CopyOut(&b, 1);
-        return b ? 1 : 0;
-    };
-    linkList = getByte();
-    headersPresent = getByte();
-    statusCode = (long)getLong();
-    long count = (long)getLong();
-    unsigned long docTag = getLong();
+    tableio::FrameReader frame(in);
+    linkList = frame.Flag();
+    headersPresent = frame.Flag();
+    statusCode = (long)frame.Long();
+    long count = (long)frame.Long();
+    unsigned long docTag = frame.Long();
     in >> ENDDI();
     DATAOBJECT::StreamIn(in);
     DATASTORE* store = Store();
