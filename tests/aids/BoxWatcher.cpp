@@ -1,17 +1,39 @@
-// Answers the message boxes of other programs in this Wine prefix so that an
+// Answers the message boxes of one program in this Wine prefix so that an
 // unattended run never blocks: each box is appended to a file as one line
 // "caption|text" and dismissed with its OK (else Cancel) button.
-//   qvaid_boxwatch OUTPUT-FILE SECONDS
+//   qvaid_boxwatch OUTPUT-FILE SECONDS PROGRAM
+// PROGRAM is the file name of the program's .exe; boxes of every other process
+// are left alone, since test programs running beside it check their own.
 // Ends after SECONDS, or earlier when OUTPUT-FILE.stop exists.
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
 
 std::string output;
+std::string program;
+
+// The file name of a process's program, "" when the process is gone.
+std::string ProgramOf(DWORD pid) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return "";
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    std::string name;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        if (entry.th32ProcessID != pid) continue;
+        const char* slash = std::strrchr(entry.szExeFile, '\\');
+        name = slash ? slash + 1 : entry.szExeFile;
+        break;
+    }
+    CloseHandle(snapshot);
+    return name;
+}
 
 std::string Text(HWND window) {
     char text[1024] = {};
@@ -36,6 +58,7 @@ BOOL CALLBACK Answer(HWND window, LPARAM) {
     GetClassNameA(window, cls, sizeof cls);
     if (pid == GetCurrentProcessId() || lstrcmpA(cls, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
     if (GetPropA(window, "qvaid.seen")) return TRUE;
+    if (lstrcmpiA(ProgramOf(pid).c_str(), program.c_str()) != 0) return TRUE;
     SetPropA(window, "qvaid.seen", reinterpret_cast<HANDLE>(1));
     std::string text;
     EnumChildWindows(window, FindStatic, reinterpret_cast<LPARAM>(&text));
@@ -51,11 +74,12 @@ BOOL CALLBACK Answer(HWND window, LPARAM) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: qvaid_boxwatch OUTPUT-FILE SECONDS\n");
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: qvaid_boxwatch OUTPUT-FILE SECONDS PROGRAM\n");
         return 2;
     }
     output = argv[1];
+    program = argv[3];
     std::string stop = output + ".stop";
     DWORD end = GetTickCount() + DWORD(std::atoi(argv[2])) * 1000;
     while (GetTickCount() < end && GetFileAttributesA(stop.c_str()) == INVALID_FILE_ATTRIBUTES) {

@@ -40,7 +40,7 @@ class Gateway:
 
     def start(self, *args):
         watcher = os.path.join(self.build, "aids", "qvaid_boxwatch.exe")
-        self.watcher = self._wine(watcher, windows_path(self.boxes_file), "300")
+        self.watcher = self._wine(watcher, windows_path(self.boxes_file), "300", "quorhub.exe")
         env = dict(os.environ, QUORVANE=windows_path(self.dir))
         program = os.path.join(self.build, "server", "quorhub.exe")
         self.program = self._wine(program, *args, env=env, cwd=self.dir)

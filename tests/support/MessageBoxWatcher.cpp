@@ -39,6 +39,9 @@ BOOL CALLBACK FindText(HWND child, LPARAM out) {
     return TRUE;
 }
 
+const ULONG_PTR kTextPasses = 40;  // 2 s at one pass per 50 ms
+const ULONG_PTR kSeen = 1000;
+
 BOOL CALLBACK Dismiss(HWND h, LPARAM) {
     DWORD pid = 0;
     GetWindowThreadProcessId(h, &pid);
@@ -46,11 +49,19 @@ BOOL CALLBACK Dismiss(HWND h, LPARAM) {
     char cls[32];
     GetClassNameA(h, cls, sizeof cls);
     if (lstrcmpA(cls, "#32770") != 0 || !IsWindowVisible(h)) return TRUE;
-    if (GetPropA(h, "qvtest.seen")) return TRUE;
-    SetPropA(h, "qvtest.seen", reinterpret_cast<HANDLE>(1));
+    // Pass count per box: 0 new, kSeen once recorded and dismissed.
+    ULONG_PTR passes = reinterpret_cast<ULONG_PTR>(GetPropA(h, "qvtest.seen"));
+    if (passes >= kSeen) return TRUE;
     SeenBox box;
     box.caption = WindowText(h);
     EnumChildWindows(h, FindText, reinterpret_cast<LPARAM>(&box.text));
+    // In a fresh Wine prefix a box can turn visible before its text is set:
+    // look again on the next passes, for a while, before taking it as it is.
+    if (box.text.empty() && passes + 1 < kTextPasses) {
+        SetPropA(h, "qvtest.seen", reinterpret_cast<HANDLE>(passes + 1));
+        return TRUE;
+    }
+    SetPropA(h, "qvtest.seen", reinterpret_cast<HANDLE>(kSeen));
     {
         std::lock_guard<std::mutex> g(State().lock);
         State().seen.push_back(box);

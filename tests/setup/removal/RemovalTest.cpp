@@ -23,7 +23,7 @@ public:
         si.cb = sizeof si;
         if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi_)) return;
         // Evidence that it holds the file: our own open is refused.
-        for (DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(20)) {
+        for (DWORD start = GetTickCount(); GetTickCount() - start < 60000; Sleep(20)) {
             HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
             if (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION) {
                 held_ = true;
