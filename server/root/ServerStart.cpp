@@ -10,6 +10,8 @@
 #include "SysDir.h"
 #include "SysHelpers.h"
 #include "TaskAbend.h"
+#include "TcpControl.h"
+#include "WinSockControl.h"
 #include "TextHelpers.h"
 
 namespace {
@@ -86,6 +88,15 @@ BBOOL IsSetupCommandLine(const char* commandLine) {
     return std::strcmp(word, "INSTALLSETUP") == 0;
 }
 
+void ApplyLinkSwitches(const SVRCFG& config) {
+    TCPCONTROL::UseAsyncDNS = config.asyncDNS;
+    TCPCONTROL::UseLocalLoop = config.localLoop;
+    TCPCONTROL::DynamicRouting = config.dynamicRouting;
+    TCPCONTROL::PhonebookRouting = config.phonebookRouting;
+    TCPCONTROL::MultipleRouting = config.multipleRoutes;
+    WINSOCKCONTROL::WinSockLimitDialing = config.dialingLimit;
+}
+
 SERVERSTART ServerStartUp(HINSTANCE instance, const char* commandLine) {
     if (_pSupport) _pSupport->module.instance = instance;
     BBOOL corvath = FALSE, tessimara = FALSE;
@@ -120,6 +131,7 @@ SERVERSTART ServerStartUp(HINSTANCE instance, const char* commandLine) {
         LogInvalidKey(*svr);
         _Task_Abend(ABEND_INI100, 0);
     }
+    ApplyLinkSwitches(config);
 
     svr->logProfile.ReadFile("LOG.INI", FALSE);
     svr->systemLog.EnableBackup(&svr->logProfile, config.backupFiles);

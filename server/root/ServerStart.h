@@ -20,6 +20,10 @@ int findSysConfigDirectory(BUFFER& out, const char* programDirectory);
 // The command line's first word is "INSTALLSETUP" (exact case).
 BBOOL IsSetupCommandLine(const char* commandLine);
 
+class SVRCFG;
+// The [Server Communications] switches into the link layer's process-wide settings.
+void ApplyLinkSwitches(const SVRCFG& config);
+
 enum SERVERSTART {
     SERVER_STARTED = 0,    // go on: create the console, run the message loop
     SERVER_BAD_VALUE = 1,  // an invalid profile value was shown; end without console

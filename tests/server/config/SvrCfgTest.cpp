@@ -9,8 +9,11 @@
 #include "ConsoleWindow.h"
 #include "ScratchDir.h"
 #include "ServerIds.h"
+#include "ServerStart.h"
 #include "SpControl.h"
 #include "SvrSystem.h"
+#include "TcpControl.h"
+#include "WinSockControl.h"
 
 namespace {
 
@@ -479,3 +482,27 @@ TEST_F(SvrCfgTest, LoginUserIsACopyOfTheFirstInThisEdition) {
 }
 
 }  // namespace
+
+TEST_F(SvrCfgTest, LinkSwitchesReachTheLinkLayer) {
+    struct Case {
+        const char* text;
+        BBOOL asyncDNS, localLoop, dynamic, phonebook, multiple, limit;
+    } cases[] = {
+        {"", TRUE, TRUE, FALSE, FALSE, TRUE, FALSE},
+        {"TCP/IP Use Asynchronous DNS=NO\nTCP/IP Use Local Loop=NO\nTCP/IP Dynamic Routing Update=YES\n"
+         "TCP/IP Phonebook Routing Update=YES\nTCP/IP Multiple Default Routes=NO\nTCP/IP Dialing Limit=YES\n",
+         FALSE, FALSE, TRUE, TRUE, FALSE, TRUE},
+    };
+    for (const Case& c : cases) {
+        DropRoot();
+        NewRoot();
+        ASSERT_TRUE(Read(std::string("[Server Communications]\n") + c.text)) << Key();
+        ApplyLinkSwitches(svr->config);
+        EXPECT_EQ(c.asyncDNS, TCPCONTROL::UseAsyncDNS) << c.text;
+        EXPECT_EQ(c.localLoop, TCPCONTROL::UseLocalLoop) << c.text;
+        EXPECT_EQ(c.dynamic, TCPCONTROL::DynamicRouting) << c.text;
+        EXPECT_EQ(c.phonebook, TCPCONTROL::PhonebookRouting) << c.text;
+        EXPECT_EQ(c.multiple, TCPCONTROL::MultipleRouting) << c.text;
+        EXPECT_EQ(c.limit, WINSOCKCONTROL::WinSockLimitDialing) << c.text;
+    }
+}
