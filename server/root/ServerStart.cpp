@@ -10,6 +10,7 @@
 #include "SysDir.h"
 #include "SysHelpers.h"
 #include "TaskAbend.h"
+#include "Timer.h"
 #include "TcpControl.h"
 #include "WinSockControl.h"
 #include "TextHelpers.h"
@@ -152,9 +153,26 @@ void ServerShutDown() {
     svr->systemLog.Close();
 }
 
+// The midnight timer of the system log goes with the root it reopens.
+void RemoveSystemLogTimer() {
+    if (!_pSupport) return;
+    TIMERCONTROL& timers = _pSupport->timers;
+    for (;;) {
+        CITERATOR<TIMER> walk;
+        TIMER* found = nullptr;
+        for (TIMER* t = walk.Begin(timers.timers); t && !found; t = walk.Next())
+            if (t->procedure == &SVRSYSTEM::TimerSystemLog) found = t;
+        walk.End();
+        if (!found) return;
+        timers.RemoveTimer(*found);
+        if (found->autoRelease) found->freeobj();
+    }
+}
+
 void ServerRelease() {
     SVRSYSTEM* svr = _pSvr;
     if (!svr) return;
+    RemoveSystemLogTimer();
     _pSvr = nullptr;
     svr->freeobj();
 }

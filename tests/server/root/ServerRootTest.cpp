@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <utility>
@@ -13,6 +14,8 @@
 #include "ServerStart.h"
 #include "SpControl.h"
 #include "SysDir.h"
+#include "SvrSystem.h"
+#include "Timer.h"
 
 namespace {
 
@@ -273,3 +276,80 @@ TEST_F(ControlThreadTest, FastStopThenNormalStopEnds) {
 }
 
 }  // namespace
+
+namespace {
+
+unsigned long g_now = 0;
+unsigned long FixedClock() { return g_now; }
+
+// ServerStartUp in this process, on a scratch configuration directory named by QUORVANE.
+class StartUpTest : public qvtest::ScratchDirTest {
+protected:
+    StartUpTest() : ScratchDirTest("startup") {}
+    void SetUp() override {
+        ScratchDirTest::SetUp();
+        _pSupport->module.instance = GetModuleHandleA(nullptr);
+        _putenv(("QUORVANE=" + dir).c_str());
+    }
+    void TearDown() override {
+        ServerShutDown();
+        ServerRelease();
+        TIMESTAMP::SetNowSource(nullptr);
+        _putenv("QUORVANE=");
+        ScratchDirTest::TearDown();
+    }
+    static TIMER* SystemLogTimer() {
+        CITERATOR<TIMER> walk;
+        TIMER* found = nullptr;
+        for (TIMER* t = walk.Begin(_pSupport->timers.timers); t; t = walk.Next())
+            if (t->procedure == &SVRSYSTEM::TimerSystemLog) found = t;
+        walk.End();
+        return found;
+    }
+    static int Count(const std::string& text, const std::string& what) {
+        int n = 0;
+        for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+        return n;
+    }
+};
+
+}  // namespace
+
+TEST_F(StartUpTest, SystemLogOpensAndReopensAtMidnight) {
+    Put("QUORHUB.INI", "[Applications]\r\n");
+    ASSERT_EQ(SERVER_STARTED, ServerStartUp(GetModuleHandleA(nullptr), ""));
+    EXPECT_FALSE(_pSvr->setupMode);
+    std::string log = Get("SYSTEM.DAT");
+    EXPECT_NE(std::string::npos, log.find(std::string(127, '=')));
+    EXPECT_NE(std::string::npos, log.find("Quorvane Steadfell Version 1.11.087 System log started")) << log;
+
+    // The timer is due at the next local midnight and comes back for the one after.
+    TIMER* midnight = SystemLogTimer();
+    ASSERT_NE(nullptr, midnight);
+    EXPECT_EQ(TC_MIDNIGHT, midnight->repeatCode);
+    EXPECT_EQ(TIMESTAMP(TC_MIDNIGHT).seconds, midnight->due.seconds);
+    g_now = midnight->due.seconds + 1;
+    TIMESTAMP::SetNowSource(FixedClock);
+    _pSupport->timers.PopTimers();
+    log = Get("SYSTEM.DAT");
+    EXPECT_EQ(1, Count(log, "System log stopped")) << log;
+    EXPECT_EQ(2, Count(log, "System log started")) << log;
+    ASSERT_EQ(midnight, SystemLogTimer());
+    EXPECT_GT(midnight->due.seconds, g_now);
+    ServerShutDown();
+    ServerRelease();
+    EXPECT_EQ(nullptr, SystemLogTimer());
+}
+
+TEST_F(StartUpTest, BackupFilesGiveADatedLogAndSetupModeIsTheExactWord) {
+    Put("QUORHUB.INI", "[Server Configuration]\r\nBackup Files=3\r\n[Applications]\r\n");
+    ASSERT_EQ(SERVER_STARTED, ServerStartUp(GetModuleHandleA(nullptr), "INSTALLSETUP now"));
+    EXPECT_TRUE(_pSvr->setupMode);
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    char dated[32];
+    std::snprintf(dated, sizeof dated, "%02d-%02d-%02d.log", st.wYear % 100, st.wMonth, st.wDay);
+    EXPECT_STREQ(dated, _pSvr->systemLog.fileName);
+    EXPECT_NE(std::string::npos, Get(dated).find("System log started"));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("SYSTEM.DAT"));
+}
