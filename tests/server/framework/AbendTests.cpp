@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "../../aids/TestAids.h"
 #include "ChildProcess.h"
 #include "MessageBoxWatcher.h"
 #include "ServerAbend.h"
@@ -18,7 +19,8 @@ TASKABENDHOOKS g_serverHooks;
 // After the server's own last step: what the parent checks.
 void ReportingTerminate(BBOOL handedOver) {
     g_serverHooks.terminate(handedOver);
-    std::printf("HANDED=%d ROOT=%s\n", (int)handedOver, _pSvr ? "kept" : "released");
+    std::printf("HANDED=%d ROOT=%s FORCED=%d\n", (int)handedOver, _pSvr ? "kept" : "released",
+                g_forcedShutdowns.load());
     qvtest::PrintSeenBoxes();
     std::fflush(stdout);
 }
@@ -83,6 +85,8 @@ QV_CHILD_CASE(WorkerAbendHandsOver) {
 
 QV_CHILD_CASE(MainAbendWhileRunning) {
     SVRSYSTEM* s = ChildServer();
+    // QUORHUB.INI (written by the parent) changes a USER registry value.
+    if (!s->config.OpenProfile(s->mainProfile, "QUORHUB.INI") || !s->config.ReadProfile()) std::exit(4);
     s->config.appTELNET = TRUE;
     FakeType* telnet = new FakeType("TELNET");
     _pTELNETAppType = telnet;
@@ -120,11 +124,14 @@ TEST_F(FatalExit, WorkerAbendIsRaisedOnTheMainThread) {
     EXPECT_EQ(r.exitCode, 1u) << r.output;
     EXPECT_NE(Get("SYSTEM.DAT").find("'TST001-2A'"), std::string::npos) << Get("SYSTEM.DAT");
     EXPECT_EQ(Count(r.output, "BOX["), 1) << r.output;
-    EXPECT_NE(r.output.find("HANDED=1 ROOT=kept"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("HANDED=1 ROOT=kept FORCED=0"), std::string::npos) << r.output;
     EXPECT_EQ(r.output.find("CONSOLE-DESTROYED"), std::string::npos) << "a parked worker may hold locks";
 }
 
 TEST_F(FatalExit, MainThreadAbendWhileRunningReleasesRootAndConsole) {
+    qvaid::ScratchKey key;
+    ASSERT_TRUE(key.SetString("Changed", "before"));
+    Put("QUORHUB.INI", "[USER Registry Keys]\r\n" + std::string(key.Path()) + ": Changed=after\r\n[Applications]\r\n");
     qvtest::ChildResult r = qvtest::RunChild("MainAbendWhileRunning");
     ASSERT_TRUE(r.started);
     EXPECT_EQ(r.exitCode, 1u) << r.output;
@@ -132,7 +139,12 @@ TEST_F(FatalExit, MainThreadAbendWhileRunningReleasesRootAndConsole) {
     EXPECT_EQ(Count(r.output, "BOX["), 1) << r.output;
     EXPECT_NE(r.output.find("CONSOLE-DESTROYED"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("TRAY-RELEASED"), std::string::npos) << r.output;
-    EXPECT_NE(r.output.find("HANDED=0 ROOT=released"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("HANDED=0 ROOT=released FORCED=1"), std::string::npos) << r.output;
+    DWORD type = 0;
+    std::string value;
+    ASSERT_TRUE(key.Get("Changed", &type, &value));
+    EXPECT_NE(Get("QUORHUB.INI").find("[Saved USER Registry Keys]"), std::string::npos) << "the child applied it";
+    EXPECT_EQ("before", value.substr(0, value.find('\0'))) << "the saved USER value is restored";
 }
 
 TEST_F(FatalExit, BeforeTheRootExistsStillEndsWithOne) {

@@ -78,8 +78,11 @@ BBOOL FakeDefinition::StopCommunications() {
     return stop == Behaviour::Succeed;
 }
 
+std::atomic<int> g_forcedShutdowns{0};
+
 void FakeDefinition::ForceShutdown() {
     ++forced;
+    ++g_forcedShutdowns;
     APPDEFINITION::ForceShutdown();
 }
 

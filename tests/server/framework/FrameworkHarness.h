@@ -71,6 +71,8 @@ struct FakeDefinition : APPDEFINITION {
     int instanceCount = 1;
     std::atomic<int> forced{0};
 };
+// ForceShutdown calls of every fake definition, for a process that outlives its root.
+extern std::atomic<int> g_forcedShutdowns;
 
 struct FakeType : APPTYPE {
     explicit FakeType(const char* name);
