@@ -155,7 +155,7 @@ TEST_F(Requests, LogResultAfterLogRequestWritesOnceEach) {
 
 namespace {
 
-// A benchmark, run by hand (--gtest_also_run_disabled_tests): requests per
+// A benchmark (tools/run-benchmarks): requests per
 // second from queueing to the worker's free, in both modes.
 TEST_F(Work, DISABLED_RequestsPerSecond) {
     for (BBOOL perInstance : {FALSE, TRUE}) {
