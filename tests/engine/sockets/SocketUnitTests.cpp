@@ -2,6 +2,8 @@
 // recording entry points in a control's function table.
 #include "SocketFixture.h"
 
+#include "../../aids/TestAids.h"
+
 #include <cstring>
 #include <vector>
 
@@ -71,6 +73,28 @@ TEST(SocketBinding, AnAbsentLibraryBindsNothing) {
     EXPECT_FALSE(a->loaded);
     EXPECT_EQ(a->library, nullptr);
     EXPECT_EQ(a->fn.socket, nullptr);
+    EXPECT_EQ(Libraries(), before);
+}
+
+// Libraries that forward the entries to WSOCK32 at their ordinals: a complete
+// one binds; one lacking an entry is refused whole and let go.
+TEST(SocketBinding, ForwardingLibrariesBindWholeOrNotAtAll) {
+    long before = Libraries();
+    std::string full = qvaid::AidPath("qvaid_wsfull.dll"), part = qvaid::AidPath("qvaid_wspart.dll");
+    {
+        Control a(full.c_str());
+        ASSERT_TRUE(a->LoadWinSock(0, 0));
+        EXPECT_TRUE(a->fn.socket && a->fn.WSACancelAsyncRequest && a->fn.getsockopt);
+        EXPECT_NE(GetModuleHandleA("qvaid_wsfull.dll"), nullptr);
+        a->UnloadWinSock(1, 0, 0);
+    }
+    EXPECT_EQ(GetModuleHandleA("qvaid_wsfull.dll"), nullptr);
+    Control b(part.c_str());
+    EXPECT_FALSE(b->LoadWinSock(0, 0));
+    EXPECT_FALSE(b->loaded);
+    EXPECT_EQ(b->library, nullptr);
+    EXPECT_EQ(b->fn.socket, nullptr);
+    EXPECT_EQ(GetModuleHandleA("qvaid_wspart.dll"), nullptr);
     EXPECT_EQ(Libraries(), before);
 }
 
