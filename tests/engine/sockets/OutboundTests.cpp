@@ -160,3 +160,29 @@ TEST(SocketOutbound, RefusedConnectEndsTheLinkAndTheMonitorGoesIdle) {
     L->freeobj();
     c->freeobj();
 }
+
+// Host names are looked up on the library's event window, then connected.
+TEST(SocketOutbound, NamesAreLookedUpOnTheEventWindow) {
+    ASSERT_TRUE(TCPCONTROL::UseAsyncDNS);
+    EchoService echo(20);
+    OutboundService out;
+    ASSERT_TRUE(echo.connected && out.up);
+    BBOOL ok = 0;
+    DATACONNECTION* c = out.Open("localhost", std::to_string(echo.port).c_str(), &ok);
+    ASSERT_TRUE(ok);
+    ASSERT_TRUE(WaitFor([&] { return c->link->connected != 0; }));
+    ASSERT_TRUE(c->link->SendMessage(BUFFER((char*)"by name", 7), 0));
+    EXPECT_TRUE(WaitFor([&] { return out.monitor->Size() >= 7; }));
+    EXPECT_EQ("by name", out.monitor->got);
+    c->freeobj();
+
+    // A name that cannot exist ends its link with "host not found".
+    DATACONNECTION* none = out.Open("no-such-host.invalid", "80", &ok);
+    ASSERT_TRUE(ok) << "the look-up runs after Connect returns";
+    COMMLINK* L = none->link;
+    L->prepare();
+    ASSERT_TRUE(WaitFor([&] { return L->closed != 0; }, 30000));
+    EXPECT_EQ(L->error, 11004);
+    L->freeobj();
+    none->freeobj();
+}

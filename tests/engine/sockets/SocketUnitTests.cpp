@@ -188,3 +188,32 @@ TEST(SocketPrimitives, MailFormNameReplacesTheFirstDotOfThreeLabels) {
     }
     link->freeobj();
 }
+
+namespace {
+unsigned long sweepNow = 0;
+unsigned long SweepClock() { return sweepNow; }
+}  // namespace
+
+// A cancelled look-up waits for a late answer, and is swept by the first answer
+// that comes more than 100 s after the cancel.
+TEST(SocketLookup, CancelledLookUpsAreSweptAfterAHundredSeconds) {
+    Control a;
+    ASSERT_TRUE(a->LoadWinSock(0, 0));
+    WINSOCKDLL* d = a->library;
+    ASSERT_NE(d->eventWindow, nullptr);
+    sweepNow = 5000;
+    TIMESTAMP::SetNowSource(SweepClock);
+    WINSOCKREQUEST* r = new WINSOCKREQUEST(d, nullptr);
+    r->prepare();
+    r->task = reinterpret_cast<HANDLE>(0x7001);
+    d->AddRequest(r);
+    r->CancelRequest();
+    EXPECT_EQ(d->requests.Count(), 1);
+    SendMessageA(d->eventWindow, WINSOCKDLL::LookupMessage, 0x7002, 0);  // someone else's answer
+    EXPECT_EQ(d->requests.Count(), 1) << "kept while its answer may still come";
+    sweepNow += WINSOCKDLL::SweepSeconds + 1;
+    SendMessageA(d->eventWindow, WINSOCKDLL::LookupMessage, 0x7002, 0);
+    EXPECT_EQ(d->requests.Count(), 0);
+    TIMESTAMP::SetNowSource(nullptr);
+    a->UnloadWinSock(1, 0, 0);
+}
