@@ -400,7 +400,19 @@ void REQUESTMONITOR::LinkMonitorShutdown(TCPSOCKLINK* L, TCPCONTROL* K) {
                 am->RequestWakeup();
             }
             a->Shutdown(1);
-            if (am) am->WaitLinkMonitor();
+            if (am) {
+                am->WaitLinkMonitor();
+                // The port's own monitor goes with it, after its connections.
+                DATACONNECTION* portConnection = a->owner;
+                if (portConnection && portConnection->secondaryMonitor == am) {
+                    portConnection->FreeSecondaries();
+                    portConnection->secondaryMonitor = nullptr;
+                }
+                a->linkMonitor = nullptr;
+                a->wakeEvent = nullptr;
+                am->StopMonitor();
+                am->freeobj();
+            }
             a->CloseLink(0);
             a->freeobj();
         }

@@ -22,7 +22,13 @@ struct EchoMonitor : REQUESTMONITOR {
         char* GetReqStatus() override { return nullptr; }
         int SetReqStatus(const char*) override { return 0; }
     };
-    explicit EchoMonitor(LINKCONTROL& c) : REQUESTMONITOR(c, 1) {}
+    explicit EchoMonitor(LINKCONTROL& c) : REQUESTMONITOR(c, 1) { ++Live(); }
+    ~EchoMonitor() override { --Live(); }
+    // Echo monitors not yet destroyed, in this process.
+    static int& Live() {
+        static int live = 0;
+        return live;
+    }
     QV_ITEM_IDENTITY(EchoMonitor, "REQUESTMONITOR", "DRQM")
     DATAREQUEST* buildRequest(IOBUFFER* message, DATACONNECTION*) override {
         Echo* r = new Echo(message);
@@ -58,10 +64,11 @@ struct EchoService {
     unsigned short port = 0;
     BBOOL connected = 0;
 
-    explicit EchoService(int secondaryLimit, BBOOL streamMode = 1) {
+    explicit EchoService(int secondaryLimit, BBOOL streamMode = 1, int auxPorts = 0) {
         control = new WINSOCKCONTROL;
         control->prepare();
         control->listenBacklog = 5;
+        control->maxAuxPorts = auxPorts;
         if (streamMode) control->streamHandler = WholeBuffer;
         monitor = new EchoMonitor(*control);
         monitor->prepare();

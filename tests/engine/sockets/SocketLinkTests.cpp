@@ -85,3 +85,29 @@ TEST(SocketLimits, LimitOneIsRefusedAtOpen) {
     EXPECT_FALSE(echo.connected);
     EXPECT_EQ(echo.listening->lastError, 10022);
 }
+
+// With none open, the first accept opens an auxiliary port with its own
+// link-monitor thread; shutdown stops and frees them all.
+TEST(SocketAuxPorts, FirstAcceptOpensOneWithItsOwnMonitor) {
+    int live = EchoMonitor::Live();
+    {
+        EchoService echo(20, 1, 1);
+        ASSERT_TRUE(echo.connected);
+        Client first(*Library().control, echo.port);
+        ASSERT_TRUE(first.Send("1"));
+        ASSERT_EQ(first.Read(1), "1");
+        ASSERT_EQ(echo.control->auxPorts.Count(), 1);
+        TCPSOCKLINK* aux = echo.control->auxPorts.First();
+        ASSERT_NE(aux->port, 0);
+        ASSERT_NE(aux->linkMonitor, nullptr);
+        EXPECT_NE(aux->linkMonitor, echo.monitor);
+        Client second(*Library().control, aux->port);
+        ASSERT_TRUE(second.Send("aux"));
+        EXPECT_EQ(second.Read(3), "aux");
+        Client third(*Library().control, echo.port);
+        ASSERT_TRUE(third.Send("3"));
+        EXPECT_EQ(third.Read(1), "3");
+        EXPECT_EQ(echo.control->auxPorts.Count(), 1) << "no more than the maximum";
+    }
+    EXPECT_EQ(EchoMonitor::Live(), live) << "every monitor, the auxiliary port's too, is freed";
+}
