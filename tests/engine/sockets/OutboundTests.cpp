@@ -186,3 +186,81 @@ TEST(SocketOutbound, NamesAreLookedUpOnTheEventWindow) {
     L->freeobj();
     none->freeobj();
 }
+
+namespace {
+
+// A plain listening socket of the test, accepting one peer.
+struct Origin {
+    WINSOCKFUNCTIONS& f;
+    SOCKET listener, peer = INVALID_SOCKET;
+    unsigned short port = 0;
+    explicit Origin(WINSOCKCONTROL& ctl) : f(ctl.fn) {
+        listener = f.socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in sa = {};
+        sa.sin_family = AF_INET;
+        sa.sin_addr.s_addr = f.inet_addr("127.0.0.1");
+        f.bind(listener, (sockaddr*)&sa, sizeof(sa));
+        int len = sizeof(sa);
+        f.getsockname(listener, (sockaddr*)&sa, &len);
+        port = f.ntohs(sa.sin_port);
+        f.listen(listener, 1);
+    }
+    ~Origin() {
+        if (peer != INVALID_SOCKET) f.closesocket(peer);
+        f.closesocket(listener);
+    }
+    bool Accept() {
+        peer = f.accept(listener, nullptr, nullptr);
+        DWORD ms = 10000;
+        f.setsockopt(peer, SOL_SOCKET, SO_RCVTIMEO, (const char*)&ms, sizeof(ms));
+        return peer != INVALID_SOCKET;
+    }
+    // 0 at end of stream, the error when the read failed, 1 when data came.
+    int Read() {
+        char c;
+        int r = f.recv(peer, &c, 1, 0);
+        return r == 0 ? 0 : r < 0 ? f.WSAGetLastError() : 1;
+    }
+};
+
+}  // namespace
+
+// Shutdown half-closes: the peer sees the end of the stream, and what it still
+// sends is read (and dropped) until it closes too. An aborted link resets the
+// connection.
+TEST(SocketOutbound, ShutdownHalfClosesAndAnAbortResets) {
+    OutboundService out;
+    ASSERT_TRUE(out.up);
+    Origin origin(*out.control);
+    BBOOL ok = 0;
+    DATACONNECTION* c = out.Open("127.0.0.1", std::to_string(origin.port).c_str(), &ok);
+    ASSERT_TRUE(ok);
+    ASSERT_TRUE(origin.Accept());
+    COMMLINK* L = c->link;
+    L->prepare();
+    ASSERT_TRUE(WaitFor([&] { return L->connected != 0; }));
+    EXPECT_TRUE(L->Shutdown(0));
+    EXPECT_EQ(origin.Read(), 0);
+    ASSERT_EQ(origin.f.send(origin.peer, "late", 4, 0), 4);
+    EXPECT_FALSE(L->closed);
+    origin.f.closesocket(origin.peer);
+    origin.peer = INVALID_SOCKET;
+    EXPECT_TRUE(WaitFor([&] { return L->closed != 0; }));
+    EXPECT_FALSE(L->reset);
+    EXPECT_EQ("", out.monitor->got);
+    L->freeobj();
+    c->freeobj();
+
+    Origin second(*out.control);
+    DATACONNECTION* d = out.Open("127.0.0.1", std::to_string(second.port).c_str(), &ok);
+    ASSERT_TRUE(ok);
+    ASSERT_TRUE(second.Accept());
+    COMMLINK* M = d->link;
+    M->prepare();
+    ASSERT_TRUE(WaitFor([&] { return M->connected != 0; }));
+    d->SetDropRequested(1, 1);  // the monitor drops it, aborting
+    out.monitor->RequestWakeup();
+    EXPECT_EQ(second.Read(), WSAECONNRESET);
+    M->freeobj();
+    d->freeobj();
+}
