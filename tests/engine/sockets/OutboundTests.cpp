@@ -1,6 +1,8 @@
 // Outbound socket links as secondaries of a server-side listener: relays and refusals.
 #include "SocketFixture.h"
+#include "TcpInterface.h"
 
+#include <cstring>
 #include <mutex>
 #include <random>
 
@@ -64,11 +66,11 @@ struct OutboundService {
         monitor->StartMonitor(0);
     }
     // A connection to host:port, held by the caller (release it).
-    DATACONNECTION* Open(const char* host, const char* port, BBOOL* ok) {
+    DATACONNECTION* Open(const char* host, const char* port, BBOOL* ok, LINKINTERFACE* over = nullptr) {
         DATACONNECTION* c = new DATACONNECTION(*control, "conn", host, port, "Windows Sockets");
         c->prepare();
         c->prepare();  // one for the test, one for the active set
-        *ok = c->Connect(LINK_SERVER_CONNECT, 1, 0, monitor, primary, nullptr, nullptr, nullptr);
+        *ok = c->Connect(LINK_SERVER_CONNECT, 1, 0, monitor, primary, nullptr, nullptr, over);
         if (!*ok) c->freeobj();
         return c;
     }
@@ -263,4 +265,29 @@ TEST(SocketOutbound, ShutdownHalfClosesAndAnAbortResets) {
     EXPECT_EQ(second.Read(), WSAECONNRESET);
     M->freeobj();
     d->freeobj();
+}
+
+// An outbound link over an interface binds to the interface's address.
+TEST(SocketOutbound, LinksOverAnInterfaceLeaveFromItsAddress) {
+    OutboundService out;
+    ASSERT_TRUE(out.up);
+    Origin origin(*out.control);
+    TCPINTERFACE* line = new TCPINTERFACE("second address");
+    line->prepare();
+    std::strcpy(line->addressText, "127.0.0.2");
+    BBOOL ok = 0;
+    DATACONNECTION* c = out.Open("127.0.0.1", std::to_string(origin.port).c_str(), &ok, line);
+    ASSERT_TRUE(ok) << c->lastError;
+    ASSERT_TRUE(origin.Accept());
+    sockaddr_in peer = {};
+    int len = sizeof(peer);
+    ASSERT_EQ(origin.f.getpeername(origin.peer, (sockaddr*)&peer, &len), 0);
+    EXPECT_STREQ("127.0.0.2", origin.f.inet_ntoa(peer.sin_addr));
+    c->SetDropRequested(1, 0);
+    COMMLINK* L = c->link;
+    L->prepare();
+    EXPECT_TRUE(WaitFor([&] { return L->closed != 0; }));
+    L->freeobj();
+    c->freeobj();
+    line->freeobj();
 }
