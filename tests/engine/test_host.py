@@ -1,0 +1,153 @@
+"""The engine's socket links seen from Linux clients: the echo host under Wine
+(aids/qvaid_enginehost.exe) with Python sockets on loopback."""
+import argparse
+import os
+import socket
+import subprocess
+import sys
+import threading
+import unittest
+
+ARGS = None
+
+
+class Host:
+    """Starts the host with the given options; stop() ends it in order."""
+
+    def __init__(self, *options):
+        build = os.path.abspath(ARGS.build)
+        command = [os.path.join(ARGS.source, "tools", "wine-run"), "--arch", ARGS.arch,
+                   "--prefix", os.path.join(build, "wineprefix"),
+                   os.path.join(build, "aids", "qvaid_enginehost.exe")] + list(options)
+        self.process = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                        text=True, bufsize=1)
+        line = self.process.stdout.readline().split()
+        if not line or line[0] != "PORT":
+            self.process.kill()
+            raise AssertionError("the host did not start: %r" % line)
+        self.port = int(line[1])
+
+    def ask(self, command):
+        self.process.stdin.write(command + "\n")
+        self.process.stdin.flush()
+        lines = []
+        while True:
+            line = self.process.stdout.readline().strip()
+            if line in ("END", ""):
+                return lines
+            lines.append(line)
+
+    def stop(self):
+        self.process.stdin.write("stop\n")
+        self.process.stdin.flush()
+        rest = self.process.stdout.read()
+        return self.process.wait(60), rest
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        if self.process.poll() is None:
+            self.stop()
+
+
+def client(port):
+    s = socket.create_connection(("127.0.0.1", port), timeout=20)
+    s.settimeout(20)
+    return s
+
+
+def read_exactly(s, n):
+    got = b""
+    while len(got) < n:
+        part = s.recv(n - len(got))
+        if not part:
+            break
+        got += part
+    return got
+
+
+def closed_by_peer(s):
+    """True when the host ends the connection (end of stream or reset) before the timeout."""
+    try:
+        return s.recv(1) == b""
+    except ConnectionResetError:
+        return True
+    except socket.timeout:
+        return False
+
+
+class EchoHost(unittest.TestCase):
+    def test_ninety_clients_at_once_get_their_own_bytes(self):
+        with Host("--limit", "100") as host:
+            clients = [client(host.port) for _ in range(90)]
+            errors = []
+
+            def talk(i, s):
+                payload = (b"client %d " % i) * (i + 1)
+                s.sendall(payload)
+                if read_exactly(s, len(payload)) != payload:
+                    errors.append(i)
+
+            threads = [threading.Thread(target=talk, args=(i, s)) for i, s in enumerate(clients)]
+            for t in threads:
+                t.start()
+            for t in threads:
+                t.join(60)
+            self.assertEqual([], errors)
+            for s in clients:
+                s.close()
+            code, rest = host.stop()
+            self.assertEqual(0, code)
+            self.assertIn("STOPPED", rest)
+
+    def test_message_mode_frames(self):
+        with Host("--message") as host:
+            s = client(host.port)
+            frame = b"\x00\x00\x00\x0a" + b"0123456789"
+            s.sendall(frame)
+            self.assertEqual(frame, read_exactly(s, 14))
+            # An empty frame yields nothing: the next frame's echo comes first.
+            s.sendall(b"\x00\x00\x00\x00" + b"\x00\x00\x00\x03abc")
+            self.assertEqual(b"\x00\x00\x00\x03abc", read_exactly(s, 7))
+            # A length beyond any buffer ends the connection.
+            s.sendall(b"\x00\x00\x0f\xfd")
+            self.assertTrue(closed_by_peer(s))
+
+    def test_limit_three_serves_two_and_closes_the_third(self):
+        with Host("--limit", "3") as host:
+            a, b = client(host.port), client(host.port)
+            for s, text in ((a, b"a"), (b, b"b")):
+                s.sendall(text)
+                self.assertEqual(text, read_exactly(s, 1))
+            third = client(host.port)
+            self.assertTrue(closed_by_peer(third))
+            a.sendall(b"again")
+            self.assertEqual(b"again", read_exactly(a, 5))
+
+    def test_first_accept_opens_an_auxiliary_port(self):
+        with Host("--aux", "1") as host:
+            first = client(host.port)
+            first.sendall(b"1")
+            self.assertEqual(b"1", read_exactly(first, 1))
+            ports = [int(line.split()[1]) for line in host.ask("aux") if line.startswith("AUX")]
+            self.assertEqual(1, len(ports))
+            other = client(ports[0])
+            other.sendall(b"over the auxiliary port")
+            self.assertEqual(b"over the auxiliary port", read_exactly(other, 23))
+            code, _ = host.stop()
+            self.assertEqual(0, code)
+
+
+def main():
+    global ARGS
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--arch", required=True)
+    parser.add_argument("--source", required=True)
+    ARGS, rest = parser.parse_known_args()
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+
+
+if __name__ == "__main__":
+    main()
