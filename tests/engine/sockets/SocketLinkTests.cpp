@@ -2,6 +2,8 @@
 #include "SocketFixture.h"
 
 #include <cstring>
+#include <mutex>
+#include <vector>
 
 using namespace socktest;
 
@@ -110,4 +112,37 @@ TEST(SocketAuxPorts, FirstAcceptOpensOneWithItsOwnMonitor) {
         EXPECT_EQ(echo.control->auxPorts.Count(), 1) << "no more than the maximum";
     }
     EXPECT_EQ(EchoMonitor::Live(), live) << "every monitor, the auxiliary port's too, is freed";
+}
+
+namespace {
+std::mutex sendLock;
+std::vector<int> sendSizes;
+decltype(&::send) realSend = nullptr;
+int WINAPI RecordSend(SOCKET s, const char* data, int length, int flags) {
+    {
+        std::lock_guard<std::mutex> hold(sendLock);
+        sendSizes.push_back(length);
+    }
+    return realSend(s, data, length, flags);
+}
+}  // namespace
+
+// With a largest send of 1024, a 3000-byte message leaves in sends of at most 1024.
+TEST(SocketSending, MessagesLeaveInSendsOfTheLargestSize) {
+    EchoService echo(20, 1, 0, 1024);
+    ASSERT_TRUE(echo.connected);
+    realSend = echo.control->fn.send;
+    echo.control->fn.send = RecordSend;
+    Client c(*Library().control, echo.port);
+    std::string payload(3000, 'q');
+    ASSERT_TRUE(c.Send(payload));
+    EXPECT_EQ(c.Read(payload.size()), payload);
+    std::lock_guard<std::mutex> hold(sendLock);
+    int total = 0;
+    for (int n : sendSizes) {
+        EXPECT_LE(n, 1024);
+        total += n;
+    }
+    EXPECT_GE(total, 3000);
+    EXPECT_GE(sendSizes.size(), 3u);
 }
