@@ -1,6 +1,8 @@
 // Socket links over real loopback TCP: echo, message mode, limits.
 #include "SocketFixture.h"
 
+#include "ChildProcess.h"
+
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -145,4 +147,49 @@ TEST(SocketSending, MessagesLeaveInSendsOfTheLargestSize) {
     }
     EXPECT_GE(total, 3000);
     EXPECT_GE(sendSizes.size(), 3u);
+}
+
+namespace {
+// A socket library whose readiness wait has started failing (network down).
+int WINAPI FailingSelect(int, fd_set*, fd_set*, fd_set*, timeval*) { return SOCKET_ERROR; }
+int WINAPI NetworkDown() { return WSAENETDOWN; }
+
+void BreakListener(EchoService& echo) {
+    echo.control->fn.select = FailingSelect;
+    echo.control->fn.WSAGetLastError = NetworkDown;
+    echo.listening->link->NotifyMonitor();
+    echo.monitor->RequestWakeup();
+}
+}  // namespace
+
+// A listener that fails for good hands its error to the control's sink and
+// its link monitor ends; without a sink the program ends with "COM101".
+TEST(SocketFailures, AFailingListenerReportsToItsSink) {
+    EchoService echo(20);
+    ASSERT_TRUE(echo.connected);
+    LINKERRORSINK sink;
+    echo.control->errorSink = &sink;
+    auto select = echo.control->fn.select;
+    auto lastError = echo.control->fn.WSAGetLastError;
+    BreakListener(echo);
+    ASSERT_NE(echo.monitor->linkMonitor, nullptr);
+    EXPECT_EQ(WaitForSingleObject(echo.monitor->linkMonitor->handle, 10000), WAIT_OBJECT_0) << "its link monitor ended";
+    EXPECT_EQ(sink.error, WSAENETDOWN);
+    echo.control->fn.select = select;
+    echo.control->fn.WSAGetLastError = lastError;
+}
+
+QV_CHILD_CASE(FailingListenerWithoutSink) {
+    EchoService echo(20);
+    if (!echo.connected) std::exit(5);
+    BreakListener(echo);
+    Sleep(30000);
+    std::exit(6);
+}
+
+TEST(SocketFailures, WithoutASinkTheProgramEndsWithCom101) {
+    qvtest::ChildResult r = qvtest::RunChild("FailingListenerWithoutSink");
+    ASSERT_TRUE(r.started);
+    EXPECT_EQ(r.exitCode, 1u) << r.output;
+    EXPECT_NE(r.output.find("'COM101-"), std::string::npos) << r.output;
 }
