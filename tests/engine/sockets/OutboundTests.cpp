@@ -1,5 +1,6 @@
 // Outbound socket links as secondaries of a server-side listener: relays and refusals.
 #include "SocketFixture.h"
+#include "SpControl.h"
 #include "TcpInterface.h"
 
 #include <cstring>
@@ -253,18 +254,32 @@ TEST(SocketOutbound, ShutdownHalfClosesAndAnAbortResets) {
     L->freeobj();
     c->freeobj();
 
-    Origin second(*out.control);
-    DATACONNECTION* d = out.Open("127.0.0.1", std::to_string(second.port).c_str(), &ok);
-    ASSERT_TRUE(ok);
-    ASSERT_TRUE(second.Accept());
-    COMMLINK* M = d->link;
-    M->prepare();
-    ASSERT_TRUE(WaitFor([&] { return M->connected != 0; }));
-    d->SetDropRequested(1, 1);  // the monitor drops it, aborting
-    out.monitor->RequestWakeup();
-    EXPECT_EQ(second.Read(), WSAECONNRESET);
-    M->freeobj();
-    d->freeobj();
+    // Windows 95 with its switch on closes in order even then.
+    struct Case {
+        long windows95;
+        BBOOL switchOn;
+        int peerSees;
+    } cases[] = {{0, 0, WSAECONNRESET}, {0, 1, WSAECONNRESET}, {1, 0, WSAECONNRESET}, {1, 1, 0}};
+    long saved = _SystemIsWindows95;
+    for (const Case& k : cases) {
+        _SystemIsWindows95 = k.windows95;
+        out.control->win95Shutdown = k.switchOn;
+        Origin second(*out.control);
+        DATACONNECTION* d = out.Open("127.0.0.1", std::to_string(second.port).c_str(), &ok);
+        ASSERT_TRUE(ok);
+        ASSERT_TRUE(second.Accept());
+        COMMLINK* M = d->link;
+        M->prepare();
+        ASSERT_TRUE(WaitFor([&] { return M->connected != 0; }));
+        d->SetDropRequested(1, 1);  // the monitor drops it, aborting
+        out.monitor->RequestWakeup();
+        EXPECT_EQ(second.Read(), k.peerSees) << k.windows95 << k.switchOn;
+        EXPECT_TRUE(WaitFor([&] { return M->open == 0; }));
+        M->freeobj();
+        d->freeobj();
+    }
+    _SystemIsWindows95 = saved;
+    out.control->win95Shutdown = 0;
 }
 
 // An outbound link over an interface binds to the interface's address.
