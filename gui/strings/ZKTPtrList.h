@@ -122,6 +122,13 @@ public:
     void append(const T& v) { list_.append(new T(v)); }
     void prepend(const T& v) { list_.prepend(new T(v)); }
     const T& at(ZKSize_T i) const { return *list_.at(i); }
+    // Raises the bounds error for an index at or past the count.
+    void removeAt(ZKSize_T i)
+    {
+        auto* k = static_cast<ZKTPtrSlink<T>*>(list_.links().removeAt(i));
+        delete k->item;
+        delete k;
+    }
     void clear() { list_.clearAndDestroy(); }
 
     ZKTPtrSlist<T>& items() { return list_; }

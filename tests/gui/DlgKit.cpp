@@ -52,6 +52,17 @@ void Pump() {
     }
 }
 
+bool PumpUntil(HANDLE object, unsigned ms) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        DWORD spent = GetTickCount() - start;
+        if (spent >= ms) return WaitForSingleObject(object, 0) == WAIT_OBJECT_0;
+        DWORD rc = MsgWaitForMultipleObjects(1, &object, FALSE, ms - spent, QS_ALLINPUT);
+        if (rc == WAIT_OBJECT_0) return true;
+        Pump();
+    }
+}
+
 void Later(unsigned ms, std::function<void()> fn) {
     UINT_PTR id = SetTimer(0, 0, ms, runStep);
     steps()[id] = fn;

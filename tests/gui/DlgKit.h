@@ -14,6 +14,9 @@ zApp* App();
 // Runs the messages waiting now.
 void Pump();
 
+// Runs messages until the object is signalled; false when ms pass first.
+bool PumpUntil(HANDLE object, unsigned ms);
+
 // Runs fn once, from the message loop, after ms milliseconds.
 void Later(unsigned ms, std::function<void()> fn);
 

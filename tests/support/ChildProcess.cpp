@@ -39,21 +39,35 @@ bool DispatchChild(int argc, char** argv) {
     return false;
 }
 
-ChildResult RunChild(const std::string& name, const std::string& extraArgs, unsigned timeoutMs,
-                     const std::string& currentDir) {
+namespace {
+
+std::string ChildCommand(const std::string& name, const std::string& extraArgs) {
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     std::string cmd = "\"" + std::string(self) + "\" --qv-child=" + name;
     if (!extraArgs.empty()) cmd += " " + extraArgs;
-    return RunProgram(cmd, timeoutMs, currentDir);
+    return cmd;
+}
+
+}  // namespace
+
+ChildResult RunChild(const std::string& name, const std::string& extraArgs, unsigned timeoutMs,
+                     const std::string& currentDir) {
+    return RunProgram(ChildCommand(name, extraArgs), timeoutMs, currentDir);
 }
 
 ChildResult RunProgram(const std::string& cmd, unsigned timeoutMs, const std::string& currentDir) {
-    ChildResult r;
+    ChildRun run;
+    run.start(cmd, currentDir);
+    return run.finish(timeoutMs);
+}
 
+ChildRun::ChildRun(const std::string& name, const std::string& extraArgs) { start(ChildCommand(name, extraArgs), ""); }
+
+void ChildRun::start(const std::string& cmd, const std::string& currentDir) {
     SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
     HANDLE rd = nullptr, wr = nullptr;
-    if (!CreatePipe(&rd, &wr, &sa, 0)) return r;
+    if (!CreatePipe(&rd, &wr, &sa, 0)) return;
     SetHandleInformation(rd, HANDLE_FLAG_INHERIT, 0);
 
     STARTUPINFOA si = {};
@@ -68,10 +82,31 @@ ChildResult RunProgram(const std::string& cmd, unsigned timeoutMs, const std::st
                         currentDir.empty() ? nullptr : currentDir.c_str(), &si, &pi)) {
         CloseHandle(rd);
         CloseHandle(wr);
-        return r;
+        return;
     }
     CloseHandle(wr);
+    process_ = pi.hProcess;
+    thread_ = pi.hThread;
+    output_ = rd;
+}
+
+ChildRun::~ChildRun() {
+    if (!process_) return;
+    if (WaitForSingleObject(process_, 0) != WAIT_OBJECT_0) {
+        TerminateProcess(process_, 99);
+        WaitForSingleObject(process_, 5000);
+    }
+    CloseHandle(output_);
+    CloseHandle(process_);
+    CloseHandle(thread_);
+}
+
+ChildResult ChildRun::finish(unsigned timeoutMs) {
+    ChildResult r;
+    if (!process_) return r;
     r.started = true;
+    HANDLE rd = output_;
+    HANDLE proc = process_;
 
     // Read until the child and every inheritor of the pipe are gone.
     DWORD start = GetTickCount();
@@ -85,7 +120,7 @@ ChildResult RunProgram(const std::string& cmd, unsigned timeoutMs, const std::st
             r.output.append(buf, got);
             continue;
         }
-        if (WaitForSingleObject(pi.hProcess, 20) == WAIT_OBJECT_0) {
+        if (WaitForSingleObject(proc, 20) == WAIT_OBJECT_0) {
             // Drain what is left.
             while (PeekNamedPipe(rd, nullptr, 0, nullptr, &avail, nullptr) && avail) {
                 DWORD got = 0;
@@ -95,16 +130,13 @@ ChildResult RunProgram(const std::string& cmd, unsigned timeoutMs, const std::st
             break;
         }
         if (GetTickCount() - start > timeoutMs) {
-            TerminateProcess(pi.hProcess, 99);
-            WaitForSingleObject(pi.hProcess, 5000);
+            TerminateProcess(proc, 99);
+            WaitForSingleObject(proc, 5000);
             r.output += "\n[child timed out]";
             break;
         }
     }
-    GetExitCodeProcess(pi.hProcess, &r.exitCode);
-    CloseHandle(rd);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
+    GetExitCodeProcess(proc, &r.exitCode);
     return r;
 }
 

@@ -21,6 +21,29 @@ ChildResult RunChild(const std::string& name, const std::string& extraArgs = "",
                      const std::string& currentDir = "");
 // Runs a command line (a program found as CreateProcessA finds it) the same way.
 ChildResult RunProgram(const std::string& commandLine, unsigned timeoutMs = 60000, const std::string& currentDir = "");
+
+// A child case that runs beside the test (a peer it talks to meanwhile); finish
+// collects its end as RunChild does. A child still running at destruction is ended.
+class ChildRun {
+public:
+    explicit ChildRun(const std::string& name, const std::string& extraArgs = "");
+    ~ChildRun();
+    ChildRun(const ChildRun&) = delete;
+    ChildRun& operator=(const ChildRun&) = delete;
+
+    bool started() const { return process_ != nullptr; }
+    void* process() const { return process_; }
+    ChildResult finish(unsigned timeoutMs = 60000);
+
+private:
+    friend ChildResult RunProgram(const std::string&, unsigned, const std::string&);
+    ChildRun() {}
+    void start(const std::string& commandLine, const std::string& currentDir);
+
+    void* process_ = nullptr;
+    void* thread_ = nullptr;
+    void* output_ = nullptr;
+};
 // Called by main: runs the case named by --qv-child=NAME and exits; false when none.
 bool DispatchChild(int argc, char** argv);
 
