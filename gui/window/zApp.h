@@ -6,6 +6,7 @@
 #include <list>
 #include <string>
 
+#include "zMail.h"
 #include "zWindow.h"
 
 class ziWindowMap;
@@ -42,14 +43,6 @@ public:
 
 private:
     std::list<zTaskNode*> doomed;  // removed during a poll; freed after it
-};
-
-// Mail is not built yet; these answer "not available".
-class zMail {
-public:
-    int isMailAvail() const { return 0; }
-    int sendMail(const char* note, const char* attachment) { return 0; }
-    int sendMail(const char* note, const char* const* attachments, int count) { return 0; }
 };
 
 class zApp {
@@ -92,11 +85,9 @@ public:
     void registerUserClass(const char* className, WNDPROC proc, const char* library);
     void setHandler(zEvH* target, NotifyProc fn, UINT message);
     void removeHandler(zEvH* target, NotifyProc fn, UINT message);
-    int sendMail(const char* note, const char* attachment) { return mail.sendMail(note, attachment); }
-    int sendMail(const char* note, const char* const* attachments, int count) {
-        return mail.sendMail(note, attachments, count);
-    }
-    int isMailAvail() const { return mail.isMailAvail(); }
+    ULONG sendMail(const ZKCString& note, const ZKCString& attachment) { return mail.send(note, attachment); }
+    ULONG sendMail(const ZKCString& note, ZKTPtrSlist<ZKCString>& attachments) { return mail.send(note, attachments); }
+    int isMailAvail() const { return mail.isValid(); }
     int routeDebugMessages(FILE* file);
     void rememberClass(const char* name);
 
