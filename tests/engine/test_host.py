@@ -1,6 +1,8 @@
-"""The engine's socket links seen from Linux clients: the echo host under Wine
-(aids/qvaid_enginehost.exe) with Python sockets on loopback."""
+"""The engine's socket links seen from Linux clients: the engine host under Wine
+(aids/qvaid_enginehost.exe) echoing or relaying, with Python clients and
+origins on loopback."""
 import argparse
+import hashlib
 import os
 import socket
 import subprocess
@@ -113,6 +115,7 @@ class EchoHost(unittest.TestCase):
             # A length beyond any buffer ends the connection.
             s.sendall(b"\x00\x00\x0f\xfd")
             self.assertTrue(closed_by_peer(s))
+            s.close()
 
     def test_limit_three_serves_two_and_closes_the_third(self):
         with Host("--limit", "3") as host:
@@ -124,6 +127,8 @@ class EchoHost(unittest.TestCase):
             self.assertTrue(closed_by_peer(third))
             a.sendall(b"again")
             self.assertEqual(b"again", read_exactly(a, 5))
+            for s in (a, b, third):
+                s.close()
 
     def test_first_accept_opens_an_auxiliary_port(self):
         with Host("--aux", "1") as host:
@@ -135,8 +140,73 @@ class EchoHost(unittest.TestCase):
             other = client(ports[0])
             other.sendall(b"over the auxiliary port")
             self.assertEqual(b"over the auxiliary port", read_exactly(other, 23))
+            first.close()
+            other.close()
             code, _ = host.stop()
             self.assertEqual(0, code)
+
+
+class Origin:
+    """A Python origin on a free port: reads what one client sends and answers with its own bytes."""
+
+    def __init__(self, expect, answer):
+        self.listener = socket.socket()
+        self.listener.bind(("127.0.0.1", 0))
+        self.listener.listen(1)
+        self.port = self.listener.getsockname()[1]
+        self.expect, self.answer = expect, answer
+        self.received = hashlib.sha256()
+        self.count = 0
+        self.thread = threading.Thread(target=self.serve)
+        self.thread.start()
+
+    def serve(self):
+        self.listener.settimeout(60)
+        peer, _ = self.listener.accept()
+        peer.settimeout(60)
+        sender = threading.Thread(target=peer.sendall, args=(self.answer,))
+        sender.start()
+        while self.count < self.expect:
+            part = peer.recv(65536)
+            if not part:
+                break
+            self.received.update(part)
+            self.count += len(part)
+        sender.join(60)
+        peer.recv(1)  # until the client's side is closed
+        peer.close()
+        self.listener.close()
+
+
+def closed_port():
+    s = socket.socket()
+    s.bind(("127.0.0.1", 0))
+    port = s.getsockname()[1]
+    s.close()
+    return port
+
+
+class RelayHost(unittest.TestCase):
+    def test_a_megabyte_each_way_arrives_whole(self):
+        up, down = os.urandom(1 << 20), os.urandom(1 << 20)
+        origin = Origin(len(up), down)
+        with Host("--relay", "127.0.0.1", str(origin.port)) as host:
+            s = client(host.port)
+            sender = threading.Thread(target=s.sendall, args=(up,))
+            sender.start()
+            got = read_exactly(s, len(down))
+            sender.join(60)
+            s.close()
+            origin.thread.join(60)
+            self.assertEqual(len(up), origin.count)
+            self.assertEqual(hashlib.sha256(up).hexdigest(), origin.received.hexdigest())
+            self.assertEqual(hashlib.sha256(down).hexdigest(), hashlib.sha256(got).hexdigest())
+
+    def test_a_refused_server_connection_closes_the_client(self):
+        with Host("--relay", "127.0.0.1", str(closed_port())) as host:
+            s = client(host.port)
+            self.assertTrue(closed_by_peer(s))
+            s.close()
 
 
 def main():

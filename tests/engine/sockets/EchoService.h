@@ -1,7 +1,8 @@
 #pragma once
-// An echo service on a listening "Windows Sockets" connection, shared by the
-// socket tests and the engine host program.
+// An echo service on a listening "Windows Sockets" connection and the primary
+// of outbound connections, shared by the socket tests and the engine host.
 #include <cstdlib>
+#include <functional>
 
 #include "RequestMonitor.h"
 #include "WinSockLink.h"
@@ -54,23 +55,27 @@ struct EchoMonitor : REQUESTMONITOR {
 // Every buffer a stream link fills is one message.
 inline BBOOL WholeBuffer(COMMLINK*, IOBUFFER*) { return 1; }
 
-// An echo service on a port the system picks.
-struct EchoService {
+// A listening service on a port the system picks, served by a monitor of type
+// M (setup runs on it before anything starts).
+template <class M>
+struct ListenService {
     WINSOCKCONTROL* control;
-    EchoMonitor* monitor;
+    M* monitor;
     DATACONNECTION* listening = nullptr;
     unsigned short port = 0;
     BBOOL connected = 0;
 
-    explicit EchoService(int secondaryLimit, BBOOL streamMode = 1, int auxPorts = 0, int sendSize = 0) {
+    explicit ListenService(int secondaryLimit, BBOOL streamMode = 1, int auxPorts = 0, int sendSize = 0,
+                           const std::function<void(M*)>& setup = nullptr) {
         control = new WINSOCKCONTROL;
         control->prepare();
         control->listenBacklog = 5;
         control->maxAuxPorts = auxPorts;
         control->maxSendSize = sendSize;
         if (streamMode) control->streamHandler = WholeBuffer;
-        monitor = new EchoMonitor(*control);
+        monitor = new M(*control);
         monitor->prepare();
+        if (setup) setup(monitor);
         listening = new DATACONNECTION(*control, "echo", "", "0", "Windows Sockets");
         listening->prepare();
         listening->skip = 1;
@@ -81,7 +86,7 @@ struct EchoService {
         monitor->StartMonitor(0);
     }
     TCPSOCKLINK* Link() const { return dynamic_cast<TCPSOCKLINK*>(listening->link); }
-    ~EchoService() {
+    ~ListenService() {
         if (connected) {
             monitor->stopEvent.PostEvent();
             monitor->RequestWakeup();
@@ -93,6 +98,57 @@ struct EchoService {
             listening->Disconnect();
         }
         listening->freeobj();
+        monitor->freeobj();
+        control->freeobj();
+    }
+};
+
+using EchoService = ListenService<EchoMonitor>;
+
+// A type-1 listener whose link monitor drives the outbound connections made on
+// it; M is the monitor that receives what comes back.
+template <class M>
+struct OutboundPrimary {
+    WINSOCKCONTROL* control;
+    M* monitor;
+    DATACONNECTION* primary;
+    BBOOL up = 0;
+    // setup runs on the monitor before anything starts.
+    explicit OutboundPrimary(const std::function<void(M*)>& setup = nullptr) {
+        control = new WINSOCKCONTROL;
+        control->prepare();
+        control->streamHandler = WholeBuffer;
+        monitor = new M(*control);
+        monitor->prepare();
+        if (setup) setup(monitor);
+        primary = new DATACONNECTION(*control, "out", "", "0", "Windows Sockets");
+        primary->prepare();
+        primary->skip = 1;
+        up = primary->Connect(LINK_SERVER_LISTEN, 1, 50, monitor, nullptr, nullptr, nullptr, nullptr);
+        if (!up) return;
+        monitor->StartLinkMonitor(primary, REQUESTMONITOR::TCPIPMonitor);
+        monitor->StartMonitor(0);
+    }
+    // A connection to host:port, held by the caller (release it).
+    DATACONNECTION* Open(const char* host, const char* port, BBOOL* ok, LINKINTERFACE* over = nullptr) {
+        DATACONNECTION* c = new DATACONNECTION(*control, "conn", host, port, "Windows Sockets");
+        c->prepare();
+        c->prepare();  // one for the caller, one for the active set
+        *ok = c->Connect(LINK_SERVER_CONNECT, 1, 0, monitor, primary, nullptr, nullptr, over);
+        if (!*ok) c->freeobj();
+        return c;
+    }
+    ~OutboundPrimary() {
+        if (up) {
+            monitor->stopEvent.PostEvent();
+            monitor->RequestWakeup();
+            monitor->Wait();
+            primary->link->NotifyMonitor();
+            monitor->WaitLinkMonitor();
+            monitor->StopMonitor();
+            primary->Disconnect();
+        }
+        primary->freeobj();
         monitor->freeobj();
         control->freeobj();
     }

@@ -44,51 +44,12 @@ void Note(DATACONNECTION*, int code) {
     lastCollector->codes.push_back(code);
 }
 
-// A type-1 listener whose link monitor drives the outbound connections made on it.
-struct OutboundService {
-    WINSOCKCONTROL* control;
-    Collector* monitor;
-    DATACONNECTION* primary;
-    BBOOL up = 0;
-    OutboundService() {
-        control = new WINSOCKCONTROL;
-        control->prepare();
-        control->streamHandler = WholeBuffer;
-        monitor = new Collector(*control);
-        monitor->prepare();
-        lastCollector = monitor;
-        monitor->notifier = Note;
-        primary = new DATACONNECTION(*control, "out", "", "0", "Windows Sockets");
-        primary->prepare();
-        primary->skip = 1;
-        up = primary->Connect(LINK_SERVER_LISTEN, 1, 50, monitor, nullptr, nullptr, nullptr, nullptr);
-        if (!up) return;
-        monitor->StartLinkMonitor(primary, REQUESTMONITOR::TCPIPMonitor);
-        monitor->StartMonitor(0);
-    }
-    // A connection to host:port, held by the caller (release it).
-    DATACONNECTION* Open(const char* host, const char* port, BBOOL* ok, LINKINTERFACE* over = nullptr) {
-        DATACONNECTION* c = new DATACONNECTION(*control, "conn", host, port, "Windows Sockets");
-        c->prepare();
-        c->prepare();  // one for the test, one for the active set
-        *ok = c->Connect(LINK_SERVER_CONNECT, 1, 0, monitor, primary, nullptr, nullptr, over);
-        if (!*ok) c->freeobj();
-        return c;
-    }
-    ~OutboundService() {
-        if (up) {
-            monitor->stopEvent.PostEvent();
-            monitor->RequestWakeup();
-            monitor->Wait();
-            primary->link->NotifyMonitor();
-            monitor->WaitLinkMonitor();
-            monitor->StopMonitor();
-            primary->Disconnect();
-        }
-        primary->freeobj();
-        monitor->freeobj();
-        control->freeobj();
-    }
+// The outbound side, collecting what comes back.
+struct OutboundService : OutboundPrimary<Collector> {
+    OutboundService() : OutboundPrimary<Collector>([](Collector* m) {
+        lastCollector = m;
+        m->notifier = Note;
+    }) {}
 };
 
 template <class F>
