@@ -121,6 +121,9 @@ public:
     virtual zDimension getTextDim(const char* text, int length = 0);
     virtual void getVisible(zRect& r);
     virtual int bitmap(zBitmap* bmp, const zPoint& at, unsigned long rop = SRCCOPY);
+    // An information context of the display's device, the caller's to delete;
+    // null for displays that cannot make one.
+    virtual HDC ziInfoContext() { return 0; }
     int bitmap(zBitmap* bmp, const zPoint& at, const zDimension& size, unsigned long rop = SRCCOPY,
                int stretchMode = COLORONCOLOR);
 

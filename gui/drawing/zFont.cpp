@@ -146,11 +146,15 @@ zDisplayInfo::zDisplayInfo(zDisplay* d)
     if (d) {
         d->lock();
         dc = d->hdc();
+        if (!dc && d->type() == zDisplay::Printer && (dc = d->ziInfoContext()) != 0) {
+            ownContext = 1;
+            locks = 1;
+        }
     }
     if (dc) {
         version = GetDeviceCaps(dc, DRIVERVERSION);
-        width = d->pixWidth();
-        height = d->pixHeight();
+        width = ownContext ? GetDeviceCaps(dc, HORZRES) : d->pixWidth();
+        height = ownContext ? GetDeviceCaps(dc, VERTRES) : d->pixHeight();
         ppiX = GetDeviceCaps(dc, LOGPIXELSX);
         ppiY = GetDeviceCaps(dc, LOGPIXELSY);
         mmW = GetDeviceCaps(dc, HORZSIZE);
@@ -165,7 +169,8 @@ zDisplayInfo::zDisplayInfo(zDisplay* d)
         width = 640;
     if (height == 0)
         height = 480;
-    dc = 0;
+    if (!ownContext)
+        dc = 0;
     if (d)
         d->unlock();
 }

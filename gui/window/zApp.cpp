@@ -27,7 +27,7 @@ int ___scrMmWidth = 0;
 HBRUSH __zAppGlobalBrush = 0;
 int __debugOn = 0;
 FILE* _zAppDebugFile = nullptr;
-ziPrintDlgData* _zpdlg = nullptr;
+PRINTDLGA* _zpdlg = nullptr;
 
 const char* const zApp::kControlTypes[4] = {"zTextPane", "zPaneControl", "zBitmapPane", "zTabCtrl"};
 
@@ -168,8 +168,8 @@ zApp::~zApp() {
     delete winMap;
     winMap = nullptr;
     if (_zpdlg) {
-        if (_zpdlg->devNames) GlobalFree(_zpdlg->devNames);
-        if (_zpdlg->devMode) GlobalFree(_zpdlg->devMode);
+        if (_zpdlg->hDevNames) GlobalFree(_zpdlg->hDevNames);
+        if (_zpdlg->hDevMode) GlobalFree(_zpdlg->hDevMode);
         delete _zpdlg;
         _zpdlg = nullptr;
     }

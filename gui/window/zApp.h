@@ -2,6 +2,8 @@
 // The application object, its message loop and the idle-task device.
 #include <windows.h>
 
+#include <commdlg.h>
+
 #include <cstdio>
 #include <list>
 #include <string>
@@ -127,11 +129,8 @@ extern HBRUSH __zAppGlobalBrush;
 extern int __debugOn;
 extern FILE* _zAppDebugFile;
 
-// Printer-selection data kept between print dialogs.
-struct ziPrintDlgData {
-    HGLOBAL devNames;
-    HGLOBAL devMode;
-};
-extern ziPrintDlgData* _zpdlg;
+// The print dialog's record, kept between dialogs so the user's last choices
+// stay; made on first use (ziPrintDialogRecord), freed with the application.
+extern PRINTDLGA* _zpdlg;
 
 void _debug(const char* format, ...);

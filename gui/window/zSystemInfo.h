@@ -2,6 +2,10 @@
 // The screen's facts, read once from the desktop window's context.
 #include <windows.h>
 
+#include "ZKTPtrList.h"
+
+class zPrinterSpec;
+
 class zSystemInfo {
 public:
     int width;   // pixels
@@ -12,4 +16,9 @@ public:
     int mmWidth;
 
     zSystemInfo();
+
+    // The installed printers of WIN.INI [devices], each "device,driver,port";
+    // the caller releases the list.
+    ZKTPtrSlist<zPrinterSpec>* getPrinterList();
+    void releasePrinterList(ZKTPtrSlist<zPrinterSpec>* list);
 };
