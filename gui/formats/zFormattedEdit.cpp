@@ -1,7 +1,9 @@
 #include "zFormattedEdit.h"
 
 #include <cstring>
+#include <memory>
 
+#include "zClipboard.h"
 #include "zDialogFrame.h"
 #include "zNotify.h"
 
@@ -17,30 +19,6 @@ ZKCString textOf(HWND h) {
     std::string buf((size_t)n + 1, '\0');
     if (n) GetWindowTextA(h, &buf[0], n + 1);
     return ZKCString(buf.c_str());
-}
-
-bool clipboardText(HWND owner, std::string& out) {
-    if (!IsClipboardFormatAvailable(CF_TEXT) || !OpenClipboard(owner)) return false;
-    HANDLE h = GetClipboardData(CF_TEXT);
-    const char* p = h ? static_cast<const char*>(GlobalLock(h)) : nullptr;
-    if (p) {
-        out.assign(p, strnlen(p, GlobalSize(h)));
-        GlobalUnlock(h);
-    }
-    CloseClipboard();
-    return p != nullptr;
-}
-
-void setClipboardText(HWND owner, const std::string& s) {
-    if (!OpenClipboard(owner)) return;
-    EmptyClipboard();
-    HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE, s.size() + 1);
-    if (char* p = g ? static_cast<char*>(GlobalLock(g)) : nullptr) {
-        memcpy(p, s.c_str(), s.size() + 1);
-        GlobalUnlock(g);
-        if (!SetClipboardData(CF_TEXT, g)) GlobalFree(g);
-    }
-    CloseClipboard();
 }
 
 }  // namespace
@@ -93,7 +71,9 @@ void zFormattedEdit::copySelection() {
     ZKCString t = textOf(hwnd);
     int len = (int)t.length();
     int a = s.lo() < len ? s.lo() : len, b = s.hi() < len ? s.hi() : len;
-    if (b > a) setClipboardText(hwnd, std::string(t.data() + a, (size_t)(b - a)));
+    if (b <= a) return;
+    zClipboard clip(this);
+    clip.add(std::string(t.data() + a, (size_t)(b - a)).c_str());
 }
 
 int zFormattedEdit::deleteKey(bool copyFirst) {
@@ -154,8 +134,9 @@ int zFormattedEdit::cut(zEvent*) {
 
 int zFormattedEdit::paste(zEvent*) {
     if (!formatter) return 0;
-    std::string s;
-    if (clipboardText(hwnd, s)) pasteStr(ZKCString(s.c_str()));
+    zClipboard clip(this);
+    std::unique_ptr<char[]> text(clip.getText());
+    if (text) pasteStr(ZKCString(text.get()));
     return 1;
 }
 
