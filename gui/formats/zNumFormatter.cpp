@@ -344,6 +344,24 @@ int zNumFormatter::addChars(ZKCString& text, const char* chars, int count, zRang
         return zFmtRewritten;
     }
     if (entryMode == 0 && digitTyped) endPos = a;
+    // Once a digit is typed, mode 1 keeps the integer part and mode 2 the
+    // fraction: keys there change nothing, selections lose the locked part.
+    if ((entryMode == 1 || entryMode == 2) && digitTyped) {
+        size_t found = raw.find(dec);
+        int d = found == std::string::npos ? (entryMode == 1 ? (int)raw.size() : -1) : (int)found;
+        bool del = n == 1 && chars[0] == '\b' && count == 2, back = n == 1 && chars[0] == '\b' && !del;
+        if (entryMode == 1) {
+            if (a == endPos ? a <= d || (back && a == d + 1) : (a = std::max(a, d + 1)) >= endPos) {
+                text = shown.c_str();
+                return zFmtRewritten;
+            }
+        } else if (d >= 0) {
+            if (a == endPos ? a > d || (del && a == d) : (endPos = std::min(endPos, d)) <= a) {
+                text = shown.c_str();
+                return zFmtRewritten;
+            }
+        }
+    }
     int i = 0;
     if (paste && (chars[0] == '-' || chars[0] == '+')) {
         negative = minusAllowed && chars[0] == '-';

@@ -134,6 +134,39 @@ TEST(NumFormatter, TypingIntoIntegerPictures) {
     }
 }
 
+TEST(NumFormatter, EntryModesLockAPartOnceADigitIsTyped) {
+    zIntlContext ctx;
+    ctx.setThousandSep(',');
+    ctx.setDecimalPt('.');
+    // Keys from an empty field; then, from the whole text selected, one more key.
+    struct Case {
+        const char* picture;
+        const char* keys;
+        const char* shown;
+        char overAll;
+        const char* shownAfter;
+    } cases[] = {
+        {"R1###.##", "12", "1.0", '9', "1.9"},        // integer locked after its first digit
+        {"R1###.##", "1.5", "1.50", '9', "1.9"},       // the decimal point only moves the caret
+        {"R1###.##", "1.5<<", "1.0", '9', "1.9"},     // no backspace over the point
+        {"R2###.##", "1.5", "1.0", '9', "9.0"},       // fraction locked
+        {"R2###.##", "12", "12.0", '9', "9.0"},
+        {"R3###.##", "1.5", "1.50", '9', "91.50"},    // mode 0 collapses the selection
+        {"###.##", "1.5", "1.50", '9', "9.0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.picture) + " keys " + c.keys);
+        zNumFormatter f(0, c.picture, &ctx);
+        std::string shown = typed(f, c.keys);
+        EXPECT_EQ(c.shown, shown);
+        ZKCString text(shown.c_str());
+        zRange sel(0, (int)shown.size());
+        char key[2] = {c.overAll, 0};
+        f.addChars(text, key, 1, sel);
+        EXPECT_STREQ(c.shownAfter, text.data());
+    }
+}
+
 TEST(NumFormatter, PastesAreBoundedAndSigned) {
     zIntlContext ctx;
     zNumFormatter f(0, "-#####", &ctx);
