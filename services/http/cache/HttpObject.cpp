@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "HttpMsgBase.h"
+#include "HttpSite.h"
 #include "TableIO.h"
 
 using tableio::PutFlag;
@@ -14,10 +16,7 @@ namespace {
 // Flags and counts in front of the object's own stream.
 const unsigned long kHttpFrame = 255;
 
-DATASTORE* StoreOf(HTTPSITE*) {
-    // Sites come with the cache policy; until then every object is free-standing.
-    return DATASTORE::System();
-}
+DATASTORE* StoreOf(HTTPSITE* site) { return site ? &site->objects : DATASTORE::System(); }
 
 void EmptyValues(CHAIN<DATAVALUE>& chain) { chain.RemoveAll(TRUE, nullptr); }
 }  // namespace
@@ -54,6 +53,19 @@ DATAVALUE* HTTPOBJECT::AddHeader(const char* name, const char* value) {
     v->prepare();  // the chain owns this reference
     headers.Add(*v);
     return v;
+}
+
+int HTTPOBJECT::CopyHeaders(HTTPMSGBASE& message) {
+    int n = 0;
+    char value[HTTP_HEADER_LIMIT];
+    CITERATOR<DATAVALUE> it;
+    for (DATAVALUE* v = it.Begin(headers); v; v = it.Next()) {
+        HeaderValue(*v, value, sizeof value);
+        message.AddHeader(v->valueName, value);
+        ++n;
+    }
+    it.End();
+    return n;
 }
 
 void HTTPOBJECT::SetDocument(HTTPDOC* doc) {

@@ -7,6 +7,7 @@
 #include "DataStore.h"
 
 class HTTPSITE;
+class HTTPMSGBASE;
 class HTTPDOC;
 class REQUESTPROCESS;
 
@@ -40,6 +41,8 @@ public:
 
     // Appends a field (name cut to 63 characters) allocated in the object's store.
     DATAVALUE* AddHeader(const char* name, const char* value);
+    // Appends a copy of every field, in order, to the message's fields; the count.
+    int CopyHeaders(HTTPMSGBASE& message);
     // Attaches a document, releasing one of another kind; the object owns it.
     void SetDocument(HTTPDOC* doc);
     // Clears the document link without releasing it.

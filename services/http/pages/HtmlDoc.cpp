@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "HttpRequest.h"
 #include "TextHelpers.h"
 
 HTTPDOC* MakeHttpDocument(HTTPOBJECT* object, unsigned long classTag) {
@@ -135,7 +136,13 @@ HTMLDOC* HTMLDOC::Generate(HTTPOBJECT& object, const char* title, const char* he
     return doc;
 }
 
-HTMLDOC* HTMLDOC::GenerateFTPls(HTTPOBJECT& object, const char* host, const char* path) {
+void HTMLDOC::PadTerminator(HTTPOBJECT& object) {
+    BUFFER area = object.dataField ? object.dataField->DataView() : BUFFER();
+    long n = object.DataLength();
+    if (area.data && n > 0 && area.length >= n && area.data[n - 1] == 0) area.data[n - 1] = ' ';
+}
+
+HTMLDOC* HTMLDOC::GenerateFTPls(HTTPOBJECT& object, HTTPREQUEST* request) {
     BUFFER data = object.dataField ? object.dataField->DataView() : BUFFER();
     long n = data.data ? data.length : 0;
     char* listing = new char[n + 1];
@@ -144,9 +151,9 @@ HTMLDOC* HTMLDOC::GenerateFTPls(HTTPOBJECT& object, const char* host, const char
     char hostText[256] = "";
     char pathText[256] = "";
     const char* base = nullptr;
-    if (host || path) {
-        _strzcpy(hostText, host ? host : "", sizeof hostText);
-        _strzcpy(pathText, path ? path : "", sizeof pathText);
+    if (request) {
+        _strzcpy(hostText, request->host.c_str(), sizeof hostText);
+        _strzcpy(pathText, request->path.c_str(), sizeof pathText);
         size_t len = std::strlen(pathText);
         if ((len == 0 || pathText[len - 1] != '/') && len + 1 < sizeof pathText) std::strcat(pathText, "/");
         base = "http://Quorvane/";

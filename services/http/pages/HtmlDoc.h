@@ -5,6 +5,8 @@
 // A page can never overrun its area: text that no longer fits is cut.
 #include "HttpObject.h"
 
+class HTTPREQUEST;
+
 // The kind of an FTP directory entry; it picks the row's icon.
 enum FILETYPE { FTP_FILE = 0, FTP_TEXTFILE = 1, FTP_PARENT = 2, FTP_DIRECTORY = 3, FTP_LINK = 4 };
 
@@ -33,7 +35,10 @@ public:
                              const char* second);
     // The FTP directory page over the listing the object holds; host and path
     // are empty (and no icons) when the request is not known.
-    static HTMLDOC* GenerateFTPls(HTTPOBJECT& object, const char* host, const char* path);
+    static HTMLDOC* GenerateFTPls(HTTPOBJECT& object, HTTPREQUEST* request);
+    // Turns the zero after a finished page into a blank, so that a page sent
+    // whole as a body carries no NUL byte.
+    static void PadTerminator(HTTPOBJECT& object);
 
     // Appends a text by the pass's rule; always TRUE.
     BBOOL Append(const char* text);

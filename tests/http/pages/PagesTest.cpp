@@ -4,6 +4,7 @@
 #include <string>
 
 #include "HtmlDoc.h"
+#include "HttpRequest.h"
 
 namespace {
 
@@ -29,10 +30,18 @@ struct Object {
     ~Object() { o->freeobj(); }
 };
 
+// The page for the listing, asked for by a request for ftp://host<path>, or by no request.
 std::string FtpPage(const std::string& listing, const char* host, const char* path) {
     Object obj;
     obj.o->SetData(BUFFER(const_cast<char*>(listing.data()), (long)listing.size()));
-    HTMLDOC* doc = HTMLDOC::GenerateFTPls(*obj.o, host, path);
+    std::string line = std::string(" ftp://") + (host ? host : "") + (path ? path : "") + " HTTP/1.0\r\n\r\n";
+    HTTPGETREQUEST* request = host ? new HTTPGETREQUEST(&line[0]) : nullptr;
+    if (request) {
+        request->prepare();
+        EXPECT_TRUE(request->ParseCommand()) << line;
+    }
+    HTMLDOC* doc = HTMLDOC::GenerateFTPls(*obj.o, request);
+    if (request) request->FreeRequest(FALSE);
     if (!doc) return "<no page>";
     EXPECT_EQ(doc, obj.o->document);
     return Page(*obj.o);

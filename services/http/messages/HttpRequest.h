@@ -1,0 +1,127 @@
+#pragma once
+// One client request as the proxy holds it: the method (by class), the URL
+// taken apart, the version and the header fields; rebuilt in the origin form
+// for a server or the absolute form for an upstream proxy. The four methods
+// the proxy accepts are the subclasses; httpMethodTable maps names to them.
+#include <string>
+
+#include "HttpMsgBase.h"
+#include "LookupTable.h"
+#include "TcpLayerStandIn.h"
+#include "TimeStamp.h"
+
+class HTTPSITE;
+class HTTPOBJECT;
+
+// The largest request body a client may announce; a larger Content-Length fails
+// the parse instead of sizing an area the client chose.
+const long HTTP_REQUEST_BODY_LIMIT = 16L * 1024 * 1024;
+
+// Rows: method name, value = the class code; ends with an empty row.
+extern LOOKUPROW httpMethodTable[];
+
+class HTTPREQUEST : public TCPREQUEST, public HTTPMSGBASE {
+public:
+    BBOOL parsedOK;     // set by the monitor from ParseCommand
+    BBOOL absoluteURL;  // scheme "://" host on the request line
+    BBOOL ftpScheme;
+    long port;          // 0 when the URL gave none
+    std::string host;   // as received, its case kept
+    std::string path;   // "/" when the URL had none
+    std::string parameters;  // with its ';', empty when absent
+    std::string query;       // with its '?', empty when absent
+    HTTPSITE* site;          // counted in the site's requestCount
+    HTTPOBJECT* pendingObject;  // held; handed to the response that fills it
+    TIMESTAMP ifModifiedSince;
+    long ifModifiedLength;   // -1 when none
+    BBOOL conditionalChecked;
+    BBOOL conditional;       // the answer of the first IsConditional
+    BBOOL generatedLocally;  // made by the gateway: a missing version means HTTP/1.0
+
+    // Over the request text right after the method word; the text must outlive the parse.
+    explicit HTTPREQUEST(char* text, IOBUFFER* buffer = nullptr, COMMLINK* link = nullptr);
+    ~HTTPREQUEST() override;
+
+    QV_ITEM_IDENTITY(HTTPREQUEST, "HTTPREQUEST", "HTRQ")
+    BBOOL StreamIn(STREAMBUF&) override { return TRUE; }  // a request is never streamed
+    BBOOL StreamOut(STREAMBUF&) override { return TRUE; }
+    char* GetReqStatus() override { return status; }
+    int SetReqStatus(const char* text) override;
+    char* GetReqMethod(BUFFER& out) override;
+    char* GetReqCmd(BUFFER& out) override;
+    // A POST body: the request's own object (in its site's store when it has one).
+    BBOOL SetObjectData(IOBUFFER* first, DATACONNECTION* conn, int length) override;
+
+    // FALSE for every malformed or ambiguous request; the caller answers "407".
+    virtual BBOOL ParseCommand() { return FALSE; }
+    virtual BBOOL parseRequestLine();
+    virtual BBOOL rebuildRequestLine(char* out, int size, BBOOL toProxy);
+
+    // Request line then header block; on failure the buffer is emptied, else
+    // its length is the text's.
+    char* RebuildRequest(BUFFER& out, BBOOL toProxy);
+    // The absolute request line and, withHeaders, the header block; emptied on
+    // failure unless keepPartial.
+    char* GetReqCmdLine(BUFFER& out, BBOOL withHeaders, BBOOL keepPartial);
+    char* GetParameters(BUFFER& out);
+    char* GetQuery(BUFFER& out);
+    BBOOL IsCacheable() { return parameters.empty() && query.empty(); }
+    // GET with a valid If-Modified-Since date; decided on the first call.
+    BBOOL IsConditional();
+    void SetSite(HTTPSITE* site);
+    void DebugPrint();
+
+    // Completes a request typed for the gateway to fetch ("host/x" becomes
+    // "GET HTTP://host/x"); FALSE when empty, too long for size, or cut.
+    static BBOOL addDefaults(char* text, int size);
+
+protected:
+    BBOOL ParseRequest();
+    // Finds the version at the end of the line without moving the cursor; the
+    // position where it starts, or null (a simple request from a client).
+    char* parseVersion();
+    // Refuses framing a client could make mean two things to two parsers.
+    BBOOL checkFraming();
+};
+
+class HTTPGETREQUEST : public HTTPREQUEST {
+public:
+    using HTTPREQUEST::HTTPREQUEST;
+    QV_ITEM_IDENTITY(HTTPGETREQUEST, "HTTPGETREQUEST", "HGET")
+    BBOOL ParseCommand() override { return ParseRequest(); }
+};
+
+class HTTPHEADREQUEST : public HTTPREQUEST {
+public:
+    using HTTPREQUEST::HTTPREQUEST;
+    QV_ITEM_IDENTITY(HTTPHEADREQUEST, "HTTPHEADREQUEST", "HHED")
+    BBOOL ParseCommand() override { return ParseRequest(); }
+};
+
+class HTTPPOSTREQUEST : public HTTPREQUEST {
+public:
+    using HTTPREQUEST::HTTPREQUEST;
+    QV_ITEM_IDENTITY(HTTPPOSTREQUEST, "HTTPPOSTREQUEST", "HPST")
+    BBOOL ParseCommand() override;
+    // "Content-Length" as checked by the parse; 0 when absent or not valid.
+    long BodyLength() override;
+};
+
+class HTTPCONNECTREQUEST : public HTTPREQUEST {
+public:
+    using HTTPREQUEST::HTTPREQUEST;
+    QV_ITEM_IDENTITY(HTTPCONNECTREQUEST, "HTTPCONNREQ", "HCON")
+    BBOOL ParseCommand() override { return ParseRequest(); }
+    // host ':' port and a version are required: a CONNECT is never a simple request.
+    BBOOL parseRequestLine() override;
+    // "CONNECT host:port version", whatever the form asked.
+    BBOOL rebuildRequestLine(char* out, int size, BBOOL toProxy) override;
+};
+
+// A request of the method named at the start of text ("GET", case ignored),
+// over the rest of the text; none for a method the proxy does not take.
+HTTPREQUEST* NewHttpRequest(char* text, IOBUFFER* buffer = nullptr, COMMLINK* link = nullptr);
+
+// A request's Content-Length: FALSE when a field is not decimal digits, larger
+// than the ceiling, or repeated with another value; length 0 when absent.
+BBOOL RequestContentLength(HTTPMSGBASE& message, long& length);
