@@ -117,6 +117,18 @@ TEST(Pages, FtpListingsOfBothForms) {
          "lrwxrwxrwx 1 root root 7 Jan 5 10:22 bin -> usr/bin\r\n",
          Row("folder.gif", "/pub/docs/", "docs", "Jan 5 10:22", "-") +
              Row("folder.gif", "/pub/bin/", "bin", "Jan 5 10:22", "-")},
+        // LIST of a Debian python3-pyftpdlib server (it writes no total line).
+        {"pyftpdlib listing",
+         "-rw-r--r--   1 root     root         2048 Dec 11 00:37 a.zip\r\n"
+         "lrwxrwxrwx   1 root     root            4 Dec 11 00:37 bin -> docs\r\n"
+         "drwxr-xr-x   2 root     root         4096 Dec 11 00:37 docs\r\n"
+         "-rw-r--r--   1 root     root            0 Dec 11 00:37 my file\r\n"
+         "-rw-r--r--   1 root     root            3 Dec 11 00:37 notes.txt\r\n",
+         Row("binary.gif", "/pub/a.zip", "a.zip", "Dec 11 00:37", "3k") +
+             Row("folder.gif", "/pub/bin/", "bin", "Dec 11 00:37", "-") +
+             Row("folder.gif", "/pub/docs/", "docs", "Dec 11 00:37", "-") +
+             Row("binary.gif", "/pub/my file", "my file", "Dec 11 00:37", "0k") +
+             Row("text.gif", "/pub/notes.txt", "notes.txt", "Dec 11 00:37", "1k")},
         {"directory named like a text file",
          "drwxr-xr-x 2 u g 512 Jan 5 10:22 notes.txt\r\n",
          Row("text.gif", "/pub/notes.txt", "notes.txt", "Jan 5 10:22", "1k")},
