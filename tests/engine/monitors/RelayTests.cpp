@@ -12,6 +12,7 @@
 
 #include "RequestMonitor.h"
 #include "LocalLink.h"
+#include "WaitFor.h"
 
 namespace {
 
@@ -122,13 +123,7 @@ struct RawEnd {
     }
 };
 
-bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
-    for (int waited = 0; waited < ms; waited += 5) {
-        if (done()) return true;
-        Sleep(5);
-    }
-    return done();
-}
+using qvtest::WaitFor;
 
 struct Relay : ::testing::Test {
     LINKCONTROL control;

@@ -1,5 +1,6 @@
 // Outbound socket links as secondaries of a server-side listener: relays and refusals.
 #include "SocketFixture.h"
+#include "WaitFor.h"
 #include "SpControl.h"
 #include "TcpInterface.h"
 
@@ -52,14 +53,7 @@ struct OutboundService : OutboundPrimary<Collector> {
     }) {}
 };
 
-template <class F>
-bool WaitFor(F done, int ms = 10000) {
-    for (int i = 0; i < ms / 10; i++) {
-        if (done()) return true;
-        Sleep(10);
-    }
-    return done();
-}
+using qvtest::WaitFor;
 
 unsigned long long ThreadTime(PGMTHREAD* t) {
     FILETIME a, b, k, u;

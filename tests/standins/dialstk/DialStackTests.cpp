@@ -12,6 +12,7 @@
 
 #include "RasRecords.h"
 #include "StandInHarness.h"
+#include "WaitFor.h"
 
 using qvtest::DialUpStandIns;
 using qvtest::RemoteAccess;
@@ -74,20 +75,11 @@ BOOL CALLBACK FindButton(HWND w, LPARAM lp) {
     return TRUE;
 }
 
-template <typename Pred>
-bool WaitUntil(Pred pred, unsigned ms = 10000) {
-    DWORD start = GetTickCount();
-    while (!pred()) {
-        if (GetTickCount() - start > ms) return false;
-        Sleep(10);
-    }
-    return true;
-}
 
 // Presses the button of the stack's dialog once it shows up.
 DWORD WINAPI PressWhenShown(void* text) {
     HWND button = nullptr;
-    WaitUntil([&] {
+    qvtest::WaitFor([&] {
         HWND dialog = StackWindow(true);
         ButtonSearch s = {static_cast<const char*>(text), nullptr};
         if (dialog) EnumChildWindows(dialog, FindButton, reinterpret_cast<LPARAM>(&s));
@@ -151,15 +143,15 @@ QV_CHILD_CASE(DialStack) {
     Say("visible", status && IsWindowVisible(status));
     if (ArgAfter("--command") && status) {
         PostMessageA(status, WM_COMMAND, 1234, 0);
-        Say("dropped", WaitUntil([&] { return online(0) == 0; }));
+        Say("dropped", qvtest::WaitFor([&] { return online(0) == 0; }));
     }
     if (ArgAfter("--offline")) {
         DialUpStandIns::AppendCommandFromChild("stack-offline");
-        Say("dropped", WaitUntil([&] { return online(0) == 0; }));
+        Say("dropped", qvtest::WaitFor([&] { return online(0) == 0; }));
     }
     Say("hangup", hangUp(0));
     Say("after", online(0));
-    Say("gone", WaitUntil([] { return !StackWindow(false); }));
+    Say("gone", qvtest::WaitFor([] { return !StackWindow(false); }));
 }
 
 TEST(DialStack, DialsThroughTheStatusWindows) {
