@@ -36,6 +36,20 @@ bool SafeFormat(const char* f) {
     return seen == 2;
 }
 
+// The box is the one place a user reads the code: a box the system could not
+// show (a desktop still starting) is tried again, and a failure is said on
+// the error output instead of passing as answered.
+void ShowAbendBox(HWND owner, const char* text, const char* caption) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (attempt) Sleep(400);
+        SetLastError(0);
+        if (MessageBoxA(owner, text, caption, MB_OK | MB_ICONWARNING | MB_SETFOREGROUND) != 0) return;
+        std::fprintf(stderr, "The message box could not be shown (error %lu)\n", (unsigned long)GetLastError());
+        std::fflush(stderr);
+        owner = nullptr;  // an owner that is going away can refuse it
+    }
+}
+
 // The number is printed at the width of the value, so an address of a 64-bit
 // build is not cut: the format's %X becomes %s fed with the digits.
 void FormatAbendText(char* text, size_t size, const char* format, const char* code, ULONG_PTR value) {
@@ -110,7 +124,7 @@ void _Task_Abend(const char* code, ULONG_PTR value) {
     char caption[256];
     if (LoadStringA(Instance(), 3, caption, sizeof caption) <= 0) std::strcpy(caption, "Quorvane Steadfell Alert");
     HWND owner = hooks.ownerWindow ? hooks.ownerWindow() : nullptr;
-    MessageBoxA(owner, text, caption, MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
+    ShowAbendBox(owner, text, caption);
 
     if (hooks.terminate) hooks.terminate(g_handedOver != 0);
     EndProcess();
