@@ -2,9 +2,11 @@
 #include "SocketFixture.h"
 
 #include "ChildProcess.h"
+#include "WaitFor.h"
 
 #include <cstring>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 using namespace socktest;
@@ -192,4 +194,95 @@ TEST(SocketFailures, WithoutASinkTheProgramEndsWithCom101) {
     ASSERT_TRUE(r.started);
     EXPECT_EQ(r.exitCode, 1u) << r.output;
     EXPECT_NE(r.output.find("'COM101-"), std::string::npos) << r.output;
+}
+
+namespace {
+// Replies from a worker thread, and only once the link monitor is blocked in
+// its wait: the reply must wake it to be sent.
+struct LateEchoMonitor : EchoMonitor {
+    std::vector<std::thread> workers;
+    explicit LateEchoMonitor(LINKCONTROL& c) : EchoMonitor(c) {}
+    ~LateEchoMonitor() override {
+        for (auto& t : workers) t.join();
+    }
+    BBOOL evaluateRequest(DATAREQUEST* r) override {
+        Echo* e = static_cast<Echo*>(r);
+        COMMLINK* reply = r->connection ? r->connection->link : nullptr;
+        TCPSOCKLINK* watcher = dynamic_cast<TCPSOCKLINK*>(linkConnection->link);
+        IOBUFFER* buffer = e->buffer;
+        e->buffer = nullptr;
+        r->FreeRequest(0);
+        workers.emplace_back([reply, watcher, buffer] {
+            qvtest::WaitFor([watcher] { return watcher->waiting != 0; });
+            if (!reply || !reply->PutMessage(buffer, 0)) buffer->freeobj();
+        });
+        return 1;
+    }
+};
+}  // namespace
+
+TEST(SocketSending, AWorkerThreadsReplyWakesTheWaitingMonitor) {
+    ListenService<LateEchoMonitor> echo(20);
+    ASSERT_TRUE(echo.connected);
+    Client c(*Library().control, echo.port);
+    for (std::string text : {"first", "second reply"}) {
+        ASSERT_TRUE(c.Send(text));
+        EXPECT_EQ(c.Read(text.size()), text) << "the reply waited for a monitor that nobody woke";
+    }
+}
+
+namespace {
+// A single-connection listener opened straight on the library: no monitor.
+struct SingleListener {
+    WINSOCKLINK* link;
+    int opened;
+    explicit SingleListener(const char* peer) {
+        link = new WINSOCKLINK(*Library().control, "0", LINK_CLIENT_LISTEN, 0);
+        link->prepare();
+        link->resetable = 1;
+        opened = link->OpenLink(peer, nullptr, 1);
+    }
+    ~SingleListener() { link->freeobj(); }
+    // Polls the non-blocking accept until a peer is taken or refused.
+    TCPSOCKLINK* Accept() {
+        TCPSOCKLINK* got = nullptr;
+        qvtest::WaitFor([&] {
+            MSEMHOLD hold(link->lock);
+            got = link->AcceptConnection(0);
+            return got || link->closed;
+        });
+        return got;
+    }
+};
+}  // namespace
+
+// Given a peer address, a single-connection listener refuses any other peer;
+// one that served its peer listens again after ResetLink.
+TEST(SocketSingle, PeerAddressRefusesOthersAndResetListensAgain) {
+    {
+        SingleListener only("127.0.0.2");
+        ASSERT_EQ(only.opened, 0);
+        Client stranger(*Library().control, only.link->port);
+        EXPECT_EQ(only.Accept(), nullptr);
+        EXPECT_TRUE(only.link->closed && only.link->refused);
+        EXPECT_FALSE(only.link->IsResetable());
+        EXPECT_EQ(only.link->ResetLink(), 9999);
+    }
+    SingleListener single("127.0.0.1");
+    ASSERT_EQ(single.opened, 0);
+    for (int round = 0; round < 2; round++) {
+        Client peer(*Library().control, single.link->port);
+        ASSERT_EQ(single.Accept(), single.link) << round;
+        EXPECT_TRUE(single.link->connected && !single.link->listening);
+        single.link->SetBlocking(1, 0);
+        unsigned char byte = 'p';
+        EXPECT_EQ(single.link->TCPSocketSend(&byte, 1), 1);
+        EXPECT_EQ(peer.Read(1), "p");
+        peer.Close();
+        single.link->closed = 1;  // what the receive loop records when the peer leaves
+        ASSERT_TRUE(single.link->IsResetable()) << round;
+        ASSERT_EQ(single.link->ResetLink(), 0);
+        EXPECT_TRUE(single.link->listening && single.link->connectPending && !single.link->connected);
+        single.link->SetBlocking(0, 0);
+    }
 }
