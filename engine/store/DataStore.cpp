@@ -408,7 +408,8 @@ DATASTORE::DATASTORE(BBOOL full, const char* name, const char* text, MEMORYPOOL*
     columnAllocator.lock.Attach(&lock);
     rowAllocator.lock.Attach(&lock);
     fieldAllocator.lock.Attach(&lock);
-    // Rows are data objects, streamed by their owners: the table body carries the columns.
+    // Rows are data objects: the table's own row reader would make plain rows, so
+    // the store streams its objects itself after the table's header and columns.
     STREAMABLE::flags &= ~TABLE_STREAMROWS;
     bufferPool = _pSupport ? &_pSupport->bufferPool : nullptr;
     const char* n = name ? name : "*system";
@@ -486,7 +487,15 @@ BBOOL DATASTORE::StreamOut(STREAMBUF& out) {
         f->WriteData(out);
         out << ENDDI();
     }
-    return TABLE::StreamOut(out);
+    // The table's body: its header and columns, then the objects as its rows.
+    if (!TABLE::StreamOut(out)) return FALSE;
+    for (bSPOINTER* c = rows.first; c && c->target && !streamStatus; c = c->next) {
+        DATAOBJECT* o = static_cast<DATAOBJECT*>(CHAIN<ROW>::Cast(c->target));
+        if (o->flags & ROW_TRANSIENT) continue;
+        out << *o;
+        if (o->streamStatus) streamStatus = o->streamStatus;
+    }
+    return streamStatus == 0;
 }
 
 BBOOL DATASTORE::StreamIn(STREAMBUF& in) {
@@ -505,7 +514,30 @@ BBOOL DATASTORE::StreamIn(STREAMBUF& in) {
     BBOOL ok = TABLE::StreamIn(in);
     nameColumn = CHAIN<COLUMN>::Cast(FindColumn("NAME").target);
     dataColumn = CHAIN<COLUMN>::Cast(FindColumn("DATA").target);
+    for (unsigned long i = 0; ok && i < streamedRowCount; ++i) ok = streamInObject(in);
     return ok;
+}
+
+// One object of the body: kept, in the stored order, only when read whole.
+BBOOL DATASTORE::streamInObject(STREAMBUF& in) {
+    if (in.cursor.length <= 0 && !(in.openLength && in.destination)) {
+        streamStatus = 9996;
+        return FALSE;
+    }
+    DATAOBJECT* o = new (this) DATAOBJECT();
+    o->table = this;
+    o->pooled = dataColumn && dataColumn->type.code == DATA_SEGMENTED_TYPE;
+    in.classTag = 0;
+    in >> *o;
+    if (!o->streamStatus && in.classTag != QvTag("DAOa")) o->streamStatus = 9996;
+    if (o->streamStatus) {
+        streamStatus = o->streamStatus;
+        o->prepare();
+        o->freeobj();
+        return FALSE;
+    }
+    AddObject(*o, o->addedTime, nullptr);
+    return TRUE;
 }
 
 bSPOINTER* DATASTORE::AddObject(DATAOBJECT& object, TIMESTAMP added, DATAOBJECT* before) {

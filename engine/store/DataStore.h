@@ -139,6 +139,9 @@ public:
     static DATASTORE* System();
     // Drops the system store (at the end of the program, or between tests).
     static void FreeSystem();
+
+private:
+    BBOOL streamInObject(STREAMBUF& in);
 };
 
 class DATAVALUE : public FIELD, public STREAMABLE {

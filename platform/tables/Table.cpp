@@ -31,6 +31,7 @@ TABLE::TABLE(MEMORYPOOL* pool)
       streamRows(1),
       bufferOwned(0),
       externalBuffer(0),
+      streamedRowCount(0),
       memoryPool(pool ? pool : _pSystemMemoryPool),
       bufferPool(nullptr),
       columnAllocator(QvTag("COLa"), sizeof(COLUMN), kCellBlock, FALSE, 0),
@@ -277,6 +278,7 @@ BBOOL TABLE::StreamIn(STREAMBUF& s) {
     unsigned long columnCount = GetU32(s, swap);
     unsigned long rowCount = GetU32(s, swap);
     s >> ENDDI();
+    streamedRowCount = rowCount;
     // A damaged header must not make us ask for gigabytes.
     if (storedBuffer < 0 || storedBuffer > kMaxWorkBuffer) {
         streamStatus = 9996;

@@ -31,6 +31,7 @@ public:
     int streamRows;
     int bufferOwned;
     int externalBuffer;
+    unsigned long streamedRowCount;  // rows the last stream read said followed, read here or not
     MEMORYPOOL* memoryPool;
     BUFFERPOOL* bufferPool;
     ALLOCATOR columnAllocator;

@@ -10,6 +10,8 @@
 
 #include "DataManager.h"
 #include "DataStore.h"
+#include "FileStream.h"
+#include "ScratchDir.h"
 #include "SpControl.h"
 #include "StreamPrefix.h"
 #include "TableIO.h"
@@ -334,6 +336,49 @@ TEST_F(StoreTest, StoreStreamsItsIdentityAndColumns) {
     ASSERT_NE(nullptr, copy->nameColumn);
     copy->storeId.id = 0;
     copy->freeobj();
+}
+
+// A store carries its objects after its columns; read into an empty store and
+// written again, it gives the same bytes.
+TEST_F(StoreTest, StoreStreamsItsObjectsByteForByte) {
+    const std::string big(3000, 'z');
+    const struct {
+        const char* name;
+        std::string data;
+    } objects[] = {{"/first", "one"}, {"/second", big}};
+    for (const auto& o : objects) {
+        DATAOBJECT* made = Make(o.name);
+        made->defined = 1;
+        Fill(*made, o.data);
+    }
+    store->AllocateBuffers(1024);  // what a read store takes
+    FILESTREAM file;
+    const char* path = "store.stream";
+    ASSERT_EQ(0, file.OpenStream(path, 4096, IOMODE_WRITE));
+    file << *store;
+    ASSERT_EQ(0, store->streamStatus);
+    file.CloseStream();
+    std::string written = qvtest::FileText(path);
+    store->freeobj();  // its objects' identifiers are free again
+    store = new DATASTORE(FALSE, "empty", nullptr, nullptr, nullptr, 0);
+    store->prepare();
+
+    ASSERT_EQ(0, file.OpenStream(path, 4096, IOMODE_READ));
+    file >> *store;
+    file.CloseStream();
+    ASSERT_EQ(0, store->streamStatus);
+    ASSERT_EQ(2, store->rows.Count());
+    for (const auto& o : objects) {
+        DATAOBJECT* read = store->FindSingleObject(o.name, FALSE);
+        ASSERT_NE(nullptr, read) << o.name;
+        EXPECT_TRUE(read->defined);
+        EXPECT_EQ(o.data, Bytes(*read)) << o.name;
+    }
+    ASSERT_EQ(0, file.OpenStream(path, 4096, IOMODE_WRITE));
+    file << *store;
+    file.CloseStream();
+    EXPECT_EQ(written, qvtest::FileText(path));
+    DeleteFileA(path);
 }
 
 TEST_F(StoreTest, ValuesStreamAndCopy) {
