@@ -366,7 +366,9 @@ void REQUESTPROCESS::WaitForObject(DATAOBJECT* object) {
 void REQUESTPROCESS::ClearObjectWait() {
     if (!waitObject || !waitCell) return;
     leaveWaiters();
-    freeobj();  // the owner still holds the process, or it is done with it
+    // The wait's reference goes without a release: whoever ends the wait still
+    // works on the process (restarts it, then drops its own reference).
+    --count;
 }
 
 void REQUESTPROCESS::leaveWaiters() {

@@ -444,6 +444,19 @@ TEST(Body, WaitingProcessesHoldThemselvesAndLeave) {
     EXPECT_EQ(nullptr, p->waitObject);
     EXPECT_FALSE(p->waiting);
     p->freeobj();
+
+    // Ending a wait that held the last reference leaves the process to its caller.
+    CountedObject* other = new CountedObject;
+    other->prepare();
+    Reader* last = new Reader;
+    last->WaitForObject(other);
+    EXPECT_EQ(1, last->count);
+    last->ClearObjectWait();
+    EXPECT_EQ(0, last->count);
+    EXPECT_FALSE(last->waiting);
+    last->prepare();
+    last->freeobj();
+    other->freeobj();
 }
 
 // Three pooled buffers of a body that several readers send.
