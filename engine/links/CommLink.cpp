@@ -36,7 +36,7 @@ void COMMLINK::ReturnBuffer(IOBUFFER*& buffer) {
 
 void COMMLINK::CloseLink(BBOOL freeBuffers) {
     if (freeBuffers) {
-        lock.Reserve(-1, 0);
+        lock.Reserve(QV_WAIT_FOREVER, 0);
         ReturnBuffer(currentRecvBuffer);
         ReturnBuffer(nextRecvBuffer);
         ReturnBuffer(currentSendBuffer);
@@ -129,7 +129,7 @@ BBOOL COMMLINK::SendMessage(const BUFFER& data, BBOOL force) {
         got.push_back(b);
     }
 
-    lock.Reserve(-1, 0);
+    lock.Reserve(QV_WAIT_FOREVER, 0);
     if (queueLimit > 0 && sendQueue.count + pieces > queueLimit) {
         lock.Release(0);
         for (IOBUFFER* g : got) g->freeobj();
@@ -173,7 +173,7 @@ IOBUFFER* COMMLINK::GetNextMessage() { return recvQueue.RemoveFirst(); }
 
 IOBUFFER* COMMLINK::GetFullMessage() {
     IOBUFFER* found = nullptr;
-    lock.Reserve(-1, 0);
+    lock.Reserve(QV_WAIT_FOREVER, 0);
     for (bSPOINTER* c = recvQueue.first; c->target; c = c->next) {
         IOBUFFER* b = (IOBUFFER*)c->target;
         if (!b->incomplete) {
@@ -208,7 +208,7 @@ IOBUFFER* COMMLINK::PrepareNextMessage(int size, BBOOL extend) {
 }
 
 BBOOL COMMLINK::PutMessage(IOBUFFER* buffer, BBOOL) {
-    lock.Reserve(-1, 0);
+    lock.Reserve(QV_WAIT_FOREVER, 0);
     if (queueLimit > 0 && sendQueue.count >= queueLimit) {
         lock.Release(0);
         return 0;

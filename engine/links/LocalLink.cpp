@@ -38,7 +38,7 @@ LOCALLINK::~LOCALLINK() {
 LOCALLINK* LOCALLINK::findlink(const char* text) {
     if (!text || !_pLocalLinks) return nullptr;
     LOCALLINK* found = nullptr;
-    _pLocalLinks->lock.Reserve(-1, 0);
+    _pLocalLinks->lock.Reserve(QV_WAIT_FOREVER, 0);
     for (bSPOINTER* c = _pLocalLinks->first; c->target; c = c->next) {
         LOCALLINK* l = (LOCALLINK*)c->target;
         if (strcmp(l->name, text) == 0) {
@@ -53,7 +53,7 @@ LOCALLINK* LOCALLINK::findlink(const char* text) {
 int LOCALLINK::OpenLink(const char* address, BUFFERPOOL* bufferPool, int limit) {
     if (peer) return ErrorCannotOpen;
     COMMLINK::OpenLink(address, bufferPool, limit);
-    _pLocalLinks->lock.Reserve(-1, 0);
+    _pLocalLinks->lock.Reserve(QV_WAIT_FOREVER, 0);
     if (!address || !*address) {
         connectPending = 1;
     } else {
@@ -81,7 +81,7 @@ int LOCALLINK::OpenLink(const char* address, BUFFERPOOL* bufferPool, int limit) 
 
 void LOCALLINK::CloseLink(BBOOL freeBuffers) {
     if (_pLocalLinks) {
-        _pLocalLinks->lock.Reserve(-1, 0);
+        _pLocalLinks->lock.Reserve(QV_WAIT_FOREVER, 0);
         if (peer) {
             LOCALLINK* other = peer;
             other->peer = nullptr;
@@ -115,7 +115,7 @@ BBOOL LOCALLINK::QuerySendStatus(BBOOL useVirtual) {
 }
 
 BBOOL LOCALLINK::SendNotify() {
-    _pLocalLinks->lock.Reserve(-1, 0);
+    _pLocalLinks->lock.Reserve(QV_WAIT_FOREVER, 0);
     LOCALLINK* other = peer;
     if (!other) {
         _pLocalLinks->lock.Release(0);

@@ -169,7 +169,7 @@ BBOOL DATACONNECTION::Connect(LINKTYPE type, BBOOL asynchronous, int secondaryLi
 
 void DATACONNECTION::Disconnect() {
     REQUESTMONITOR* mon = monitor;
-    if (mon) mon->active.lock.Reserve(-1, 0);
+    if (mon) mon->active.lock.Reserve(QV_WAIT_FOREVER, 0);
     if (connectSeen) {
         connectSeen = 0;
         QV_COMM_TRACE("cp", "Disconnect Forced", this);

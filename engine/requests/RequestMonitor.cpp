@@ -144,7 +144,7 @@ void REQUESTMONITOR::Pass(BBOOL in) {
 
 // The monitor changes a connection's count only under the lock of its active set.
 void REQUESTMONITOR::Release(DATACONNECTION* c) {
-    active.lock.Reserve(-1, 0);
+    active.lock.Reserve(QV_WAIT_FOREVER, 0);
     c->freeobj();
     active.lock.Release(0);
 }

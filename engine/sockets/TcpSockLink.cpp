@@ -69,7 +69,7 @@ void TCPSOCKLINK::Detach() {
 
 int TCPSOCKLINK::BeginAccess() {
     TCPSOCKLINK* p = parent ? parent : this;
-    p->lock.Reserve(-1, 0);
+    p->lock.Reserve(QV_WAIT_FOREVER, 0);
     return 0;
 }
 

@@ -116,7 +116,7 @@ TCPSOCKLINK* WINSOCKLINK::WaitLinkEvent(int seconds, BBOOL checkStatus) {
             }
             if ((s->dataPending && !s->closed && !s->receivingStopped) ||
                 (s->closed && !s->closeHandled && !s->cleanShutdownStarted)) {
-                lock.Reserve(-1, 0);  // kept for the caller's EndAccess
+                lock.Reserve(QV_WAIT_FOREVER, 0);  // kept for the caller's EndAccess
                 waiting = 0;
                 return s;
             }
@@ -148,7 +148,7 @@ TCPSOCKLINK* WINSOCKLINK::WaitLinkEvent(int seconds, BBOOL checkStatus) {
         waiting = 0;
         return nullptr;
     }
-    lock.Reserve(-1, 0);
+    lock.Reserve(QV_WAIT_FOREVER, 0);
     TCPSOCKLINK* found = nullptr;
     char event = 'n';
     for (u_int i = 0; !found && i < readSet->count; i++) {

@@ -252,7 +252,7 @@ static void FreeSubtree(bSPOINTER* cell, BBOOL freeItems, ALLOCATOR* allocator) 
 
 void bBTREE::RemoveAll(BBOOL freeItems, ALLOCATOR* allocator) {
     if (!head) return;
-    lock.Reserve(-1, FALSE);
+    lock.Reserve(QV_WAIT_FOREVER, FALSE);
     removingAll = 1;
     bSPOINTER* root = head->next;
     head->next = head->prev = nullptr;

@@ -15,7 +15,7 @@ inline bool IsEnd(const bSPOINTER* c) { return !c || c == &_NULLSPTR || !c->targ
 // Holds a chain's lock for one operation.
 struct Hold {
     MSEMAPHORE& lock;
-    explicit Hold(MSEMAPHORE& l) : lock(l) { lock.Reserve(-1, FALSE); }
+    explicit Hold(MSEMAPHORE& l) : lock(l) { lock.Reserve(QV_WAIT_FOREVER, FALSE); }
     ~Hold() { lock.Release(FALSE); }
 };
 }  // namespace
@@ -135,7 +135,7 @@ bSPOINTER& bCITERATOR::bBegin(bCHAIN& c) {
     }
     chain = &c;
     if (c.lock.handle && !holding) {
-        c.lock.Reserve(-1, FALSE);
+        c.lock.Reserve(QV_WAIT_FOREVER, FALSE);
         holding = 1;
     }
     current = c.first;

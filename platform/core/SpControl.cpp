@@ -34,7 +34,7 @@ SPCONTROL::~SPCONTROL() {
     // running at exit): unlink them without releasing them. The thread lock is
     // kept to the end, so a thread joining or leaving late waits until the
     // process is gone instead of finding a chain that is being destroyed.
-    threads.lock.Reserve(-1, TRUE);
+    threads.lock.Reserve(QV_WAIT_FOREVER, TRUE);
     if (_pSupport == this) _pSupport = nullptr;
     {
         CITERATOR<PGMTHREAD> it;

@@ -169,7 +169,7 @@ void LOGFILE::SetHeader(const char* text, const char* suffix) {
 }
 
 BBOOL LOGFILE::EnableBackup(PROFILE* profile, int count) {
-    lock.Reserve(-1, TRUE);
+    lock.Reserve(QV_WAIT_FOREVER, TRUE);
     BBOOL result;
     if (backup) {
         result = TRUE;
@@ -206,7 +206,7 @@ BBOOL LOGFILE::openLocked(BBOOL truncate) {
 }
 
 BBOOL LOGFILE::Open(BBOOL truncate) {
-    lock.Reserve(-1, TRUE);
+    lock.Reserve(QV_WAIT_FOREVER, TRUE);
     BBOOL ok = openLocked(truncate);
     lock.Release(FALSE);
     return ok;
@@ -227,13 +227,13 @@ void LOGFILE::closeLocked() {
 }
 
 void LOGFILE::Close() {
-    lock.Reserve(-1, TRUE);
+    lock.Reserve(QV_WAIT_FOREVER, TRUE);
     closeLocked();
     lock.Release(FALSE);
 }
 
 void LOGFILE::Clear() {
-    lock.Reserve(-1, TRUE);
+    lock.Reserve(QV_WAIT_FOREVER, TRUE);
     if (file) {
         closeLocked();
         openLocked(TRUE);
@@ -244,7 +244,7 @@ void LOGFILE::Clear() {
 }
 
 BBOOL LOGFILE::Write(const char* text1, const char* text2) {
-    lock.Reserve(-1, TRUE);
+    lock.Reserve(QV_WAIT_FOREVER, TRUE);
     BBOOL ok = FALSE;
     if (file) {
         outputMessage(text1, text2);
@@ -255,7 +255,7 @@ BBOOL LOGFILE::Write(const char* text1, const char* text2) {
 }
 
 void LOGFILE::FlushLog() {
-    lock.Reserve(-1, TRUE);
+    lock.Reserve(QV_WAIT_FOREVER, TRUE);
     if (file) std::fflush(file);
     lock.Release(FALSE);
 }
@@ -297,7 +297,7 @@ BBOOL LOGFILE::closeFile() {
 }
 
 BBOOL LOGFILE::FileCopy(const char* destination) {
-    lock.Reserve(-1, TRUE);
+    lock.Reserve(QV_WAIT_FOREVER, TRUE);
     BBOOL ok = FALSE;
     const int kChunk = 4096;
     char* chunk = new (std::nothrow) char[kChunk];

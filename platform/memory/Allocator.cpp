@@ -74,7 +74,7 @@ void ALLOCATOR::AppendFree(void* cell) {
 }
 
 void* ALLOCATOR::newitem() {
-    lock.Reserve(-1, FALSE);
+    lock.Reserve(QV_WAIT_FOREVER, FALSE);
     if (!freeHead) {
         if (feedingPool) {
             lock.Release(FALSE);
@@ -112,14 +112,14 @@ void* ALLOCATOR::newitem(size_t size) {
 
 void ALLOCATOR::delitem(void* cell) {
     if (!cell) return;
-    lock.Reserve(-1, FALSE);
+    lock.Reserve(QV_WAIT_FOREVER, FALSE);
     AppendFree(cell);
     lock.Release(FALSE);
 }
 
 void ALLOCATOR::AddMemory(void* block, int) {
     if (!block) return;
-    lock.Reserve(-1, FALSE);
+    lock.Reserve(QV_WAIT_FOREVER, FALSE);
     ALLOCBLK* b = static_cast<ALLOCBLK*>(block);
     b->tag = TAG_BLOCK;
     b->ownerTag = tag;

@@ -233,7 +233,7 @@ MEMBLK* MEMORYPOOL::NewBlock(int size) {
 
 void* MEMORYPOOL::Allocate(int size, unsigned long tag) {
     if (size < 0 || size > INT_MAX - 2 * DedicatedOffset) return nullptr;
-    lock.Reserve(-1, FALSE);
+    lock.Reserve(QV_WAIT_FOREVER, FALSE);
     int total = size + HeaderSize;
     long recorded = total;
     MEMHDR* h = nullptr;
@@ -280,7 +280,7 @@ void* MEMORYPOOL::Allocate(int size, unsigned long tag) {
 void MEMORYPOOL::Free(void* p) {
     if (!p) return;
     MEMHDR* h = static_cast<MEMHDR*>(p) - 1;
-    lock.Reserve(-1, FALSE);
+    lock.Reserve(QV_WAIT_FOREVER, FALSE);
     if (h->tag != TAG_MEMH || h->pool != this) _Task_Abend(ABEND_MEM102, (ULONG_PTR)p);
     long recorded = h->size;
     QV_TRACE(TRACE_MEMORY, 14, "pppi", this, h, p, (int)recorded);

@@ -103,7 +103,7 @@ void BUFFERPOOL::FreeBuffer(IOBUFFER* b, BBOOL areaOnly) {
     }
     InterlockedDecrement(&inUse);
     // The limit test and the append are one step under the chain's lock.
-    freeBuffers.lock.Reserve(-1);
+    freeBuffers.lock.Reserve(QV_WAIT_FOREVER);
     BBOOL keep = freeBuffers.Count() < maxFree && !b->noReuse && !b->foreign && b->hasMemory;
     if (keep) {
         b->Reset();

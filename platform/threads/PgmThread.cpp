@@ -47,7 +47,7 @@ namespace {
 struct ThreadLock {
     MSEMAPHORE* lock;
     ThreadLock() : lock(_pSupport ? &_pSupport->threads.lock : nullptr) {
-        if (lock) lock->Reserve(-1, FALSE);
+        if (lock) lock->Reserve(QV_WAIT_FOREVER, FALSE);
     }
     ~ThreadLock() {
         if (lock) lock->Release(TRUE);
@@ -95,7 +95,7 @@ void PGMTHREAD::ExecSetup() {
     SPCONTROL* support = _pSupport;
     if (chainCell || !support) return;
     MSEMAPHORE& lock = support->threads.lock;
-    lock.Reserve(-1, FALSE);
+    lock.Reserve(QV_WAIT_FOREVER, FALSE);
     // Checked again under the lock: the library may be closing meanwhile.
     if (_pSupport == support && !chainCell) {
         bSPOINTER& c = support->threads.bAdd(static_cast<STORABLE&>(*this));
@@ -107,7 +107,7 @@ void PGMTHREAD::ExecSetup() {
 void PGMTHREAD::CleanUp() {
     if (!_pSupport || !chainCell) return;
     CHAIN<PGMTHREAD>& chain = _pSupport->threads;
-    chain.lock.Reserve(-1, FALSE);
+    chain.lock.Reserve(QV_WAIT_FOREVER, FALSE);
     if (!chain.removingAll && chainCell) {
         chain.bRemove(*chainCell, TRUE);
         chainCell = nullptr;

@@ -2,6 +2,9 @@
 // Recursive lock with time-out, and a manual-reset event.
 #include "QvBase.h"
 
+// The one time-out that means "no time-out" for the locks and events below.
+const int QV_WAIT_FOREVER = -1;
+
 class MSEMAPHORE {
 public:
     void* handle;    // the mutex, or null: then every operation succeeds at once
@@ -17,8 +20,8 @@ public:
     MSEMAPHORE(const MSEMAPHORE&) = delete;
     MSEMAPHORE& operator=(const MSEMAPHORE&) = delete;
 
-    // timeout in milliseconds, -1 waits for ever; FALSE on time-out.
-    BBOOL Reserve(int timeout = -1, BBOOL noTrace = FALSE);
+    // timeout in milliseconds or QV_WAIT_FOREVER; FALSE on time-out.
+    BBOOL Reserve(int timeout = QV_WAIT_FOREVER, BBOOL noTrace = FALSE);
     void Release(BBOOL force = FALSE);
     void Close(BBOOL force = FALSE);
     BBOOL Attach(MSEMAPHORE* other);
@@ -29,7 +32,7 @@ public:
 // Holds a lock for one scope (waits without time-out).
 class MSEMHOLD {
 public:
-    explicit MSEMHOLD(MSEMAPHORE& lock) : lock(lock) { lock.Reserve(-1, FALSE); }
+    explicit MSEMHOLD(MSEMAPHORE& lock) : lock(lock) { lock.Reserve(QV_WAIT_FOREVER, FALSE); }
     ~MSEMHOLD() { lock.Release(FALSE); }
     MSEMHOLD(const MSEMHOLD&) = delete;
     MSEMHOLD& operator=(const MSEMHOLD&) = delete;
@@ -53,7 +56,8 @@ public:
     void PostEvent();
     void ResetEvent();
     BBOOL QueryEvent();
-    // timeout below 1 waits for ever; TRUE when signalled.
+    // timeout in milliseconds; QV_WAIT_FOREVER or 0 waits for ever (the trace
+    // records the value as given); TRUE when signalled.
     BBOOL WaitEvent(int timeout);
     static ESEMAPHORE* WaitMultiple(ESEMAPHORE** list, int count, int timeout);
 };

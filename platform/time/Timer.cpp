@@ -84,7 +84,7 @@ BBOOL TIMER::SetTimeOfDay(TIMECODE code) {
 TIMERCONTROL::TIMERCONTROL() : timers(TRUE), pass(0), popping(0) {}
 
 TIMERCONTROL::~TIMERCONTROL() {
-    timers.lock.Reserve(-1);
+    timers.lock.Reserve(QV_WAIT_FOREVER);
     while (TIMER* t = timers.RemoveFirst()) {
         t->chainCell = nullptr;
         t->owner = nullptr;
@@ -97,7 +97,7 @@ BBOOL TIMERCONTROL::AddTimer(TIMER* t, BBOOL reset) {
     if (!t || !t->procedure || t->chainCell) return FALSE;
     if (reset && !t->ResetTimer(0)) return FALSE;
     if (t->due.seconds == 0) return FALSE;
-    timers.lock.Reserve(-1);
+    timers.lock.Reserve(QV_WAIT_FOREVER);
     // After every timer due at the same second or earlier.
     bSPOINTER* c = timers.first;
     while (c->target && CHAIN<TIMER>::Cast(c->target)->due.seconds <= t->due.seconds) c = c->next;
@@ -131,7 +131,7 @@ BBOOL TIMERCONTROL::AddTimer(TIMECODE when, TIMERFUNC proc, void* arg, TIMECODE 
 }
 
 BBOOL TIMERCONTROL::RemoveTimer(TIMER& t) {
-    timers.lock.Reserve(-1);
+    timers.lock.Reserve(QV_WAIT_FOREVER);
     BBOOL found = t.chainCell != nullptr && t.owner == this;
     if (found) {
         timers.bRemove(*t.chainCell, !timers.removingAll);
@@ -145,7 +145,7 @@ BBOOL TIMERCONTROL::RemoveTimer(TIMER& t) {
 TIMER* TIMERCONTROL::GetDueTimer() {
     unsigned long now = TIMESTAMP::Now();
     TIMER* found = nullptr;
-    timers.lock.Reserve(-1);
+    timers.lock.Reserve(QV_WAIT_FOREVER);
     for (bSPOINTER* c = timers.first; c->target; c = c->next) {
         TIMER* t = CHAIN<TIMER>::Cast(c->target);
         if (t->due.seconds > now) break;

@@ -53,7 +53,7 @@ BBOOL TRACETABLE::StartTrace(unsigned short cats, int size) {
     void* memory = _pSystemMemoryPool ? _pSystemMemoryPool->Allocate(size, TAG_TRACE) : nullptr;
     if (!memory) return FALSE;
     std::memset(memory, 0, size);
-    lock.Reserve(-1, TRUE);
+    lock.Reserve(QV_WAIT_FOREVER, TRUE);
     ring.data = static_cast<char*>(memory);
     ring.length = size;
     oldest = next = 0;
@@ -68,7 +68,7 @@ BBOOL TRACETABLE::StartTrace(unsigned short cats, int size) {
 }
 
 void TRACETABLE::StopTrace() {
-    lock.Reserve(-1, TRUE);
+    lock.Reserve(QV_WAIT_FOREVER, TRUE);
     char* memory = active ? ring.data : nullptr;
     active = 0;
     ring.data = nullptr;
@@ -80,19 +80,19 @@ void TRACETABLE::StopTrace() {
 }
 
 void TRACETABLE::Pause() {
-    lock.Reserve(-1, TRUE);
+    lock.Reserve(QV_WAIT_FOREVER, TRUE);
     paused = 1;
     lock.Release(FALSE);
 }
 
 void TRACETABLE::Resume() {
-    lock.Reserve(-1, TRUE);
+    lock.Reserve(QV_WAIT_FOREVER, TRUE);
     paused = 0;
     lock.Release(FALSE);
 }
 
 void TRACETABLE::Clear() {
-    lock.Reserve(-1, TRUE);
+    lock.Reserve(QV_WAIT_FOREVER, TRUE);
     oldest = next = 0;
     wrapped = 0;
     if (ring.data) std::memset(ring.data, 0, ring.length);
@@ -102,7 +102,7 @@ void TRACETABLE::Clear() {
 void TRACETABLE::Suspend() { suspended = 1; }
 
 void TRACETABLE::SetItemLimit(int limit) {
-    lock.Reserve(-1, TRUE);
+    lock.Reserve(QV_WAIT_FOREVER, TRUE);
     if (limit < 1) limit = 1;
     if (limit > 65535 - HeaderSize - 3) limit = 65535 - HeaderSize - 3;
     limitAsked = limit;
@@ -119,7 +119,7 @@ BBOOL TRACETABLE::IsEndAt(long offset) const {
 
 void* TRACETABLE::TraceEvent(unsigned short category, unsigned short event, const char* kinds, ...) {
     if (suspended || !kinds) return nullptr;
-    lock.Reserve(-1, TRUE);
+    lock.Reserve(QV_WAIT_FOREVER, TRUE);
     if (!active || paused || suspended || !(categories & category) || !ring.data) {
         lock.Release(FALSE);
         return nullptr;
@@ -282,7 +282,7 @@ long TRACETABLE::NextRecord(long offset) const {
 }
 
 int TRACETABLE::Walk(VISITOR visit, void* context) {
-    lock.Reserve(-1, TRUE);
+    lock.Reserve(QV_WAIT_FOREVER, TRUE);
     int n = 0;
     if (active && ring.data && (wrapped || next != oldest)) {
         long offset = oldest;

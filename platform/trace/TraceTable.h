@@ -90,6 +90,6 @@ public:
     QV_ITEM_IDENTITY(TRACETABLE, "TRACETABLE", "TRCT")
 
 private:
-    long NextRecord(long offset) const;  // offset of the record after one, wrapping; -1 at the end
+    long NextRecord(long offset) const;  // offset of the record after one; 0 past the ring's end (it wraps)
     BBOOL IsEndAt(long offset) const;
 };

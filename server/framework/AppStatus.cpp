@@ -37,7 +37,7 @@ MSEMAPHORE& APPSTATUS::dataAccess() {
     return lock;
 }
 
-void APPSTATUS::Lock() { dataAccess().Reserve(-1, FALSE); }
+void APPSTATUS::Lock() { dataAccess().Reserve(QV_WAIT_FOREVER, FALSE); }
 void APPSTATUS::UnLock() { dataAccess().Release(FALSE); }
 
 APPSTATUS::APPSTATUS()

@@ -12,6 +12,7 @@
 #include "DataRequest.h"
 #include "DiskCache.h"
 #include "SpControl.h"
+#include "ScratchDir.h"
 #include "TableIO.h"
 #include "WaitFor.h"
 
@@ -103,20 +104,7 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 }
 
 void RemoveTree(const std::string& dir) {
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::string n = fd.cFileName;
-            if (n == "." || n == "..") continue;
-            std::string p = dir + "\\" + n;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(p);
-            else
-                DeleteFileA(p.c_str());
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
-    }
+    qvtest::EmptyDirectory(dir);
     RemoveDirectoryA(dir.c_str());
 }
 

@@ -2,7 +2,7 @@
 // recording entry points in a control's function table.
 #include "SocketFixture.h"
 
-#include "../../aids/TestAids.h"
+#include "TestAids.h"
 
 #include <cstring>
 #include <vector>

@@ -141,7 +141,7 @@ QV_CHILD_CASE(IteratorDestroyedHoldingLock) {
 }
 QV_CHILD_CASE(HeldLockClosed) {
     MSEMAPHORE* m = new MSEMAPHORE(TRUE);
-    m->Reserve(-1, FALSE);
+    m->Reserve(QV_WAIT_FOREVER, FALSE);
     m->Close(FALSE);
 }
 QV_CHILD_CASE(ReleaseOfLockNotHeld) {

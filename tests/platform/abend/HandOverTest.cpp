@@ -32,7 +32,7 @@ void Report(BBOOL handedOver) {
 
 // Fails while holding the pool's lock, as a release check does.
 void FailInsidePool(void*) {
-    _pSystemMemoryPool->lock.Reserve(-1, FALSE);
+    _pSystemMemoryPool->lock.Reserve(QV_WAIT_FOREVER, FALSE);
     _Task_Abend(ABEND_MEM102, 0x1234);
 }
 

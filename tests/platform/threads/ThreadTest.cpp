@@ -45,7 +45,7 @@ DWORD WINAPI Unregistered(LPVOID p) {
 
 TEST(Semaphore, WithoutHandleNeverBlocks) {
     MSEMAPHORE m(FALSE);
-    EXPECT_TRUE(m.Reserve(-1, FALSE));
+    EXPECT_TRUE(m.Reserve(QV_WAIT_FOREVER, FALSE));
     m.Release(FALSE);
     m.Release(FALSE);
     EXPECT_FALSE(m.held);
@@ -55,8 +55,8 @@ TEST(Semaphore, RecursionHoldsUntilLastReleaseAndOthersTimeOut) {
     MSEMAPHORE m(TRUE);
     ESEMAPHORE done(TRUE);
     SHARED s = {&m, TRUE, &done};
-    ASSERT_TRUE(m.Reserve(-1, FALSE));
-    ASSERT_TRUE(m.Reserve(-1, FALSE));
+    ASSERT_TRUE(m.Reserve(QV_WAIT_FOREVER, FALSE));
+    ASSERT_TRUE(m.Reserve(QV_WAIT_FOREVER, FALSE));
     m.Release(FALSE);
     EXPECT_EQ(1, m.depth);
     PGMTHREAD* t = new PGMTHREAD(TryReserve, &s, nullptr, FALSE);
@@ -180,7 +180,7 @@ TEST(Threads, OrdinaryExitWithRegisteredThreads) {
 namespace {
 void ReserveForever(void* p) {
     SHARED* s = static_cast<SHARED*>(p);
-    s->got = s->lock->Reserve(-1, FALSE);
+    s->got = s->lock->Reserve(QV_WAIT_FOREVER, FALSE);
     s->lock->Release(FALSE);
 }
 
@@ -196,7 +196,7 @@ TEST(Semaphore, ContentionIsTracedWhenTaskTracingIsOn) {
     MSEMAPHORE m(TRUE);
     ESEMAPHORE done(TRUE);
     SHARED s = {&m, FALSE, &done};
-    m.Reserve(-1, FALSE);
+    m.Reserve(QV_WAIT_FOREVER, FALSE);
     PGMTHREAD* t = new PGMTHREAD(ReserveForever, &s, nullptr, FALSE);
     std::vector<int> events;
     for (int i = 0; i < 3000 && std::find(events.begin(), events.end(), 5) == events.end(); ++i) {
@@ -233,7 +233,7 @@ TEST(Semaphore, AttachedLockSharesTheOwnersMutex) {
     EXPECT_EQ(owner.handle, borrower.handle);
     ESEMAPHORE done(TRUE);
     SHARED s = {&owner, TRUE, &done};
-    ASSERT_TRUE(borrower.Reserve(-1, FALSE));
+    ASSERT_TRUE(borrower.Reserve(QV_WAIT_FOREVER, FALSE));
     PGMTHREAD* t = new PGMTHREAD(TryReserve, &s, nullptr, FALSE);
     t->Wait();
     EXPECT_FALSE(s.got);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "../../aids/TestAids.h"
+#include "TestAids.h"
 #include "ConsoleWindow.h"
 #include "ScratchDir.h"
 #include "ServerIds.h"

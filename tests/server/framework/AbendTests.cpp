@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "../../aids/TestAids.h"
+#include "TestAids.h"
 #include "ChildProcess.h"
 #include "MessageBoxWatcher.h"
 #include "ServerAbend.h"
