@@ -19,7 +19,10 @@ public:
     CACHE* upperLevel;
     CACHE* lowerLevel;
     CACHERELEASE releaseHandler;  // null: DATAOBJECT::FreeObject
-    MSEMAPHORE* cacheLock;        // recursive; null = no locking
+    // Recursive; null = no locking. Guards objects, the queues and the counts of
+    // every level sharing it. Order: a store's lock may be taken under it, never
+    // the other way round (an object's end takes its store's lock).
+    MSEMAPHORE* cacheLock;
     long stopping;
     long writeIndex;
     void* notifyTarget;

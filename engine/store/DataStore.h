@@ -107,7 +107,7 @@ public:
 
 class DATASTORE : public TABLE {
 public:
-    MSEMAPHORE lock;
+    MSEMAPHORE lock;  // the objects, their index and the cells of the allocators; taken under a cache lock, never around one
     IDNUMBER storeId;
     long keepId;
     FIELD storeName;

@@ -328,7 +328,7 @@ BBOOL DISKCACHE::readDefinition(FILESTREAM& file, DATAOBJECT& object) {
         info.nFileSizeLow > (DWORD)size && info.nFileSizeLow <= (DWORD)kLargestDefinition + 4)
         size = (int)info.nFileSizeLow;
     if (file.OpenStream(path.c_str(), size, IOMODE_READ) != 0) return FALSE;
-    BBOOL ok = !headerIO || headerIO(file, &object, 1) == 0;
+    BBOOL ok = !headerIO || headerIO(file, &object, CACHEHEADER_READ) == 0;
     if (ok && file.status == 0) {
         object.streamStatus = 0;
         file >> object;
@@ -394,7 +394,7 @@ BBOOL DISKCACHE::writeDefinition(FILESTREAM& file, DATAOBJECT& object) {
 int DISKCACHE::writeDefinition(FILESTREAM& file, DATAOBJECT& object, int size) {
     std::string path = DefinitionPath(object);
     if (file.OpenStream(path.c_str(), size, IOMODE_WRITEPATH) != 0) return -1;
-    BBOOL ok = !headerIO || headerIO(file, &object, 2) == 0;
+    BBOOL ok = !headerIO || headerIO(file, &object, CACHEHEADER_WRITE) == 0;
     if (ok && file.status == 0) {
         // The data has a file of its own.
         FIELD* data = object.dataField;
@@ -591,7 +591,7 @@ void DISKCACHE::finish(FILESTREAM& file) {
         for (bSPOINTER* c = objects.first; c && c->target; c = c->next) {
             DATAOBJECT* o = CHAIN<DATAOBJECT>::Cast(c->target);
             if (!o || !o->OnDisk() || !o->objectId.id || o->deletePending) continue;
-            if (headerIO(file, o, 2) != 0) {
+            if (headerIO(file, o, CACHEHEADER_WRITE) != 0) {
                 failed = true;  // a partial index is not to be trusted
                 break;
             }

@@ -2,14 +2,28 @@
 // The disk level of the object cache: each object as a definition file and a
 // data file, all file work on the level's own thread, and an index written at
 // shutdown through the owner's record writer.
+//
+// The files of a level's directory (numbers little-endian, frames as the
+// streams write them; both builds write the same bytes):
+//  - <id>.DEF (or <store>\<id>.DEF with site directories): the owner's record,
+//    then the object's stream form (its frame of identifier, flags, length and
+//    times, then its fields but the data);
+//  - <id>.DAT: the object's data bytes alone;
+//  - QUORVANE.IDX, written at shutdown: a count, then the owner's record of
+//    each defined object held, most recently used first;
+//  - QUORVANE.DSK: the start-up probe, 4 zero bytes, written to prove the
+//    directory takes files.
+// Locks: the level's object list and queues are under the owner's cache lock
+// (cacheLock); the files are touched only on the level's service thread.
 #include <string>
 
 #include "Cache.h"
 #include "FileStream.h"
 #include "PgmThread.h"
 
-// The owner's record in definition and index files: mode 1 reads, mode 2
-// writes; 0 on success.
+// The owner's record in definition and index files, read or written by the
+// owner's function with one of these modes; 0 on success.
+enum CACHEHEADERMODE { CACHEHEADER_READ = 1, CACHEHEADER_WRITE = 2 };
 typedef int (*CACHEHEADERIO)(FILESTREAM& file, DATAOBJECT* object, int mode);
 
 extern const char* _DiskCacheIndexFile;  // "QUORVANE.IDX"

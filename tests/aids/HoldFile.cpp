@@ -10,7 +10,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: holdfile PATH SECONDS\n");
         return 2;
     }
-    HANDLE file = CreateFileA(argv[1], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // The starter probes the file until it finds it held: a probe that has it
+    // open for a moment is waited out, not taken as a failure.
+    HANDLE file = INVALID_HANDLE_VALUE;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 30000; Sleep(10)) {
+        file = CreateFileA(argv[1], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION) break;
+    }
     if (file == INVALID_HANDLE_VALUE) {
         std::fprintf(stderr, "cannot open %s (%lu)\n", argv[1], GetLastError());
         return 3;

@@ -47,7 +47,7 @@ bool failOwnerWrites = false;
 
 int OwnerIO(FILESTREAM& file, DATAOBJECT* object, int mode) {
     OwnerRecord r;
-    if (mode == 2) {
+    if (mode == CACHEHEADER_WRITE) {
         if (failOwnerWrites) return 10007;
         r.id = object->objectId.id;
         r.storeId = object->Store() ? object->Store()->storeId.id : 0;

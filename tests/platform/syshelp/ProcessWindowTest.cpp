@@ -148,7 +148,8 @@ TEST(SysFindWindow, FindsAnotherProgramsWindowOnly) {
     std::string args = "window QvAidFindCls \"  Find Me\" 20000";
     void* process = nullptr;
     ASSERT_EQ(0u, ExecuteProgram(Helper().c_str(), nullptr, args.c_str(), 0, 0, &process));
-    HWND found = WaitForWindow(clsUpper, "FIND ME");
+    // Shown, not only created: the cases below ask about visibility.
+    HWND found = WaitForWindow(clsUpper, "FIND ME", WS_VISIBLE, WS_VISIBLE);
     ASSERT_NE(nullptr, found);
     EXPECT_NE(own, found);
     DWORD pid = 0;
