@@ -3,6 +3,8 @@
 // and its clients carried through psock32 and the stand-ins.
 #include "SocketFixture.h"
 #include "SysHelpers.h"
+#include "LoopbackPeers.h"
+#include "ScratchDir.h"
 
 #include "../../aids/TestAids.h"
 
@@ -64,6 +66,31 @@ TEST(EngineOverPsock32, AnEchoServiceAndItsClientsRunOverIt) {
     }
     clients->UnloadWinSock(1, 0, 0);
     clients->freeobj();
+}
+
+// A file fetched from the HTTP peer through the table bound to psock32 is
+// byte-identical to the file the peer serves.
+TEST(EngineOverPsock32, AFileFetchedOverHttpArrivesWhole) {
+    ASSERT_NE(0, LoopbackPeers::http) << "the Python HTTP peer did not start";
+    BesidePsock beside;
+    WINSOCKCONTROL* control = new WINSOCKCONTROL;
+    control->prepare();
+    strcpy(control->libraryName, PsockPath().c_str());
+    ASSERT_TRUE(control->LoadWinSock(0, 0));
+    {
+        socktest::Client client(*control, (unsigned short)LoopbackPeers::http);
+        ASSERT_NE(INVALID_SOCKET, client.s);
+        ASSERT_TRUE(client.Send("GET /Ws11Probe.cpp HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n"));
+        std::string reply = client.Read(1 << 24);  // until the peer closes
+        size_t head = reply.find("\r\n\r\n");
+        ASSERT_NE(std::string::npos, head) << reply.substr(0, 200);
+        EXPECT_EQ(0u, reply.find("HTTP/1.0 200")) << reply.substr(0, 200);
+        std::string file = qvtest::FileText(SourcePath("tests/sockets/Ws11Probe.cpp"));
+        ASSERT_GT(file.size(), 10000u);
+        EXPECT_TRUE(reply.substr(head + 4) == file) << reply.size() - head - 4 << " bytes for " << file.size();
+    }
+    control->UnloadWinSock(1, 0, 0);
+    control->freeobj();
 }
 
 }  // namespace

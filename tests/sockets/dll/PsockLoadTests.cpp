@@ -12,63 +12,10 @@
 
 #include "../../aids/TestAids.h"
 #include "ChildProcess.h"
+#include "LoopbackPeers.h"
 #include "ScratchDir.h"
 
-#ifndef QV_SOURCE_DIR
-#error QV_SOURCE_DIR names the source tree
-#endif
-
 namespace {
-
-// The loopback peers of every case in this program, started once.
-class Peers : public testing::Environment {
-public:
-    void SetUp() override {
-        std::string tag = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
-        portFile_ = "/tmp/qv-sockets-peers-" + tag;
-        stopFile_ = portFile_ + ".stop";
-        std::string command = "/usr/bin/python3 " QV_SOURCE_DIR "/tests/sockets/peers.py --port-file " + portFile_ +
-                              " --stop-file " + stopFile_ + " --serve " QV_SOURCE_DIR "/tests/sockets";
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi;
-        std::vector<char> line(command.begin(), command.end());
-        line.push_back(0);
-        if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return;
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-        // Waits for the peers to say where they listen.
-        for (int i = 0; i < 300 && !echo; ++i) {
-            FILE* f = fopen(Windows(portFile_).c_str(), "r");
-            if (f) {
-                char what[8];
-                int port;
-                while (fscanf(f, "%7s %d", what, &port) == 2) {
-                    if (!strcmp(what, "ECHO")) echo = port;
-                    if (!strcmp(what, "HTTP")) http = port;
-                }
-                fclose(f);
-            }
-            if (!echo) Sleep(100);
-        }
-    }
-    void TearDown() override {
-        if (FILE* f = fopen(Windows(stopFile_).c_str(), "w")) fclose(f);
-    }
-    static std::string Windows(const std::string& unixPath) {
-        std::string s = "Z:" + unixPath;
-        for (char& c : s)
-            if (c == '/') c = '\\';
-        return s;
-    }
-    static int echo, http;
-
-private:
-    std::string portFile_, stopFile_;
-};
-int Peers::echo;
-int Peers::http;
-testing::Environment* const peers = testing::AddGlobalTestEnvironment(new Peers);
 
 // The folder psock32 and its stand-ins are built into, with its backslash.
 std::string Sockets() {
@@ -104,7 +51,7 @@ ProbeRun Probe(const std::string& dir, const std::string& args) {
     return run;
 }
 
-std::string EchoArgs() { return Peers::echo ? " --echo " + std::to_string(Peers::echo) : ""; }
+std::string EchoArgs() { return LoopbackPeers::echo ? " --echo " + std::to_string(LoopbackPeers::echo) : ""; }
 
 const char* const BehaviourChecks[] = {"startup", "byte_order", "errors", "names_and_lengths", "sets", "echo",
                                        "echo_100k", "async_select", "lookups", "thread_records", "async_host",
@@ -113,7 +60,7 @@ const char* const OwnChecks[] = {"startup_without_data", "record_layouts", "asyn
                                  "long_names", "handles_flat", "lock_and_exports", "blocking_hook"};
 
 TEST(Psock32, EveryCheckOfTheProbePassesOverTheStandIns) {
-    ASSERT_NE(0, Peers::echo) << "the Python echo peer did not start";
+    ASSERT_NE(0, LoopbackPeers::echo) << "the Python echo peer did not start";
     ProbeRun run = Probe(Sockets(), "psock32.dll --own" + EchoArgs());
     EXPECT_EQ(0u, run.exitCode) << run.output;
     for (const char* c : BehaviourChecks) EXPECT_TRUE(run.Has(std::string("PASS ") + c)) << c << "\n" << run.output;
@@ -124,7 +71,7 @@ TEST(Psock32, EveryCheckOfTheProbePassesOverTheStandIns) {
 // The same table against the system's library shows the checks test Windows
 // Sockets behaviour, not psock32's own reading of it.
 TEST(Psock32, TheBehaviourChecksHoldForWineWsock32Too) {
-    ASSERT_NE(0, Peers::echo);
+    ASSERT_NE(0, LoopbackPeers::echo);
     ProbeRun run = Probe(Sockets(), "WSOCK32.DLL" + EchoArgs());
     EXPECT_EQ(0u, run.exitCode) << run.output;
     for (const char* c : BehaviourChecks) EXPECT_TRUE(run.Has(std::string("PASS ") + c)) << c << "\n" << run.output;
