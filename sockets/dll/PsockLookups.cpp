@@ -78,6 +78,13 @@ records::Id16Pool taskIds;
 
 const char NoProto[] = "";
 
+// A look-up without a name has nothing to ask (and no name for its record).
+bool Named(const char* name) {
+    if (name) return true;
+    SetStackError(WSAEFAULT);
+    return false;
+}
+
 // A blocking result in the calling thread's buffer, or null with the error set.
 template <typename Build>
 void* InThreadBuffer(Build build) {
@@ -200,6 +207,7 @@ HostRequest* NewHostRequest(HWND hWnd, u_int wMsg, char* buf, int buflen) {
 extern "C" {
 
 hostent* WINAPI gethostbyname(const char* name) {
+    if (!Named(name)) return nullptr;
     uint32_t address = HostAddressOf(name);
     return address ? HostRecord(name, address) : nullptr;
 }
@@ -221,6 +229,7 @@ hostent* WINAPI gethostbyaddr(const char* addr, int len, int type) {
 }
 
 protoent* WINAPI getprotobyname(const char* name) {
+    if (!Named(name)) return nullptr;
     int number = ProtoNumberOf(name);
     if (!number) return nullptr;
     return static_cast<protoent*>(
@@ -235,6 +244,7 @@ protoent* WINAPI getprotobynumber(int number) {
 }
 
 servent* WINAPI getservbyname(const char* name, const char* proto) {
+    if (!Named(name)) return nullptr;
     int port = ServPortOf(name, proto);
     if (!port) return nullptr;
     return static_cast<servent*>(InThreadBuffer([&](char* b, int* l) {
@@ -252,7 +262,8 @@ servent* WINAPI getservbyport(int port, const char* proto) {
 
 // A name the request cannot hold is refused: it would overrun the name field.
 HANDLE WINAPI WSAAsyncGetHostByName(HWND hWnd, u_int wMsg, const char* name, char* buf, int buflen) {
-    if (!name || strlen(name) >= sizeof(HostRequest::name)) {
+    if (!Named(name)) return nullptr;
+    if (strlen(name) >= sizeof(HostRequest::name)) {
         SetStackError(WSAEINVAL);
         return nullptr;
     }
@@ -286,6 +297,7 @@ HANDLE WINAPI WSAAsyncGetHostByAddr(HWND hWnd, u_int wMsg, const char* addr, int
 
 HANDLE WINAPI WSAAsyncGetServByName(HWND hWnd, u_int wMsg, const char* name, const char* proto, char* buf,
                                     int buflen) {
+    if (!Named(name)) return nullptr;
     int port = ServPortOf(name, proto);
     LPARAM reply = Reply(port != 0, buf, buflen, [&](char* b, int* l) {
         return records::BuildServent(b, l, NativeForm(b), name, proto ? proto : NoProto, port);
@@ -302,6 +314,7 @@ HANDLE WINAPI WSAAsyncGetServByPort(HWND hWnd, u_int wMsg, int port, const char*
 }
 
 HANDLE WINAPI WSAAsyncGetProtoByName(HWND hWnd, u_int wMsg, const char* name, char* buf, int buflen) {
+    if (!Named(name)) return nullptr;
     int number = ProtoNumberOf(name);
     LPARAM reply = Reply(number != 0, buf, buflen,
                          [&](char* b, int* l) { return records::BuildProtoent(b, l, NativeForm(b), name, number); });

@@ -433,6 +433,9 @@ bool LongNamesAndShortAddresses() {
     CHECK(ws.WSAGetLastError() == WSAEFAULT);
     hostent* he = ws.gethostbyaddr((const char*)&loop, 16, AF_INET);
     CHECK(he && he->h_length == 4);
+    CHECK(!ws.gethostbyname(nullptr) && ws.WSAGetLastError() == WSAEFAULT);
+    CHECK(!ws.getservbyname(nullptr, "tcp") && ws.WSAGetLastError() == WSAEFAULT);
+    CHECK(!ws.WSAAsyncGetProtoByName(window, ReplyMessage, nullptr, buf, sizeof buf));
     return true;
 }
 
