@@ -68,6 +68,34 @@ TEST(EngineOverPsock32, AnEchoServiceAndItsClientsRunOverIt) {
     clients->freeobj();
 }
 
+// The event window finds a look-up's request by the whole task handle that
+// psock32 returned: its reply's wParam is that handle, not a part of it.
+TEST(EngineOverPsock32, AHostLookUpAnswerFindsItsRequest) {
+    BesidePsock beside;
+    WINSOCKCONTROL* control = new WINSOCKCONTROL;
+    control->prepare();
+    strcpy(control->libraryName, PsockPath().c_str());
+    ASSERT_TRUE(control->LoadWinSock(0, 0));
+    WINSOCKDLL* d = control->library;
+    ASSERT_NE(nullptr, d->eventWindow);
+    WINSOCKREQUEST* r = new WINSOCKREQUEST(d, nullptr);
+    r->prepare();
+    strcpy(r->hostName, "localhost");
+    HANDLE task;
+    {
+        MSEMHOLD hold(d->requests.lock);  // the answer waits until the handle is stored
+        d->AddRequest(r);
+        task = r->task = control->fn.WSAAsyncGetHostByName(d->eventWindow, WINSOCKDLL::LookupMessage,
+                                                           r->hostName, r->buffer, WINSOCKREQUEST::BufferSize);
+    }
+    EXPECT_NE(nullptr, task);  // the request itself belongs to the event window now
+    // An answered request leaves the chain.
+    for (int i = 0; i < 1000 && d->requests.Count(); ++i) Sleep(10);
+    EXPECT_EQ(0, d->requests.Count());
+    control->UnloadWinSock(1, 0, 0);
+    control->freeobj();
+}
+
 // A file fetched from the HTTP peer through the table bound to psock32 is
 // byte-identical to the file the peer serves.
 TEST(EngineOverPsock32, AFileFetchedOverHttpArrivesWhole) {
