@@ -36,10 +36,14 @@ int Len16(int len) { return len < 0 ? -1 : std::min(len, 0x7FFF); }
 // The exits for the byte counts the translated exports take.
 uint32_t Exit(ThunkFrame& frame) {
     switch (frame.code >> 8) {
-    case 8: return FT_Exit8(&frame);
-    case 12: return FT_Exit12(&frame);
-    case 20: return FT_Exit20(&frame);
-    default: return FT_Exit24(&frame);
+    case 8:
+        return FT_Exit8(&frame);
+    case 12:
+        return FT_Exit12(&frame);
+    case 20:
+        return FT_Exit20(&frame);
+    default:
+        return FT_Exit24(&frame);
     }
 }
 
@@ -55,8 +59,14 @@ public:
         frame_.result = 0;
         frame_.done = false;
     }
-    Translated& W16(uint32_t v) { image_.W16(v); return *this; }
-    Translated& D32(uint32_t v) { image_.D32(v); return *this; }
+    Translated& W16(uint32_t v) {
+        image_.W16(v);
+        return *this;
+    }
+    Translated& D32(uint32_t v) {
+        image_.D32(v);
+        return *this;
+    }
     // A flat pointer FT_Thunk maps for the call (null stays null).
     Translated& Flag(void* p) {
         if (p && frame_.flagged < ThunkFrame::MaxFlagged) {
@@ -152,9 +162,13 @@ SOCKET WINAPI accept(SOCKET s, sockaddr* addr, int* addrlen) {
     return (SOCKET)(INT_PTR)AddressCall(thunk::Accept, s, addr, addrlen);
 }
 
-int WINAPI getpeername(SOCKET s, sockaddr* name, int* namelen) { return AddressCall(thunk::GetPeerName, s, name, namelen); }
+int WINAPI getpeername(SOCKET s, sockaddr* name, int* namelen) {
+    return AddressCall(thunk::GetPeerName, s, name, namelen);
+}
 
-int WINAPI getsockname(SOCKET s, sockaddr* name, int* namelen) { return AddressCall(thunk::GetSockName, s, name, namelen); }
+int WINAPI getsockname(SOCKET s, sockaddr* name, int* namelen) {
+    return AddressCall(thunk::GetSockName, s, name, namelen);
+}
 
 int WINAPI bind(SOCKET s, const sockaddr* name, int namelen) {
     MappedArg n(12, &name);

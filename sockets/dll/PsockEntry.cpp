@@ -5,8 +5,8 @@
 extern "C" {
 
 // Filled by the connection; the stack's record must carry the same check value.
-thunk::ThunkData32 thk_ThunkData32 = {{'L', 'S', '0', '1'}, thunk::ThunkCheck, {'L', 'B', '0', '1'}, nullptr, nullptr,
-                                      nullptr};
+thunk::ThunkData32 thk_ThunkData32 = {
+    {'L', 'S', '0', '1'}, thunk::ThunkCheck, {'L', 'B', '0', '1'}, nullptr, nullptr, nullptr};
 
 DWORD WINAPI TCPEnter(void);
 BOOL WINAPI TCPLeave(void);

@@ -223,9 +223,8 @@ hostent* WINAPI gethostbyaddr(const char* addr, int len, int type) {
     memcpy(&address, addr, 4);
     const char* name = HostNameOf(address);
     if (!name) return nullptr;
-    return static_cast<hostent*>(InThreadBuffer([&](char* b, int* l) {
-        return records::BuildHostent(b, l, NativeForm(b), name, address, type, 4);
-    }));
+    return static_cast<hostent*>(InThreadBuffer(
+        [&](char* b, int* l) { return records::BuildHostent(b, l, NativeForm(b), name, address, type, 4); }));
 }
 
 protoent* WINAPI getprotobyname(const char* name) {
@@ -277,8 +276,7 @@ HANDLE WINAPI WSAAsyncGetHostByName(HWND hWnd, u_int wMsg, const char* name, cha
     return StartHostWorker(r);
 }
 
-HANDLE WINAPI WSAAsyncGetHostByAddr(HWND hWnd, u_int wMsg, const char* addr, int len, int type, char* buf,
-                                    int buflen) {
+HANDLE WINAPI WSAAsyncGetHostByAddr(HWND hWnd, u_int wMsg, const char* addr, int len, int type, char* buf, int buflen) {
     if (!addr || len < 4) {
         SetStackError(WSAEFAULT);
         return nullptr;
@@ -295,8 +293,7 @@ HANDLE WINAPI WSAAsyncGetHostByAddr(HWND hWnd, u_int wMsg, const char* addr, int
     return StartHostWorker(r);
 }
 
-HANDLE WINAPI WSAAsyncGetServByName(HWND hWnd, u_int wMsg, const char* name, const char* proto, char* buf,
-                                    int buflen) {
+HANDLE WINAPI WSAAsyncGetServByName(HWND hWnd, u_int wMsg, const char* name, const char* proto, char* buf, int buflen) {
     if (!Named(name)) return nullptr;
     int port = ServPortOf(name, proto);
     LPARAM reply = Reply(port != 0, buf, buflen, [&](char* b, int* l) {

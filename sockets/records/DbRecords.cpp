@@ -9,9 +9,15 @@ namespace records {
 namespace {
 
 // Field offsets of each structure for 4- and 8-byte pointers.
-struct HostentShape { unsigned name, aliases, addrtype, length, addrList, header; };
-struct ServentShape { unsigned name, aliases, port, proto, header; };
-struct ProtoentShape { unsigned name, aliases, proto, header; };
+struct HostentShape {
+    unsigned name, aliases, addrtype, length, addrList, header;
+};
+struct ServentShape {
+    unsigned name, aliases, port, proto, header;
+};
+struct ProtoentShape {
+    unsigned name, aliases, proto, header;
+};
 
 const HostentShape HostentShapes[2] = {{0, 4, 8, 10, 12, 16}, {0, 8, 16, 18, 24, 32}};
 const ServentShape ServentShapes[2] = {{0, 4, 8, 12, 16}, {0, 8, 24, 16, 32}};
@@ -21,7 +27,9 @@ unsigned Pick(unsigned width) { return width == 8 ? 1 : 0; }
 unsigned Align(unsigned at, unsigned width) { return (at + width - 1) / width * width; }
 
 // Where the host record's tail parts lie.
-struct HostentTail { unsigned addrList, address, aliases, name; };
+struct HostentTail {
+    unsigned addrList, address, aliases, name;
+};
 HostentTail TailOf(unsigned width) {
     HostentTail t;
     t.addrList = HostentShapes[Pick(width)].header;

@@ -25,7 +25,9 @@ struct PointerForm {
     uint64_t base;   // the address the block has (or will have)
 };
 
-inline PointerForm NativeForm(const void* block) { return PointerForm{(unsigned)sizeof(void*), (uint64_t)(uintptr_t)block}; }
+inline PointerForm NativeForm(const void* block) {
+    return PointerForm{(unsigned)sizeof(void*), (uint64_t)(uintptr_t)block};
+}
 
 int HostentSize(unsigned width, size_t nameLength);
 int ServentSize(unsigned width, size_t nameLength, size_t protoLength);

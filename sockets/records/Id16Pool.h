@@ -16,9 +16,9 @@ public:
     bool InUse(uint16_t id);
 
 private:
-    std::mutex lock_;          // guards the two below
-    std::vector<bool> used_;   // indexed by id
-    uint32_t next_;            // where the next search starts
+    std::mutex lock_;         // guards the two below
+    std::vector<bool> used_;  // indexed by id
+    uint32_t next_;           // where the next search starts
     uint16_t last_;
 };
 

@@ -16,14 +16,46 @@
 namespace thunk {
 
 enum Entry : uint8_t {
-    FdIsSet = 0, AsyncSelect = 1, CancelBlockingCall = 2, SetBlockingHook = 3, UnhookBlockingHook = 4,
-    IsBlocking = 5, GetLastError = 6, SetLastError = 7, Cleanup = 8, Startup = 9,
-    ProtoNumberOf = 10, ProtoNameOf = 11, ServPortOf = 12, ServNameOf = 13, GetHostName = 14,
-    HostAddressOf = 15, HostNameOf = 16, Socket = 17, Shutdown = 18, SetSockOpt = 19,
-    SendTo = 20, Send = 21, Select = 22, RecvFrom = 23, Recv = 24,
-    Ntohs = 25, Ntohl = 26, Listen = 27, InetNtoa = 28, InetAddr = 29,
-    Htons = 30, Htonl = 31, GetSockOpt = 32, GetSockName = 33, GetPeerName = 34,
-    IoctlSocket = 35, Connect = 36, CloseSocket = 37, Bind = 38, Accept = 39,
+    FdIsSet = 0,
+    AsyncSelect = 1,
+    CancelBlockingCall = 2,
+    SetBlockingHook = 3,
+    UnhookBlockingHook = 4,
+    IsBlocking = 5,
+    GetLastError = 6,
+    SetLastError = 7,
+    Cleanup = 8,
+    Startup = 9,
+    ProtoNumberOf = 10,
+    ProtoNameOf = 11,
+    ServPortOf = 12,
+    ServNameOf = 13,
+    GetHostName = 14,
+    HostAddressOf = 15,
+    HostNameOf = 16,
+    Socket = 17,
+    Shutdown = 18,
+    SetSockOpt = 19,
+    SendTo = 20,
+    Send = 21,
+    Select = 22,
+    RecvFrom = 23,
+    Recv = 24,
+    Ntohs = 25,
+    Ntohl = 26,
+    Listen = 27,
+    InetNtoa = 28,
+    InetAddr = 29,
+    Htons = 30,
+    Htonl = 31,
+    GetSockOpt = 32,
+    GetSockName = 33,
+    GetPeerName = 34,
+    IoctlSocket = 35,
+    Connect = 36,
+    CloseSocket = 37,
+    Bind = 38,
+    Accept = 39,
     EntryCount = 40
 };
 
@@ -48,12 +80,12 @@ typedef uint32_t(WINAPI* Bridge)(uint32_t entryOrCode, const uint8_t* image, uin
 
 // psock32's record, exported as thk_ThunkData32. The connection fills the bridges.
 struct ThunkData32 {
-    char signature[4];     // "LS01"
-    uint32_t check;        // must equal the 16-bit record's
+    char signature[4];        // "LS01"
+    uint32_t check;           // must equal the 16-bit record's
     char bridgeSignature[4];  // "LB01"
     Bridge simple;
     Bridge translating;
-    HMODULE stack;         // the 16-bit library while connected
+    HMODULE stack;  // the 16-bit library while connected
 };
 
 // A 16:16 pointer: selector in the high word, offset in the low one.
@@ -63,11 +95,11 @@ typedef uint32_t SegPtr;
 // fills the peer and the segment services the stack maps its far results
 // and reads its callers' pointers with.
 struct ThunkData16 {
-    char signature[4];     // "SL01"
+    char signature[4];  // "SL01"
     uint32_t check;
     Bridge simple;
     Bridge translating;
-    HMODULE peer;          // the 32-bit library that connected
+    HMODULE peer;  // the 32-bit library that connected
     SegPtr(WINAPI* map)(const void* flat);
     void(WINAPI* unmap)(SegPtr segmented);
     void*(WINAPI* resolve)(SegPtr segmented);
@@ -88,7 +120,7 @@ struct ThunkFrame {
     int flagged;
     uint8_t flaggedAt[MaxFlagged];  // image offsets of the flagged slots
     void* flaggedPointer[MaxFlagged];
-    uint32_t result;                // DX:AX once the call returned
+    uint32_t result;  // DX:AX once the call returned
     bool done;
 };
 

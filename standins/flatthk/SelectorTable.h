@@ -23,8 +23,8 @@ public:
 private:
     static unsigned IndexOf(uint32_t segmented) { return segmented >> 19; }
 
-    std::mutex lock_;                 // guards the three below
+    std::mutex lock_;  // guards the three below
     std::vector<const void*> bases_ = std::vector<const void*>(Entries);
     std::vector<bool> used_ = std::vector<bool>(Entries);
-    unsigned next_ = 1;               // selector 0 is never handed out
+    unsigned next_ = 1;  // selector 0 is never handed out
 };

@@ -12,7 +12,7 @@
 namespace {
 
 DWORD taskSlot = TLS_OUT_OF_INDEXES;  // set at process attach
-LONG startups;                         // successful WSAStartup calls not yet cleaned up
+LONG startups;                        // successful WSAStartup calls not yet cleaned up
 
 // An image of the wrong size, or a call through the wrong bridge, is refused.
 uint32_t Refuse() {
@@ -41,9 +41,8 @@ typedef DWORD(WINAPI* DoCallbackFn)(FARPROC);
 
 // The hook runs in the 32-bit library, called back through its DoCallback.
 void RunHook(uint32_t hook) {
-    DoCallbackFn call = thk_ThunkData16.peer
-                            ? (DoCallbackFn)(void*)GetProcAddress(thk_ThunkData16.peer, "DoCallback")
-                            : nullptr;
+    DoCallbackFn call =
+        thk_ThunkData16.peer ? (DoCallbackFn)(void*)GetProcAddress(thk_ThunkData16.peer, "DoCallback") : nullptr;
 #ifdef _WIN64
     FARPROC routine = thk_ThunkData16.resolve ? (FARPROC)thk_ThunkData16.resolve(hook) : nullptr;
 #else
@@ -56,8 +55,8 @@ void RunHook(uint32_t hook) {
 
 extern "C" {
 
-thunk::ThunkData16 thk_ThunkData16 = {{'S', 'L', '0', '1'}, QV_PWSK16_CHECK, SimpleBridge, TranslatingBridge,
-                                      nullptr, nullptr, nullptr, nullptr};
+thunk::ThunkData16 thk_ThunkData16 = {
+    {'S', 'L', '0', '1'}, QV_PWSK16_CHECK, SimpleBridge, TranslatingBridge, nullptr, nullptr, nullptr, nullptr};
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     switch (reason) {

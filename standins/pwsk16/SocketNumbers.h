@@ -16,9 +16,9 @@ class SocketNumbers {
 public:
     static const uint16_t Last = 0x7FFE;
 
-    uint16_t Add(SOCKET real);          // 0 when every number is taken
-    SOCKET Real(uint16_t number);       // INVALID_SOCKET when none
-    uint16_t NumberOf(SOCKET real);     // 0 when none
+    uint16_t Add(SOCKET real);       // 0 when every number is taken
+    SOCKET Real(uint16_t number);    // INVALID_SOCKET when none
+    uint16_t NumberOf(SOCKET real);  // 0 when none
     void Remove(uint16_t number);
     void Clear();
 

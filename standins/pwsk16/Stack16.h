@@ -26,9 +26,9 @@ SocketNumbers& Numbers();
 // Per thread: the blocking hook and its state, and the buffers of the far
 // results (each mapped once and kept for the thread's life).
 struct TaskState {
-    uint32_t hook;       // the routine word psock32 passed, 0 for none
-    bool blocking;       // inside a blocking call that runs the hook
-    bool cancelled;      // WSACancelBlockingCall was called from the hook
+    uint32_t hook;   // the routine word psock32 passed, 0 for none
+    bool blocking;   // inside a blocking call that runs the hook
+    bool cancelled;  // WSACancelBlockingCall was called from the hook
     char text[256];
     thunk::SegPtr textSeg;
     char address[20];

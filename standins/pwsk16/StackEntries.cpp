@@ -276,8 +276,8 @@ void Fill16(const WSADATA& host, uint8_t* data16) {
     PutLe16(data16 + WsaHighVersion, host.wHighVersion);
     CopyText((char*)data16 + WsaDescription, WsaDescriptionBytes, Description);
     CopyText((char*)data16 + WsaStatus, WsaStatusBytes, host.szSystemStatus);
-    PutLe16(data16 + WsaMaxSockets, host.iMaxSockets && host.iMaxSockets < SocketNumbers::Last ? host.iMaxSockets
-                                                                                             : SocketNumbers::Last);
+    PutLe16(data16 + WsaMaxSockets,
+            host.iMaxSockets && host.iMaxSockets < SocketNumbers::Last ? host.iMaxSockets : SocketNumbers::Last);
     PutLe16(data16 + WsaMaxUdpDg, host.iMaxUdpDg);
     if (!vendorSeg && thk_ThunkData16.map) vendorSeg = thk_ThunkData16.map(Vendor);
     PutLe32(data16 + WsaVendor, vendorSeg);
@@ -398,14 +398,46 @@ uint32_t InetAddr(ArgReader& a) { return inet_addr(Flat<const char>(a.D32())); }
 
 typedef uint32_t (*EntryFn)(ArgReader&);
 const EntryFn Entries[thunk::EntryCount] = {
-    FdIsSet,        AsyncSelect,  CancelBlockingCall, SetBlockingHook, UnhookBlockingHook,
-    IsBlocking,     GetLastErrorEntry, SetLastErrorEntry, Cleanup,     Startup,
-    ProtoNumberOf,  ProtoNameOf,  ServPortOf,         ServNameOf,      GetHostName,
-    HostAddressOf,  HostNameOf,   Socket,             Shutdown,        SetSockOpt,
-    SendTo,         Send,         Select,             RecvFrom,        Recv,
-    Htons,          Htonl,        Listen,             InetNtoa,        InetAddr,
-    Htons,          Htonl,        GetSockOpt,         GetSockName,     GetPeerName,
-    IoctlSocket,    Connect,      CloseSocket,        Bind,            Accept,
+    FdIsSet,             // 0
+    AsyncSelect,         // 1
+    CancelBlockingCall,  // 2
+    SetBlockingHook,     // 3
+    UnhookBlockingHook,  // 4
+    IsBlocking,          // 5
+    GetLastErrorEntry,   // 6
+    SetLastErrorEntry,   // 7
+    Cleanup,             // 8
+    Startup,             // 9
+    ProtoNumberOf,       // 10
+    ProtoNameOf,         // 11
+    ServPortOf,          // 12
+    ServNameOf,          // 13
+    GetHostName,         // 14
+    HostAddressOf,       // 15
+    HostNameOf,          // 16
+    Socket,              // 17
+    Shutdown,            // 18
+    SetSockOpt,          // 19
+    SendTo,              // 20
+    Send,                // 21
+    Select,              // 22
+    RecvFrom,            // 23
+    Recv,                // 24
+    Htons,               // 25
+    Htonl,               // 26
+    Listen,              // 27
+    InetNtoa,            // 28
+    InetAddr,            // 29
+    Htons,               // 30
+    Htonl,               // 31
+    GetSockOpt,          // 32
+    GetSockName,         // 33
+    GetPeerName,         // 34
+    IoctlSocket,         // 35
+    Connect,             // 36
+    CloseSocket,         // 37
+    Bind,                // 38
+    Accept,              // 39
 };
 
 }  // namespace

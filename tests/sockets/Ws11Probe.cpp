@@ -20,18 +20,19 @@ using namespace ws11;
 namespace {
 
 // The entries, bound by their standard ordinals.
-#define QV_WS11_ENTRIES(X)                                                                                   \
-    X(accept, 1) X(bind, 2) X(closesocket, 3) X(connect, 4) X(getpeername, 5) X(getsockname, 6)              \
-    X(getsockopt, 7) X(htonl, 8) X(htons, 9) X(inet_addr, 10) X(inet_ntoa, 11) X(ioctlsocket, 12)            \
-    X(listen, 13) X(ntohl, 14) X(ntohs, 15) X(recv, 16) X(recvfrom, 17) X(select, 18) X(send, 19)            \
-    X(sendto, 20) X(setsockopt, 21) X(shutdown, 22) X(socket, 23) X(gethostbyaddr, 51) X(gethostbyname, 52)  \
-    X(getprotobyname, 53) X(getprotobynumber, 54) X(getservbyname, 55) X(getservbyport, 56)                  \
-    X(gethostname, 57) X(WSAAsyncSelect, 101) X(WSAAsyncGetHostByAddr, 102) X(WSAAsyncGetHostByName, 103)    \
-    X(WSAAsyncGetProtoByNumber, 104) X(WSAAsyncGetProtoByName, 105) X(WSAAsyncGetServByPort, 106)            \
-    X(WSAAsyncGetServByName, 107) X(WSACancelAsyncRequest, 108) X(WSASetBlockingHook, 109)                   \
-    X(WSAUnhookBlockingHook, 110) X(WSAGetLastError, 111) X(WSASetLastError, 112)                            \
-    X(WSACancelBlockingCall, 113) X(WSAIsBlocking, 114) X(WSAStartup, 115) X(WSACleanup, 116)                \
-    X(__WSAFDIsSet, 151)
+#define QV_WS11_ENTRIES(X)                                                                                             \
+    X(accept, 1)                                                                                                       \
+    X(bind, 2) X(closesocket, 3) X(connect, 4) X(getpeername, 5) X(getsockname, 6) X(getsockopt, 7) X(htonl, 8)        \
+        X(htons, 9) X(inet_addr, 10) X(inet_ntoa, 11) X(ioctlsocket, 12) X(listen, 13) X(ntohl, 14) X(ntohs, 15)       \
+            X(recv, 16) X(recvfrom, 17) X(select, 18) X(send, 19) X(sendto, 20) X(setsockopt, 21) X(shutdown, 22)      \
+                X(socket, 23) X(gethostbyaddr, 51) X(gethostbyname, 52) X(getprotobyname, 53) X(getprotobynumber, 54)  \
+                    X(getservbyname, 55) X(getservbyport, 56) X(gethostname, 57) X(WSAAsyncSelect, 101)                \
+                        X(WSAAsyncGetHostByAddr, 102) X(WSAAsyncGetHostByName, 103) X(WSAAsyncGetProtoByNumber, 104)   \
+                            X(WSAAsyncGetProtoByName, 105) X(WSAAsyncGetServByPort, 106) X(WSAAsyncGetServByName, 107) \
+                                X(WSACancelAsyncRequest, 108) X(WSASetBlockingHook, 109) X(WSAUnhookBlockingHook, 110) \
+                                    X(WSAGetLastError, 111) X(WSASetLastError, 112) X(WSACancelBlockingCall, 113)      \
+                                        X(WSAIsBlocking, 114) X(WSAStartup, 115) X(WSACleanup, 116)                    \
+                                            X(__WSAFDIsSet, 151)
 
 struct Api {
 #define QV_FIELD(name, ordinal) decltype(&::name) name;
@@ -389,10 +390,14 @@ bool AsyncReplyAlreadyQueued() {
         const char* what;
         HANDLE (*call)(char*, int);
     } cases[] = {
-        {"service by name", [](char* b, int n) { return ws.WSAAsyncGetServByName(window, ReplyMessage, "echo", "tcp", b, n); }},
-        {"service by port", [](char* b, int n) { return ws.WSAAsyncGetServByPort(window, ReplyMessage, ws.htons(7), "tcp", b, n); }},
-        {"protocol by name", [](char* b, int n) { return ws.WSAAsyncGetProtoByName(window, ReplyMessage, "udp", b, n); }},
-        {"protocol by number", [](char* b, int n) { return ws.WSAAsyncGetProtoByNumber(window, ReplyMessage, 6, b, n); }},
+        {"service by name",
+         [](char* b, int n) { return ws.WSAAsyncGetServByName(window, ReplyMessage, "echo", "tcp", b, n); }},
+        {"service by port",
+         [](char* b, int n) { return ws.WSAAsyncGetServByPort(window, ReplyMessage, ws.htons(7), "tcp", b, n); }},
+        {"protocol by name",
+         [](char* b, int n) { return ws.WSAAsyncGetProtoByName(window, ReplyMessage, "udp", b, n); }},
+        {"protocol by number",
+         [](char* b, int n) { return ws.WSAAsyncGetProtoByNumber(window, ReplyMessage, 6, b, n); }},
     };
     for (const Case& c : cases) {
         HANDLE h = c.call(buf, sizeof buf);
@@ -573,8 +578,8 @@ void Bind(HMODULE m, F& fn, LPCSTR which) {
 
 // Binds every entry; the name of the first missing one, or empty.
 std::string BindAll(HMODULE m) {
-#define QV_BIND(name, ordinal)                        \
-    Bind(m, ws.name, MAKEINTRESOURCEA(ordinal));      \
+#define QV_BIND(name, ordinal)                   \
+    Bind(m, ws.name, MAKEINTRESOURCEA(ordinal)); \
     if (!ws.name) return #name;
     QV_WS11_ENTRIES(QV_BIND)
 #undef QV_BIND
@@ -584,7 +589,8 @@ std::string BindAll(HMODULE m) {
     Bind(m, ws.DoCallback, "DoCallback");
     Bind(m, ws.s_perror, MAKEINTRESOURCEA(1108));
     if (!ws.TCPEnter || !ws.TCPLeave || !ws.DoCallback || !ws.s_perror) return "psock32's own exports";
-    if (!GetProcAddress(m, MAKEINTRESOURCEA(5000)) || GetProcAddress(m, MAKEINTRESOURCEA(5000)) != GetProcAddress(m, "thk_ThunkData32"))
+    if (!GetProcAddress(m, MAKEINTRESOURCEA(5000)) ||
+        GetProcAddress(m, MAKEINTRESOURCEA(5000)) != GetProcAddress(m, "thk_ThunkData32"))
         return "thk_ThunkData32";
     return std::string();
 }

@@ -25,8 +25,8 @@ TEST(FdSet16, SetsCrossAsSixtyFiveWordsAndComeBackWidened) {
     EXPECT_EQ(0x7FFEu, GetLe16(image + 6));
     EXPECT_EQ(0u, GetLe16(image + 8)) << "all 64 slots cross, used or not";
 
-    PutLe16(image, 0x8002);       // the count widens without sign
-    PutLe16(image + 2, 0xFFFF);   // the sockets with sign
+    PutLe16(image, 0x8002);      // the count widens without sign
+    PutLe16(image + 2, 0xFFFF);  // the sockets with sign
     ws11::fd_set back;
     FdSetFrom16(image, &back);
     EXPECT_EQ(0x8002u, back.fd_count);
@@ -89,19 +89,19 @@ TEST(ThunkBridge, EntryShapesMatchTheArgumentForms) {
         const char* forms;
         unsigned exportBytes;
     } cases[] = {
-        {thunk::Accept, "wpp", 12},     {thunk::Bind, "wpw", 0},         {thunk::CloseSocket, "w", 0},
-        {thunk::Connect, "wpw", 0},     {thunk::GetPeerName, "wpp", 12}, {thunk::GetSockName, "wpp", 12},
-        {thunk::GetSockOpt, "wwwpp", 20}, {thunk::Htonl, "d", 0},        {thunk::Htons, "w", 0},
-        {thunk::InetAddr, "p", 0},      {thunk::InetNtoa, "d", 0},       {thunk::IoctlSocket, "wdp", 0},
-        {thunk::Listen, "ww", 0},       {thunk::Ntohl, "d", 0},          {thunk::Ntohs, "w", 0},
-        {thunk::Recv, "wpww", 0},       {thunk::RecvFrom, "wpwwpp", 24}, {thunk::Select, "wpppp", 20},
-        {thunk::Send, "wpww", 0},       {thunk::SendTo, "wpwwpw", 0},    {thunk::SetSockOpt, "wwwpw", 0},
-        {thunk::Shutdown, "ww", 0},     {thunk::Socket, "www", 0},       {thunk::GetHostName, "pw", 0},
-        {thunk::AsyncSelect, "wwwd", 0}, {thunk::SetBlockingHook, "d", 0}, {thunk::UnhookBlockingHook, "", 0},
-        {thunk::GetLastError, "", 0},   {thunk::SetLastError, "w", 0},   {thunk::CancelBlockingCall, "", 0},
-        {thunk::IsBlocking, "", 0},     {thunk::Startup, "wp", 8},       {thunk::Cleanup, "", 0},
-        {thunk::FdIsSet, "wp", 8},      {thunk::ProtoNumberOf, "p", 0},  {thunk::ProtoNameOf, "w", 0},
-        {thunk::ServPortOf, "pp", 0},   {thunk::ServNameOf, "wp", 0},    {thunk::HostAddressOf, "p", 0},
+        {thunk::Accept, "wpp", 12},       {thunk::Bind, "wpw", 0},          {thunk::CloseSocket, "w", 0},
+        {thunk::Connect, "wpw", 0},       {thunk::GetPeerName, "wpp", 12},  {thunk::GetSockName, "wpp", 12},
+        {thunk::GetSockOpt, "wwwpp", 20}, {thunk::Htonl, "d", 0},           {thunk::Htons, "w", 0},
+        {thunk::InetAddr, "p", 0},        {thunk::InetNtoa, "d", 0},        {thunk::IoctlSocket, "wdp", 0},
+        {thunk::Listen, "ww", 0},         {thunk::Ntohl, "d", 0},           {thunk::Ntohs, "w", 0},
+        {thunk::Recv, "wpww", 0},         {thunk::RecvFrom, "wpwwpp", 24},  {thunk::Select, "wpppp", 20},
+        {thunk::Send, "wpww", 0},         {thunk::SendTo, "wpwwpw", 0},     {thunk::SetSockOpt, "wwwpw", 0},
+        {thunk::Shutdown, "ww", 0},       {thunk::Socket, "www", 0},        {thunk::GetHostName, "pw", 0},
+        {thunk::AsyncSelect, "wwwd", 0},  {thunk::SetBlockingHook, "d", 0}, {thunk::UnhookBlockingHook, "", 0},
+        {thunk::GetLastError, "", 0},     {thunk::SetLastError, "w", 0},    {thunk::CancelBlockingCall, "", 0},
+        {thunk::IsBlocking, "", 0},       {thunk::Startup, "wp", 8},        {thunk::Cleanup, "", 0},
+        {thunk::FdIsSet, "wp", 8},        {thunk::ProtoNumberOf, "p", 0},   {thunk::ProtoNameOf, "w", 0},
+        {thunk::ServPortOf, "pp", 0},     {thunk::ServNameOf, "wp", 0},     {thunk::HostAddressOf, "p", 0},
         {thunk::HostNameOf, "d", 0},
     };
     ASSERT_EQ((size_t)thunk::EntryCount, sizeof cases / sizeof cases[0]);

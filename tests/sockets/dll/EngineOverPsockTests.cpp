@@ -85,8 +85,8 @@ TEST(EngineOverPsock32, AHostLookUpAnswerFindsItsRequest) {
     {
         MSEMHOLD hold(d->requests.lock);  // the answer waits until the handle is stored
         d->AddRequest(r);
-        task = r->task = control->fn.WSAAsyncGetHostByName(d->eventWindow, WINSOCKDLL::LookupMessage,
-                                                           r->hostName, r->buffer, WINSOCKREQUEST::BufferSize);
+        task = r->task = control->fn.WSAAsyncGetHostByName(d->eventWindow, WINSOCKDLL::LookupMessage, r->hostName,
+                                                           r->buffer, WINSOCKREQUEST::BufferSize);
     }
     EXPECT_NE(nullptr, task);  // the request itself belongs to the event window now
     // An answered request leaves the chain.

@@ -61,6 +61,7 @@ private:
     std::string portFile_, stopFile_;
 };
 
-
 // The path of a source file as this program opens it.
-inline std::string SourcePath(const std::string& relative) { return LoopbackPeers::Windows(QV_SOURCE_DIR "/" + relative); }
+inline std::string SourcePath(const std::string& relative) {
+    return LoopbackPeers::Windows(QV_SOURCE_DIR "/" + relative);
+}

@@ -53,11 +53,11 @@ ProbeRun Probe(const std::string& dir, const std::string& args) {
 
 std::string EchoArgs() { return LoopbackPeers::echo ? " --echo " + std::to_string(LoopbackPeers::echo) : ""; }
 
-const char* const BehaviourChecks[] = {"startup", "byte_order", "errors", "names_and_lengths", "sets", "echo",
-                                       "echo_100k", "async_select", "lookups", "thread_records", "async_host",
-                                       "early_thread", "cleanup"};
-const char* const OwnChecks[] = {"startup_without_data", "record_layouts", "async_queued", "async_cancel",
-                                 "long_names", "handles_flat", "lock_and_exports", "blocking_hook"};
+const char* const BehaviourChecks[] = {
+    "startup",      "byte_order", "errors",         "names_and_lengths", "sets",         "echo",   "echo_100k",
+    "async_select", "lookups",    "thread_records", "async_host",        "early_thread", "cleanup"};
+const char* const OwnChecks[] = {"startup_without_data", "record_layouts", "async_queued",     "async_cancel",
+                                 "long_names",           "handles_flat",   "lock_and_exports", "blocking_hook"};
 
 TEST(Psock32, EveryCheckOfTheProbePassesOverTheStandIns) {
     ASSERT_NE(0, LoopbackPeers::echo) << "the Python echo peer did not start";

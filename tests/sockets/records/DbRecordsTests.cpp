@@ -28,8 +28,9 @@ TEST(DbRecords, HostRecordOfANineCharacterNameIs42BytesInTheThirtyTwoBitLayout) 
         unsigned offset;
         uint32_t value;
     } fields[] = {
-        {"h_name", 0, 0x1000 + 32},  {"h_aliases", 4, 0x1000 + 28}, {"h_addr_list", 12, 0x1000 + 16},
-        {"address pointer", 16, 0x1000 + 24}, {"end of addresses", 20, 0}, {"address", 24, 0x0100007F},
+        {"h_name", 0, 0x1000 + 32},       {"h_aliases", 4, 0x1000 + 28},
+        {"h_addr_list", 12, 0x1000 + 16}, {"address pointer", 16, 0x1000 + 24},
+        {"end of addresses", 20, 0},      {"address", 24, 0x0100007F},
         {"end of aliases", 28, 0},
     };
     for (const Field& f : fields) EXPECT_EQ(f.value, GetLe32(&b[f.offset])) << f.what;
