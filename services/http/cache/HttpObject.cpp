@@ -55,6 +55,17 @@ DATAVALUE* HTTPOBJECT::AddHeader(const char* name, const char* value) {
     return v;
 }
 
+BBOOL HTTPOBJECT::SetBlockData(const char* bytes, long length) {
+    if (length < 0 || (length > 0 && !bytes)) length = 0;
+    SetData(BUFFER(nullptr, length));
+    if (DataLength() != length) return FALSE;
+    if (length == 0) return TRUE;
+    if (!dataBlock || !dataBlock->data) return FALSE;
+    std::memcpy(dataBlock->data, bytes, length);
+    dataChanged = 1;
+    return TRUE;
+}
+
 int HTTPOBJECT::CopyHeaders(HTTPMSGBASE& message) {
     int n = 0;
     char value[HTTP_HEADER_LIMIT];

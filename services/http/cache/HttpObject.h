@@ -41,6 +41,9 @@ public:
 
     // Appends a field (name cut to 63 characters) allocated in the object's store.
     DATAVALUE* AddHeader(const char* name, const char* value);
+    // The bytes as the data in one block (not pooled buffers); FALSE when the
+    // area could not be had at that length.
+    BBOOL SetBlockData(const char* bytes, long length);
     // Appends a copy of every field, in order, to the message's fields; the count.
     int CopyHeaders(HTTPMSGBASE& message);
     // Attaches a document, releasing one of another kind; the object owns it.

@@ -327,6 +327,44 @@ BBOOL HTTPREQUEST::IsConditional() {
     return conditional = ifModifiedSince.seconds != 0;
 }
 
+namespace {
+bool NamesGateway(const char* host, const GATEWAYNAMES& names) {
+    if (!host || !*host) return false;
+    if (names.localUserName && *names.localUserName && !lstrcmpiA(host, names.localUserName)) return true;
+    if (!lstrcmpiA(host, "Quorvane")) return true;
+    if (names.linkAddress[0] && !lstrcmpiA(host, names.linkAddress)) return true;
+    return names.linkName[0] && !lstrcmpiA(host, names.linkName);
+}
+}  // namespace
+
+BBOOL HTTPREQUEST::NeedsLocalResult(const GATEWAYNAMES& names) {
+    unsigned long method = ItemClassID();
+    if (method != QvTag("HGET") && method != QvTag("HPST")) return FALSE;
+    if (!absoluteURL) return TRUE;
+    char name[256];
+    _strzcpy(name, host.c_str(), sizeof name);
+    if (port != 0 && port != names.linkPort) return FALSE;
+    return NamesGateway(name, names);
+}
+
+BBOOL HTTPREQUEST::WasReferredLocally(const GATEWAYNAMES& names, BBOOL pathToo) {
+    char referer[256];
+    if (!GetHeaderData(referer, sizeof referer, "Referer")) return FALSE;
+    char* p = std::strchr(referer, ':');
+    if (!p) return FALSE;
+    ++p;
+    while (*p == '/') ++p;
+    std::string name = ScanUntil(p, "/\r\n");
+    if (name.empty()) return FALSE;
+    if (pathToo) {
+        while (*p == '/') ++p;
+        std::string page = ScanUntil(p, "?\r\n");
+        if (page.size() > 127) page.resize(127);
+        if (page != "Gateway-Administration" && page != "Gateway-User") return FALSE;
+    }
+    return NamesGateway(name.c_str(), names);
+}
+
 void HTTPREQUEST::DebugPrint() {
     std::printf("PORT: %ld\n", port);
     std::printf("HOST: %s\n", host.c_str());

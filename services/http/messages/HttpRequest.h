@@ -17,6 +17,14 @@ class HTTPOBJECT;
 // the parse instead of sizing an area the client chose.
 const long HTTP_REQUEST_BODY_LIMIT = 16L * 1024 * 1024;
 
+// The names that mean this gateway as a host, compared without regard to case.
+struct GATEWAYNAMES {
+    const char* localUserName;  // [Server Configuration] "Local User Name", or null
+    char linkAddress[64];       // local address of the link the client came in on; empty without one
+    char linkName[256];         // that link's local name; empty without one
+    long linkPort;              // that link's local port; 0 when unknown
+};
+
 // Rows: method name, value = the class code; ends with an empty row.
 extern LOOKUPROW httpMethodTable[];
 
@@ -69,6 +77,13 @@ public:
     // GET with a valid If-Modified-Since date; decided on the first call.
     BBOOL IsConditional();
     void SetSite(HTTPSITE* site);
+    // A GET or POST addressed to the gateway itself: a path alone, or a host
+    // that names the gateway without a port or with the port the client used
+    // (another port of the same machine is another server).
+    BBOOL NeedsLocalResult(const GATEWAYNAMES& names);
+    // The Referer names a page of the gateway; with pathToo only its
+    // administration and user pages count.
+    BBOOL WasReferredLocally(const GATEWAYNAMES& names, BBOOL pathToo);
     void DebugPrint();
 
     // Completes a request typed for the gateway to fetch ("host/x" becomes

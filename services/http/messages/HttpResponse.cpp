@@ -66,18 +66,6 @@ long ResponseContentLength(HTTPMSGBASE& m) {
     return bad || length < 0 ? 0 : length;
 }
 
-// The bytes as the object's data in one block (not pooled buffers); false when short.
-bool SetBlock(DATAOBJECT& o, const char* bytes, long length) {
-    if (length < 0) length = 0;
-    o.SetData(BUFFER(nullptr, length));
-    if (o.DataLength() != length) return false;
-    if (length == 0) return true;
-    if (!o.dataBlock || !o.dataBlock->data) return false;
-    std::memcpy(o.dataBlock->data, bytes, length);
-    o.dataChanged = 1;
-    return true;
-}
-
 HTTPOBJECT* FreeStandingObject() {
     HTTPOBJECT* o = new HTTPOBJECT(nullptr, nullptr, TRUE, FALSE, 0);
     o->prepare();
@@ -118,7 +106,7 @@ HTTPRESPONSE::HTTPRESPONSE(HTTPREQUEST* req, HTTPRESPONSE& other)
     if (!body->bufferChain) {
         HTTPOBJECT* copy = FreeStandingObject();
         const char* block = body->dataBlock ? body->dataBlock->data : nullptr;
-        SetBlock(*copy, block, block ? body->DataLength() : 0);
+        copy->SetBlockData(block, block ? body->DataLength() : 0);
         copy->defined = 1;
         object = copy;
     } else if (body->valid) {
@@ -284,7 +272,8 @@ BBOOL HTTPRESPONSE::SetObjectData(IOBUFFER* first, DATACONNECTION* conn, int len
 
 BBOOL HTTPRESPONSE::SetSimpleEntityBody(const char* bytes, long length) {
     if (!object) object = FreeStandingObject();
-    return SetBlock(*object, bytes, bytes ? length : 0);
+    HTTPOBJECT* body = dynamic_cast<HTTPOBJECT*>(object);
+    return body && body->SetBlockData(bytes, bytes ? length : 0);
 }
 
 void HTTPRESPONSE::DebugPrint() {

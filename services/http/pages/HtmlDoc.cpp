@@ -51,25 +51,24 @@ BBOOL HTMLDOC::Append(const char* text, long n) {
     return TRUE;
 }
 
+std::string HtmlText(const char* text) {
+    std::string out;
+    for (const char* p = text; p && *p; ++p) {
+        switch (*p) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += *p;
+        }
+    }
+    return out;
+}
+
 BBOOL HTMLDOC::AppendEscaped(const char* text) {
     if (!text) return TRUE;
-    const char* run = text;
-    for (const char* p = text;; ++p) {
-        const char* entity = nullptr;
-        switch (*p) {
-        case '&': entity = "&amp;"; break;
-        case '<': entity = "&lt;"; break;
-        case '>': entity = "&gt;"; break;
-        case '"': entity = "&quot;"; break;
-        default: break;
-        }
-        if (!entity && *p) continue;
-        Append(run, (long)(p - run));
-        if (!*p) break;
-        Append(entity);
-        run = p + 1;
-    }
-    return TRUE;
+    std::string escaped = HtmlText(text);
+    return Append(escaped.data(), (long)escaped.size());
 }
 
 BBOOL HTMLDOC::doc_createBuff() {

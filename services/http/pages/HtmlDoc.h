@@ -3,6 +3,8 @@
 // passes over the same builders: the first counts the characters, then the
 // object gets an area of that size plus its terminator, the second writes.
 // A page can never overrun its area: text that no longer fits is cut.
+#include <string>
+
 #include "HttpObject.h"
 
 class HTTPREQUEST;
@@ -80,6 +82,9 @@ private:
     // become markup nor break the quoted link.
     BBOOL AppendEscaped(const char* text);
 };
+
+// The text with &, <, > and " written as entities, for page text and attributes.
+std::string HtmlText(const char* text);
 
 // Makes the document a .DEF file names by its class tag; set at start by the page code.
 HTTPDOC* MakeHttpDocument(HTTPOBJECT* object, unsigned long classTag);

@@ -1,0 +1,205 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "HttpRequest.h"
+#include "LocalSite.h"
+#include "Profile.h"
+#include "ScratchDir.h"
+
+namespace {
+
+GATEWAYNAMES Names(const char* address = "192.168.1.1", long port = 8080) {
+    GATEWAYNAMES n = {};
+    n.localUserName = "office-pc";
+    std::strcpy(n.linkAddress, address);
+    std::strcpy(n.linkName, "gw.lan");
+    n.linkPort = port;
+    return n;
+}
+
+struct Req {
+    std::string text;
+    HTTPREQUEST* r;
+    explicit Req(const std::string& t) : text(t) {
+        r = NewHttpRequest(&text[0]);
+        r->prepare();
+        EXPECT_TRUE(r->ParseCommand()) << t;
+    }
+    ~Req() { r->FreeRequest(FALSE); }
+};
+
+std::string Data(HTTPOBJECT* o) {
+    if (!o || !o->dataBlock || !o->dataBlock->data) return "<none>";
+    return std::string(o->dataBlock->data, o->DataLength());
+}
+
+std::string Header(HTTPOBJECT* o, const char* name) {
+    CITERATOR<DATAVALUE> it;
+    std::string value = "<none>";
+    for (DATAVALUE* v = it.Begin(o->headers); v; v = it.Next())
+        if (!std::strcmp(v->valueName, name)) {
+            char text[256];
+            HeaderValue(*v, text, sizeof text);
+            value = text;
+        }
+    it.End();
+    return value;
+}
+
+}  // namespace
+
+TEST(LocalSite, RequestsAddressedToTheGateway) {
+    const struct {
+        const char* line;
+        bool local;
+    } cases[] = {
+        {"GET /anything.htm HTTP/1.0", true},
+        {"POST /Gateway-User-Request HTTP/1.0", true},
+        {"HEAD /anything.htm HTTP/1.0", false},
+        {"GET http://QUORVANE/x HTTP/1.0", true},
+        {"GET http://Office-PC/x HTTP/1.0", true},
+        {"GET http://192.168.1.1/x HTTP/1.0", true},
+        {"GET http://192.168.1.1:8080/x HTTP/1.0", true},
+        {"GET http://192.168.1.1:8000/x HTTP/1.0", false},
+        {"GET http://quorvane:81/x HTTP/1.0", false},
+        {"GET http://GW.LAN/ HTTP/1.0", true},
+        {"GET http://192.168.2.1/x HTTP/1.0", false},
+        {"GET http://webhost/x HTTP/1.0", false},
+        {"CONNECT quorvane:443 HTTP/1.0", false},
+    };
+    for (const auto& c : cases) {
+        Req q(std::string(c.line) + "\r\n\r\n");
+        EXPECT_EQ(c.local, q.r->NeedsLocalResult(Names()) != 0) << c.line;
+    }
+    // Another address of the same machine counts only when the client used it.
+    Req other("GET http://192.168.2.1/x HTTP/1.0\r\n\r\n");
+    EXPECT_TRUE(other.r->NeedsLocalResult(Names("192.168.2.1")));
+}
+
+TEST(LocalSite, ReferredFromTheGatewaysPages) {
+    const struct {
+        const char* referer;
+        bool anyPage;
+        bool sitePages;
+    } cases[] = {
+        {"http://Quorvane/Gateway-User?Conn-Status", true, true},
+        {"http://quorvane/gateway-user", true, false},
+        {"http://office-pc/Gateway-Administration?pswd=x", true, true},
+        {"http://192.168.1.1/help.htm", true, false},
+        {"http://webhost/Gateway-User", false, false},
+        {"http:///Gateway-User", false, false},
+    };
+    for (const auto& c : cases) {
+        Req q(std::string("GET http://webhost/ HTTP/1.0\r\nReferer: ") + c.referer + "\r\n\r\n");
+        EXPECT_EQ(c.anyPage, q.r->WasReferredLocally(Names(), FALSE) != 0) << c.referer;
+        EXPECT_EQ(c.sitePages, q.r->WasReferredLocally(Names(), TRUE) != 0) << c.referer;
+    }
+    Req none("GET http://webhost/ HTTP/1.0\r\n\r\n");
+    EXPECT_FALSE(none.r->WasReferredLocally(Names(), FALSE));
+}
+
+namespace {
+
+class SiteFiles : public qvtest::ScratchDirTest {
+protected:
+    SiteFiles() : ScratchDirTest("http_site") {}
+    void SetUp() override {
+        ScratchDirTest::SetUp();
+        CreateDirectoryA("docs", nullptr);
+        CreateDirectoryA("conf", nullptr);
+        ASSERT_TRUE(qvtest::PutFile("QUORHUB.INI",
+                                    "[Local Files]\r\n*.htm=*.htm,text/html\r\n*.gif=*.gif,image/gif\r\n"
+                                    "proxy.pac=proxy.pac,application/x-ns-proxy-autoconfig\r\n"
+                                    "/=index.htm, text/html\r\n"));
+        ASSERT_EQ(0, profile.ReadFile("QUORHUB.INI", TRUE));
+    }
+    PROFILE profile;
+};
+
+}  // namespace
+
+TEST_F(SiteFiles, PageNamesMapThroughLocalFiles) {
+    HTTPLOCALSITE site("docs", "conf", &profile);
+    const struct {
+        const char* name;
+        BBOOL map;
+        BBOOL config;
+        const char* path;  // null: no page
+        const char* type;
+    } cases[] = {
+        {"help.htm", TRUE, FALSE, "docs\\help.htm", "text/html"},
+        {"arrow.gif", TRUE, FALSE, "docs\\arrow.gif", "image/gif"},
+        {"/", TRUE, FALSE, "docs\\index.htm", "text/html"},
+        {"proxy.pac", TRUE, FALSE, "docs\\proxy.pac", "application/x-ns-proxy-autoconfig"},
+        {"INSTALL.LOG", FALSE, TRUE, "conf\\INSTALL.LOG", "application/octet-stream"},
+        {"notes.txt", TRUE, FALSE, nullptr, ""},
+        {"README", TRUE, FALSE, nullptr, ""},
+        {"..\\QUORHUB.INI", FALSE, FALSE, nullptr, ""},
+        {"../x.htm", TRUE, FALSE, nullptr, ""},
+        {"C:x.htm", TRUE, FALSE, nullptr, ""},
+        {"sub\\x.htm", TRUE, FALSE, nullptr, ""},
+    };
+    for (const auto& c : cases) {
+        char path[256] = "junk", type[128] = "";
+        BUFFER p(path, sizeof path), t(type, sizeof type);
+        char* got = site.getAbsFileName(c.name, c.map, c.config, p, t);
+        if (!c.path) {
+            EXPECT_EQ(nullptr, got) << c.name;
+            EXPECT_STREQ("", path) << c.name;
+            continue;
+        }
+        EXPECT_STREQ(c.path, got ? got : "<none>") << c.name;
+        EXPECT_STREQ(c.type, type) << c.name;
+    }
+    HTTPLOCALSITE noDocs("", "conf", &profile);
+    char path[256], type[128] = "";
+    BUFFER p(path, sizeof path), t(type, sizeof type);
+    EXPECT_STREQ("conf\\help.htm", noDocs.getAbsFileName("help.htm", TRUE, FALSE, p, t));
+}
+
+TEST_F(SiteFiles, PageFilesAreTextWithOneArgument) {
+    ASSERT_TRUE(qvtest::PutFile("docs\\notfound.htm", "<P>%s was not found (100%d).</P>"));
+    ASSERT_TRUE(qvtest::PutFile("docs\\empty.htm", ""));
+    HTTPOBJECT* plain = HTTPLOCALSITE::bodyFromFile("docs\\notfound.htm", nullptr, nullptr);
+    ASSERT_NE(nullptr, plain);
+    EXPECT_EQ("<P>%s was not found (100%d).</P>", Data(plain));
+    EXPECT_TRUE(plain->defined);
+    EXPECT_FALSE(plain->valid);
+    plain->freeobj();
+
+    HTTPOBJECT* page = HTTPLOCALSITE::bodyFromFile("docs\\notfound.htm", nullptr, "<b>\"x\"&%s%n");
+    ASSERT_NE(nullptr, page);
+    EXPECT_EQ("<P>&lt;b&gt;&quot;x&quot;&amp;%s%n was not found (100%d).</P>", Data(page));
+    EXPECT_EQ((long)Data(page).size(), page->DataLength()) << "no terminator in the body";
+    page->freeobj();
+
+    EXPECT_EQ(nullptr, HTTPLOCALSITE::bodyFromFile("docs\\empty.htm", nullptr, nullptr));
+    EXPECT_EQ(nullptr, HTTPLOCALSITE::bodyFromFile("docs\\missing.htm", nullptr, "x"));
+}
+
+TEST_F(SiteFiles, ProxyScriptNamesTheAddressTheClientUsed) {
+    HTTPLOCALSITE site("docs", "conf", &profile);
+    EXPECT_EQ(nullptr, site.BuildGatewayProxyScript("127.0.0.1", 8080)) << "no template";
+    ASSERT_TRUE(qvtest::PutFile("docs\\proxy.pas", "function FindProxyForURL(u,h){return \"PROXY %s\";}"));
+    for (const char* address : {"127.0.0.1", "192.168.1.1"}) {
+        HTTPOBJECT* script = site.BuildGatewayProxyScript(address, 8080);
+        ASSERT_NE(nullptr, script) << address;
+        EXPECT_EQ("function FindProxyForURL(u,h){return \"PROXY " + std::string(address) + ":8080\";} ", Data(script));
+        EXPECT_EQ("application/x-ns-proxy-autoconfig", Header(script, "Content-Type"));
+        EXPECT_EQ("Mon, 01 Jan 1990 00:00:00 GMT", Header(script, "Expires"));
+        EXPECT_FALSE(script->valid);
+        script->freeobj();
+    }
+    ASSERT_TRUE(qvtest::PutFile("docs\\proxy.pas", "%s %s 100% sure"));
+    HTTPOBJECT* odd = site.BuildGatewayProxyScript("10.0.0.1", 80);
+    ASSERT_NE(nullptr, odd);
+    std::string text = Data(odd);
+    EXPECT_EQ(0u, text.find("10.0.0.1:80 10.0.0.1:80 100% sure")) << text;
+    EXPECT_EQ((3 * (std::string("10.0.0.1:80").size() - 2)) + 15 + 1, text.size()) << "padded to its computed size";
+    odd->freeobj();
+
+    ASSERT_TRUE(qvtest::PutFile("docs\\proxy.pas", "%%%%%%% %s"));
+    EXPECT_EQ(nullptr, site.BuildGatewayProxyScript("127.0.0.1", 8080)) << "seven '%'";
+    EXPECT_EQ(nullptr, site.BuildGatewayProxyScript("", 8080)) << "no address";
+}
