@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "HttpRequest.h"
+#include "HttpResponse.h"
 #include "LocalSite.h"
 #include "Profile.h"
 #include "ScratchDir.h"
@@ -202,4 +205,29 @@ TEST_F(SiteFiles, ProxyScriptNamesTheAddressTheClientUsed) {
     ASSERT_TRUE(qvtest::PutFile("docs\\proxy.pas", "%%%%%%% %s"));
     EXPECT_EQ(nullptr, site.BuildGatewayProxyScript("127.0.0.1", 8080)) << "seven '%'";
     EXPECT_EQ(nullptr, site.BuildGatewayProxyScript("", 8080)) << "no address";
+}
+
+TEST(LocalSite, TheGatewaysPageFilesAreThere) {
+    const std::string dir = QV_HTTP_PAGES;
+    std::vector<std::string> names = {"qvrdocs.htm", "qvradmin.htm", "help.htm", "info.htm", "didyou.htm", "howdoi.htm"};
+    for (LOOKUPROW* row = _InternalHTTPRespCodes; row->valid; ++row)
+        if (const char* page = reinterpret_cast<const char*>(row->value2)) names.push_back(page);
+    const std::string later[] = {"schedule.htm", "qvrsched.htm", "locreqok.htm"};  // the request form's pages
+    const std::string withArgument[] = {"notfound.htm", "inv_ftp.htm", "inv_loc.htm"};
+    for (const std::string& name : names) {
+        if (std::find(std::begin(later), std::end(later), name) != std::end(later)) continue;
+        std::string text = qvtest::FileText(dir + "/" + name);
+        ASSERT_NE("<missing>", text) << name;
+        bool argument = std::find(std::begin(withArgument), std::end(withArgument), name) != std::end(withArgument);
+        EXPECT_EQ(argument ? 1 : 0, std::count(text.begin(), text.end(), '%')) << name;
+        if (argument) {
+            EXPECT_NE(std::string::npos, text.find("%s")) << name;
+        }
+        EXPECT_EQ(0u, text.find("<HTML>")) << name;
+    }
+    HTTPLOCALSITE site(dir.c_str(), dir.c_str(), nullptr);
+    HTTPOBJECT* script = site.BuildGatewayProxyScript("127.0.0.1", 8080);
+    ASSERT_NE(nullptr, script);
+    EXPECT_EQ("function FindProxyForURL(u,h){return \"PROXY 127.0.0.1:8080\";} ", Data(script));
+    script->freeobj();
 }

@@ -1,0 +1,1 @@
+function FindProxyForURL(u,h){return "PROXY %s";}
