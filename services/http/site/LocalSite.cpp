@@ -47,7 +47,7 @@ BBOOL IsSafePageName(const char* name) {
 }
 
 HTTPLOCALSITE::HTTPLOCALSITE(const char* documentDir, const char* configDir, PROFILE* profile)
-    : documentDirectory{}, configDirectory{}, localFiles(profile) {
+    : documentDirectory{}, configDirectory{}, localFiles(profile), adminPassword(nullptr) {
     _strzcpy(documentDirectory, documentDir ? documentDir : "", sizeof documentDirectory);
     _strzcpy(configDirectory, configDir ? configDir : "", sizeof configDirectory);
 }

@@ -231,3 +231,103 @@ TEST(LocalSite, TheGatewaysPageFilesAreThere) {
     EXPECT_EQ("function FindProxyForURL(u,h){return \"PROXY 127.0.0.1:8080\";} ", Data(script));
     script->freeobj();
 }
+
+namespace {
+
+struct Answer {
+    std::string head;  // status line and header block
+    std::string body;  // "<none>" without a body object
+};
+
+class SiteCommands : public SiteFiles {
+protected:
+    void SetUp() override {
+        SiteFiles::SetUp();
+        const char* pages[][2] = {
+            {"qvradmin.htm", "admin menu"}, {"qvrdocs.htm", "help menu"}, {"help.htm", "help"},
+            {"notfound.htm", "<P>%s is missing</P>"}, {"inv_pswd.htm", "bad password"},
+            {"proxy.pas", "PROXY %s"},
+        };
+        for (auto& p : pages) ASSERT_TRUE(qvtest::PutFile(std::string("docs\\") + p[0], p[1]));
+    }
+
+    Answer Ask(const std::string& line, const char* password = "secret") {
+        HTTPLOCALSITE site("docs", "conf", &profile);
+        site.adminPassword = password;
+        Req q(line + "\r\n\r\n");
+        GATEWAYNAMES names = Names("127.0.0.1", 8080);
+        LOCALCALL call = {&site, q.r, nullptr, &names};
+        HTTPRESPONSE* r = site.ProcessLocalRequest(call);
+        if (!r) return {"<not local>", "<none>"};
+        char out[2048];
+        BUFFER b(out, sizeof out);
+        Answer a = {r->RebuildResponse(b), r->object ? Data(dynamic_cast<HTTPOBJECT*>(r->object)) : "<none>"};
+        if (r->noBodyObject) a.body = "<none>";
+        r->FreeResult(FALSE);
+        return a;
+    }
+};
+
+}  // namespace
+
+TEST_F(SiteCommands, CommandsStatusPagesAndPageFiles) {
+    const struct {
+        const char* line;
+        const char* head;
+        const char* body;
+    } cases[] = {
+        {"GET /Gateway-Administration?pswd=secret HTTP/1.0",
+         "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: 10\r\n"
+         "Content-Location: http://Quorvane/Gateway-Administration?pswd=secret\r\n\r\n",
+         "admin menu"},
+        {"GET http://quorvane/gateway-administration?pswd=secret&gateway-help-menu=x HTTP/1.0",
+         "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: 9\r\n"
+         "Content-Location: http://Quorvane/Gateway-Administration?pswd=secret&gateway-help-menu=x\r\n\r\n",
+         "help menu"},
+        {"GET /Gateway-Administration?pswd=Secret HTTP/1.0",
+         "HTTP/1.0 418 Invalid Password\r\nContent-Type: text/html\r\nExpires: Mon, 01 Jan 1990 00:00:00 GMT\r\n"
+         "Content-Length: 12\r\n\r\n",
+         "bad password"},
+        {"GET /Gateway-Administration HTTP/1.0", "HTTP/1.0 418 Invalid Password", "bad password"},
+        {"GET /418 HTTP/1.0", "HTTP/1.0 418 Invalid Password", "bad password"},
+        {"GET /Gateway-User?Help-Menu HTTP/1.0", "HTTP/1.0 200 OK", "help menu"},
+        {"GET /gateway-user?help-menu HTTP/1.0", "HTTP/1.0 200 OK", "help menu"},
+        {"GET /help.htm HTTP/1.0", "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: 4\r\n\r\n", "help"},
+        {"GET /nosuch.htm HTTP/1.0",
+         "HTTP/1.0 404 Not Found\r\nContent-Type: text/html\r\nExpires: Mon, 01 Jan 1990 00:00:00 GMT\r\n"
+         "Content-Length: 28\r\n\r\n",
+         "<P>nosuch.htm is missing</P>"},
+        {"GET /Gateway-User?Cache-Remove-Item=x HTTP/1.0", "HTTP/1.0 404 Not Found", "<P>Gateway-User is missing</P>"},
+        {"GET /Gateway-User?Conn-Status HTTP/1.0", "HTTP/1.0 404 Not Found", "<P>Gateway-User is missing</P>"},
+        {"GET /..\\QUORHUB.INI HTTP/1.0", "HTTP/1.0 404 Not Found", "<P>..\\QUORHUB.INI is missing</P>"},
+        {"GET /<b>.htm HTTP/1.0", "HTTP/1.0 404 Not Found", "<P>&lt;b&gt;.htm is missing</P>"},
+        {"GET /proxy HTTP/1.0",
+         "HTTP/1.0 200 OK\r\nContent-Type: application/x-ns-proxy-autoconfig\r\n"
+         "Expires: Mon, 01 Jan 1990 00:00:00 GMT\r\nContent-Length: 21\r\n"
+         "Content-Location: http://Quorvane/Gateway-User\r\n\r\n",
+         "PROXY 127.0.0.1:8080 "},
+        {"HEAD /help.htm HTTP/1.0", "<not local>", "<none>"},
+        {"GET http://webhost/help.htm HTTP/1.0", "<not local>", "<none>"},
+    };
+    for (const auto& c : cases) {
+        Answer a = Ask(c.line);
+        EXPECT_EQ(0u, a.head.find(c.head)) << c.line << "\n" << a.head;
+        EXPECT_EQ(c.body, a.body) << c.line;
+    }
+    // Without a password set, administration is closed to every password.
+    EXPECT_EQ(0u, Ask("GET /Gateway-Administration?pswd= HTTP/1.0", "").head.find("HTTP/1.0 418 "));
+    EXPECT_EQ(0u, Ask("GET /Gateway-Administration?pswd= HTTP/1.0", nullptr).head.find("HTTP/1.0 418 "));
+}
+
+TEST_F(SiteCommands, UnchangedPagesAnswerNotModified) {
+    Answer later = Ask("GET /help.htm HTTP/1.0\r\nIf-Modified-Since: Fri, 01 Jan 2100 00:00:00 GMT");
+    EXPECT_EQ("HTTP/1.0 304 NOT MODIFIED\r\n\r\n", later.head);
+    EXPECT_EQ("<none>", later.body);
+    Answer sized = Ask("GET /help.htm HTTP/1.0\r\nIf-Modified-Since: Fri, 01 Jan 2100 00:00:00 GMT; length=99");
+    EXPECT_EQ(0u, sized.head.find("HTTP/1.0 200 OK")) << "another length";
+    Answer earlier = Ask("GET /help.htm HTTP/1.0\r\nIf-Modified-Since: Sat, 29 Oct 1994 19:43:31 GMT");
+    EXPECT_EQ(0u, earlier.head.find("HTTP/1.0 200 OK"));
+    // Status pages are never "not modified".
+    Answer status = Ask("GET /nosuch.htm HTTP/1.0\r\nIf-Modified-Since: Fri, 01 Jan 2100 00:00:00 GMT");
+    EXPECT_EQ(0u, status.head.find("HTTP/1.0 404 Not Found"));
+}
