@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "HttpObject.h"
 #include "HttpSite.h"
@@ -104,9 +105,45 @@ BBOOL RequestContentLength(HTTPMSGBASE& message, long& length) {
     return ok;
 }
 
+LOOKUPROW httpRequestDefaults[] = {
+    {"*/*", 0, 1, (intptr_t) "Accept", 0, 0},
+    {"", 0, 0, 0, 0, 0},
+};
+
+HTTPREQUEST* AllocateHttpRequest(char* text, BBOOL fromGateway, char* work, int workSize) {
+    if (!text) return nullptr;
+    if (fromGateway && work && workSize > 0 && _AsciiToCtlChars(text, BUFFER(work, workSize)) > 0) text = work;
+    HTTPREQUEST* request = NewHttpRequest(text);
+    if (!request) return nullptr;
+    request->prepare();
+    request->generatedLocally = fromGateway ? 1 : 0;
+    request->parsedOK = request->ParseCommand();
+    return request;
+}
+
+HTTPREQUEST* BuildHttpRequest(const char* text) {
+    if (!text || !*text) return nullptr;
+    std::vector<char> typed(HTTP_HEADER_LIMIT), work(HTTP_HEADER_LIMIT);
+    _strzcpy(typed.data(), text, HTTP_HEADER_LIMIT);
+    if (!HTTPREQUEST::addDefaults(typed.data(), HTTP_HEADER_LIMIT)) return nullptr;
+    HTTPREQUEST* request = AllocateHttpRequest(typed.data(), TRUE, work.data(), HTTP_HEADER_LIMIT);
+    if (!request) return nullptr;
+    request->msgCursor = nullptr;  // the texts go with this call
+    if (!request->parsedOK) {
+        request->FreeRequest(FALSE);
+        return nullptr;
+    }
+    if (!request->FindHeader("Host")) {
+        request->AddHeader("Host", request->host.c_str());
+        request->AddDefaultHeaders(httpRequestDefaults);
+    }
+    return request;
+}
+
 HTTPREQUEST* NewHttpRequest(char* text, IOBUFFER* buffer, COMMLINK* link) {
     if (!text) return nullptr;
-    char* p = SkipBlanks(text);
+    char* p = text;
+    while (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n') ++p;
     std::string word = Upper(ScanUntil(p, " \t\r\n"));
     LOOKUPROW* row = _LookUp(httpMethodTable, word.c_str(), 0, 0);
     if (!row->valid) return nullptr;

@@ -137,6 +137,21 @@ public:
 // over the rest of the text; none for a method the proxy does not take.
 HTTPREQUEST* NewHttpRequest(char* text, IOBUFFER* buffer = nullptr, COMMLINK* link = nullptr);
 
+// The request a text makes (method word first; blanks and line ends before it
+// skipped), parsed, with a reference for the caller; parsedOK tells how the
+// parse went. fromGateway: a typed request whose backslash escapes (\r\n and
+// the like) are decoded into work first, and which defaults to HTTP/1.0.
+// None for a text without a method the proxy takes.
+HTTPREQUEST* AllocateHttpRequest(char* text, BBOOL fromGateway, char* work, int workSize);
+
+// The gateway's own request from a typed text ("host/x" will do): completed,
+// parsed, and given "Host" and the default fields when it names no Host; none
+// when the text is empty or the request does not parse.
+HTTPREQUEST* BuildHttpRequest(const char* text);
+
+// The fields every request the gateway makes carries: row text = value, value word = name.
+extern LOOKUPROW httpRequestDefaults[];
+
 // A request's Content-Length: FALSE when a field is not decimal digits, larger
 // than the ceiling, or repeated with another value; length 0 when absent.
 BBOOL RequestContentLength(HTTPMSGBASE& message, long& length);

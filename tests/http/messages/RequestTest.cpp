@@ -217,3 +217,45 @@ TEST(Requests, TypedRequestsAreCompleted) {
     Req port("GET webhost:8080/x\r\n\r\n");
     EXPECT_FALSE(port.ok);
 }
+
+TEST(Requests, TheGatewaysOwnRequests) {
+    const struct {
+        const char* typed;
+        const char* sent;  // to the origin; null: no request
+    } cases[] = {
+        {"webhost/x", "GET /x HTTP/1.0\r\nHost: webhost\r\nAccept: */*\r\n\r\n"},
+        {"http://webhost/", "GET / HTTP/1.0\r\nHost: webhost\r\nAccept: */*\r\n\r\n"},
+        {"HEAD http://a/ HTTP/1.0\\r\\nHost: b\\r\\n\\r\\n", "HEAD / HTTP/1.0\r\nHost: b\r\n\r\n"},
+        {"GET http://a/ HTTP/1.0\\r\\nAccept: text/html\\r\\n\\r\\n",
+         "GET / HTTP/1.0\r\nAccept: text/html\r\nHost: a\r\n\r\n"},
+        {"webhost:8080/x", nullptr},
+        {"https://webhost/", nullptr},
+        {"", nullptr},
+    };
+    for (const auto& c : cases) {
+        HTTPREQUEST* r = BuildHttpRequest(c.typed);
+        if (!c.sent) {
+            EXPECT_EQ(nullptr, r) << c.typed;
+            if (r) r->FreeRequest(FALSE);
+            continue;
+        }
+        ASSERT_NE(nullptr, r) << c.typed;
+        EXPECT_TRUE(r->generatedLocally);
+        char out[512];
+        BUFFER b(out, sizeof out);
+        EXPECT_STREQ(c.sent, r->RebuildRequest(b, FALSE)) << c.typed;
+        r->FreeRequest(FALSE);
+    }
+
+    // A client's request is taken as it came, escapes and all.
+    char work[64];
+    char text[] = "\r\nget /a\\r\\n HTTP/1.0\r\n\r\n";
+    HTTPREQUEST* client = AllocateHttpRequest(text, FALSE, work, sizeof work);
+    ASSERT_NE(nullptr, client);
+    EXPECT_TRUE(client->parsedOK);
+    EXPECT_EQ("/a\\r\\n", client->path);
+    EXPECT_FALSE(client->generatedLocally);
+    client->FreeRequest(FALSE);
+    char unknown[] = "FOO / HTTP/1.0\r\n\r\n";
+    EXPECT_EQ(nullptr, AllocateHttpRequest(unknown, FALSE, work, sizeof work));
+}
