@@ -5,6 +5,8 @@
 
 #include "HtmlDoc.h"
 #include "HttpObject.h"
+#include "HttpRequest.h"
+#include "HttpSite.h"
 #include "Streamable.h"
 
 // The stream of the object below: prefix and flags block, the object's own
@@ -103,4 +105,32 @@ TEST(CacheObject, OnlyAnHtmlDocumentIsRestored) {
     }
     page->freeobj();
     plain->freeobj();
+}
+
+TEST(CacheObject, SitesCountTheRequestsReferringToThem) {
+    DATASTORE sites(TRUE, "HTTP Web Sites", nullptr, nullptr, nullptr, 0);
+    HTTPSITE* a = new HTTPSITE(&sites, nullptr, "a.example", 0);
+    HTTPSITE* b = new HTTPSITE(&sites, nullptr, "b.example", 0);
+    a->prepare();
+    b->prepare();
+    std::string text = " http://a.example/ HTTP/1.0\r\n\r\n";
+    HTTPGETREQUEST* r = new HTTPGETREQUEST(&text[0]);
+    r->prepare();
+    r->SetSite(a);
+    EXPECT_EQ(1, a->requestCount);
+    r->SetSite(b);
+    EXPECT_EQ(0, a->requestCount);
+    EXPECT_EQ(1, b->requestCount);
+
+    // A site's objects live in its own store.
+    HTTPOBJECT* o = new (&b->objects) HTTPOBJECT(b, "http://b.example/", TRUE, TRUE, 0);
+    o->prepare();
+    EXPECT_EQ(&b->objects, o->Store());
+    EXPECT_EQ(o, b->objects.FindSingleObject("http://b.example/", FALSE));
+    o->freeobj();
+
+    r->FreeRequest(FALSE);
+    EXPECT_EQ(0, b->requestCount) << "a request gone lets go of its site";
+    b->freeobj();
+    a->freeobj();
 }
