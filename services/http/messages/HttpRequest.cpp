@@ -254,7 +254,7 @@ BBOOL HTTPREQUEST::parseRequestLine() {
         }
         // Credentials in front of the host ("user:pass@host") would send the
         // request to the wrong host: refused.
-        if (*p == '@') return FALSE;
+        if (*SkipBlanks(p) == '@') return FALSE;
         remembered = p;
     }
     msgCursor = remembered;
