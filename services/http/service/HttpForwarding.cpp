@@ -97,6 +97,18 @@ void PrepareForForwarding(HTTPREQUEST& r, const GATEWAYNAMES& names) {
     if (AboveOneZero(r.version)) _strzcpy(r.version, "HTTP/1.0", sizeof r.version);
 }
 
+long HttpDefaultPort(const char* text, SERVICEPORTPROC lookup) {
+    const long standard = 80;
+    if (!text) return standard;
+    while (*text == ' ' || *text == '\t') ++text;
+    if (!*text) return standard;
+    char* end = nullptr;
+    long n = std::strtol(text, &end, 10);
+    if (end != text) return *end == 0 && n > 0 && n < 65536 ? n : standard;
+    long byName = lookup ? lookup(text) : 0;
+    return byName > 0 && byName < 65536 ? byName : standard;
+}
+
 const char* ConnectionFailureKey(int event, BBOOL noLineMark, BBOOL hasLink, long lastError, BBOOL refused) {
     if (event != CONNSTATE_CONNECT_FAILED && event != CONNSTATE_CLOSED) return "";
     if (event == CONNSTATE_CONNECT_FAILED && noLineMark) return "420";

@@ -34,6 +34,13 @@ HTTPDESTINATION ChooseDestination(HTTPREQUEST& request, const HTTPCFG& cfg, cons
 // is sent as HTTP/1.0, the only version whose framing the gateway follows.
 void PrepareForForwarding(HTTPREQUEST& request, const GATEWAYNAMES& names);
 
+// A service name's port, or 0 when the name is unknown (the socket
+// library's look-up, handed in by whoever has it bound).
+typedef long (*SERVICEPORTPROC)(const char* name);
+// The port a request without one goes to: "TCP/IP Outbound Port" as a number
+// or a service name, else 80.
+long HttpDefaultPort(const char* outboundPort, SERVICEPORTPROC lookup);
+
 // Connection events that end an outbound connection.
 const int CONNSTATE_CONNECT_FAILED = 4;
 const int CONNSTATE_CLOSED = 5;

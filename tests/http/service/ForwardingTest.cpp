@@ -123,3 +123,17 @@ TEST(Forwarding, FailedConnectionsPickTheirStatusPage) {
         EXPECT_STREQ(c.key, ConnectionFailureKey(c.event, c.noLine, c.link, c.error, c.refused))
             << c.event << " " << c.error;
 }
+
+TEST(Forwarding, DefaultPortFromTheOutboundPortSetting) {
+    SERVICEPORTPROC services = [](const char* name) -> long { return std::strcmp(name, "http-alt") ? 0 : 8080; };
+    const struct {
+        const char* setting;
+        long port;
+    } cases[] = {
+        {"8000", 8000}, {" 81", 81}, {"http-alt", 8080}, {"no-such-service", 80},
+        {"", 80},       {nullptr, 80}, {"70000", 80},     {"80x", 80},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.port, HttpDefaultPort(c.setting, services)) << (c.setting ? c.setting : "<null>");
+    EXPECT_EQ(80, HttpDefaultPort("http-alt", nullptr));
+}
