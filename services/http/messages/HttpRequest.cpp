@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "DataConnection.h"
 #include "HttpObject.h"
 #include "HttpSite.h"
 #include "QvWindows.h"
@@ -166,7 +167,8 @@ HTTPREQUEST::HTTPREQUEST(char* text, IOBUFFER* buffer, COMMLINK* link)
       ifModifiedLength(-1),
       conditionalChecked(0),
       conditional(0),
-      generatedLocally(0) {}
+      generatedLocally(0),
+      bodyReceived(0) {}
 
 HTTPREQUEST::~HTTPREQUEST() {
     if (pendingObject) pendingObject->FreeObject();
@@ -204,8 +206,31 @@ BBOOL HTTPREQUEST::SetObjectData(IOBUFFER* first, DATACONNECTION* conn, int leng
         body->prepare();
         object = body;
         objectShared = 0;
+        bodyReceived = 0;
     }
-    return DATAREQBASE::SetObjectData(first, conn, length);
+    // Sized once for the whole body; each piece lands after the one before.
+    if (bodyReceived == 0) {
+        long size = length > 0 ? length : 0;
+        object->SetData(BUFFER(nullptr, size));
+        if (object->DataLength() != size) return FALSE;
+    }
+    char* area = object->dataBlock ? object->dataBlock->data : nullptr;
+    long room = object->DataLength() - bodyReceived;
+    COMMLINK* link = conn ? conn->link : nullptr;
+    for (IOBUFFER* buffer = first; buffer;) {
+        long n = buffer->cursor.length < room ? buffer->cursor.length : room;
+        if (n > 0 && area) {
+            std::memcpy(area + bodyReceived, buffer->cursor.data, n);
+            bodyReceived += n;
+            room -= n;
+        }
+        BBOOL more = buffer->incomplete;
+        if (buffer->pool) buffer->pool->FreeBuffer(buffer);
+        else buffer->freeobj();
+        buffer = more && link ? link->GetNextMessage() : nullptr;
+    }
+    object->dataChanged = 1;
+    return TRUE;
 }
 
 char* HTTPREQUEST::parseVersion() {

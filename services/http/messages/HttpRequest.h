@@ -45,6 +45,7 @@ public:
     BBOOL conditionalChecked;
     BBOOL conditional;       // the answer of the first IsConditional
     BBOOL generatedLocally;  // made by the gateway: a missing version means HTTP/1.0
+    long bodyReceived;       // bytes of a body in pieces stored so far
 
     // Over the request text right after the method word; the text must outlive the parse.
     explicit HTTPREQUEST(char* text, IOBUFFER* buffer = nullptr, COMMLINK* link = nullptr);
@@ -57,7 +58,10 @@ public:
     int SetReqStatus(const char* text) override;
     char* GetReqMethod(BUFFER& out) override;
     char* GetReqCmd(BUFFER& out) override;
-    // A POST body: the request's own object (in its site's store when it has one).
+    // A piece of a POST body (the buffers from first, continued ones included,
+    // which go back to their pool) stored after the pieces before it; length is
+    // the whole body's, for which the object (in the site's store when there is
+    // a site) is sized at the first piece.
     BBOOL SetObjectData(IOBUFFER* first, DATACONNECTION* conn, int length) override;
 
     // FALSE for every malformed or ambiguous request; the caller answers "407".

@@ -3,6 +3,8 @@
 #include <memory>
 #include <string>
 
+#include "BufferPool.h"
+#include "HttpObject.h"
 #include "HttpRequest.h"
 
 namespace {
@@ -260,4 +262,23 @@ TEST(Requests, TheGatewaysOwnRequests) {
     client->FreeRequest(FALSE);
     char unknown[] = "FOO / HTTP/1.0\r\n\r\n";
     EXPECT_EQ(nullptr, AllocateHttpRequest(unknown, FALSE, work, sizeof work));
+}
+
+TEST(Requests, APostBodyInPiecesIsStoredWhole) {
+    Req q("POST /cgi HTTP/1.0\r\nContent-Length: 10\r\n\r\n");
+    ASSERT_TRUE(q.ok);
+    BUFFERPOOL* pool = new BUFFERPOOL(nullptr, 64, 0, 0);
+    pool->prepare();
+    for (const char* piece : {"0123", "456789"}) {
+        IOBUFFER* b = pool->GetBuffer(16);
+        ASSERT_NE(nullptr, b);
+        std::memcpy(b->cursor.data, piece, std::strlen(piece));
+        b->cursor.length = (long)std::strlen(piece);
+        EXPECT_TRUE(q.r->SetObjectData(b, nullptr, q.r->BodyLength()));
+    }
+    ASSERT_NE(nullptr, q.r->object);
+    EXPECT_EQ(10, q.r->object->DataLength());
+    EXPECT_EQ("0123456789", std::string(q.r->object->dataBlock->data, 10));
+    EXPECT_EQ(0, pool->inUse) << "every piece's buffer went back";
+    pool->freeobj();
 }
