@@ -9,6 +9,7 @@
 #include "HttpObject.h"
 #include "HttpSite.h"
 #include "QvWindows.h"
+#include "TextHelpers.h"
 
 LOOKUPROW httpMethodTable[] = {
     {"CONNECT", 0, 1, (intptr_t)QvTag("HCON"), 0, 0},

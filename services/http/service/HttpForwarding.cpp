@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "QvWindows.h"
+#include "TextHelpers.h"
 
 namespace {
 struct PROXYKEYS {
