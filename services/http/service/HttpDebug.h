@@ -5,7 +5,7 @@
 
 class HTTPDEBUG : public APPDEBUG {
 public:
-    static const int CommandSize = 16000;
+    static constexpr int CommandSize = 16000;
 
     explicit HTTPDEBUG(APPTYPE* type);  // no memory for the buffer is fatal ("STG101")
     QV_ITEM_IDENTITY(HTTPDEBUG, "HTTPDEBUG", "HDBG")

@@ -6,6 +6,7 @@
 
 #include "AppRequest.h"
 #include "HttpCfg.h"
+#include "HttpDebug.h"
 #include "HttpLog.h"
 #include "HttpRequest.h"
 #include "HttpResponse.h"
@@ -227,4 +228,16 @@ TEST_F(HttpSettingsTest, WritersPutTheirSectionsBackInOrder) {
         "Proxy HTTP Remote=NO", "Proxy FTP Remote=NO", "Proxy SSL Remote=NO",
     };
     EXPECT_EQ(expectedProxies, proxies);
+}
+
+TEST(HttpDebug, CommandBufferHoldsAWholeRequest) {
+    SPCLASS_INIT package;  // the system memory pool the buffer comes from
+    HTTPDEBUG* debug = new HTTPDEBUG(nullptr);
+    debug->prepare();
+    EXPECT_EQ(HTTPDEBUG::CommandSize, debug->command.length);
+    EXPECT_STREQ("", debug->command.data);
+    std::string request = "GET http://webhost/ HTTP/1.0\\r\\n" + std::string(15000, 'x');
+    EXPECT_TRUE(debug->SetCmd(request.c_str(), FALSE));
+    EXPECT_EQ(QvTag("HDBG"), debug->ItemClassID());
+    debug->freeobj();
 }
