@@ -2,7 +2,8 @@
 
 #include "ServerIds.h"
 
-const char CONSOLE_WINDOW_CLASS[] = "QuorvaneConsole";
+// The console is the GUI framework's application frame.
+const char CONSOLE_WINDOW_CLASS[] = "AppFrameCL";
 
 HWND FindConsoleWindow() { return FindWindowA(CONSOLE_WINDOW_CLASS, ServerText(IDS_TITLE)); }
 

@@ -1,6 +1,6 @@
 // Answers the message boxes of one program in this Wine prefix so that an
 // unattended run never blocks: each box is appended to a file as one line
-// "caption|text" and dismissed with its OK (else Cancel) button.
+// "caption|text" and dismissed with its OK (else No, else Cancel) button.
 //   qvaid_boxwatch OUTPUT-FILE SECONDS PROGRAM
 // PROGRAM is the file name of the program's .exe; boxes of every other process
 // are left alone, since test programs running beside it check their own.
@@ -66,7 +66,8 @@ BOOL CALLBACK Answer(HWND window, LPARAM) {
         std::fprintf(f, "%s|%s\n", Text(window).c_str(), text.c_str());
         std::fclose(f);
     }
-    int button = GetDlgItem(window, IDOK) ? IDOK : IDCANCEL;
+    // OK where there is one; a question is answered No, so the program runs on.
+    int button = GetDlgItem(window, IDOK) ? IDOK : GetDlgItem(window, IDNO) ? IDNO : IDCANCEL;
     PostMessageA(window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, button)));
     return TRUE;
 }

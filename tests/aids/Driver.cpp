@@ -1,0 +1,138 @@
+// Drives a running GUI program of this Wine prefix from a test script: finds
+// its windows, sends or posts messages (optionally with Shift held), reads
+// window texts, rectangles and the message boxes it shows.
+//   qvaid_driver find CLASS TITLE [PROGRAM]   -> "HWND PID VISIBLE ICONIC" per window
+//   qvaid_driver count CLASS TITLE            -> number of such top-level windows
+//   qvaid_driver post|send HWND MSG WPARAM LPARAM [shift]
+//   qvaid_driver rects HWND                   -> "x y w h" of window, then client "w h"
+//   qvaid_driver children HWND                -> "HWND CLASS|TEXT" per child
+//   qvaid_driver text HWND
+//   qvaid_driver keystate                     -> whether this process sees Shift down
+// "-" as CLASS or TITLE matches any; numbers may be decimal or 0x hex.
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+std::string ProgramOf(DWORD pid) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return "";
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    std::string name;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        if (entry.th32ProcessID != pid) continue;
+        const char* slash = std::strrchr(entry.szExeFile, '\\');
+        name = slash ? slash + 1 : entry.szExeFile;
+        break;
+    }
+    CloseHandle(snapshot);
+    return name;
+}
+
+struct Search {
+    const char* cls;
+    const char* title;
+    const char* program;
+    int count;
+    bool print;
+};
+
+BOOL CALLBACK Match(HWND w, LPARAM p) {
+    Search* s = reinterpret_cast<Search*>(p);
+    char cls[256] = {}, title[512] = {};
+    GetClassNameA(w, cls, sizeof cls);
+    GetWindowTextA(w, title, sizeof title);
+    if (std::strcmp(s->cls, "-") && lstrcmpiA(cls, s->cls)) return TRUE;
+    if (std::strcmp(s->title, "-") && std::strcmp(title, s->title)) return TRUE;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (s->program && lstrcmpiA(ProgramOf(pid).c_str(), s->program)) return TRUE;
+    ++s->count;
+    if (s->print)
+        std::printf("%llx %lu %d %d\n", (unsigned long long)(ULONG_PTR)w, pid, IsWindowVisible(w) ? 1 : 0,
+                    IsIconic(w) ? 1 : 0);
+    return TRUE;
+}
+
+BOOL CALLBACK Child(HWND w, LPARAM) {
+    char cls[256] = {}, text[1024] = {};
+    GetClassNameA(w, cls, sizeof cls);
+    GetWindowTextA(w, text, sizeof text);
+    std::printf("%llx %s|%s\n", (unsigned long long)(ULONG_PTR)w, cls, text);
+    return TRUE;
+}
+
+ULONG_PTR Number(const char* s) { return (ULONG_PTR)std::strtoull(s, nullptr, 0); }
+HWND Window(const char* s) { return (HWND)(ULONG_PTR)std::strtoull(s, nullptr, 16); }
+
+void Shift(bool down) {
+    INPUT in = {};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = VK_SHIFT;
+    in.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    SendInput(1, &in, sizeof in);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return 2;
+    std::string verb = argv[1];
+    if ((verb == "find" || verb == "count") && argc >= 4) {
+        Search s = {argv[2], argv[3], argc >= 5 ? argv[4] : nullptr, 0, verb == "find"};
+        EnumWindows(Match, reinterpret_cast<LPARAM>(&s));
+        if (verb == "count") std::printf("%d\n", s.count);
+        return 0;
+    }
+    if ((verb == "post" || verb == "send") && argc >= 6) {
+        bool shift = argc >= 7 && std::strcmp(argv[6], "shift") == 0;
+        if (shift) {
+            Shift(true);
+            Sleep(200);
+        }
+        HWND w = Window(argv[2]);
+        UINT msg = (UINT)Number(argv[3]);
+        WPARAM wp = (WPARAM)Number(argv[4]);
+        LPARAM lp = (LPARAM)Number(argv[5]);
+        BOOL ok = TRUE;
+        if (verb == "post") ok = PostMessageA(w, msg, wp, lp);
+        else SendMessageTimeoutA(w, msg, wp, lp, SMTO_NORMAL, 5000, nullptr);
+        if (shift) {
+            Sleep(1500);
+            Shift(false);
+        }
+        return ok ? 0 : 1;
+    }
+    if (verb == "rects" && argc >= 3) {
+        HWND w = Window(argv[2]);
+        RECT r = {}, c = {};
+        GetWindowRect(w, &r);
+        GetClientRect(w, &c);
+        std::printf("%ld %ld %ld %ld\n%ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top, c.right, c.bottom);
+        return 0;
+    }
+    if (verb == "children" && argc >= 3) {
+        EnumChildWindows(Window(argv[2]), Child, 0);
+        return 0;
+    }
+    if (verb == "text" && argc >= 3) {
+        char text[1024] = {};
+        GetWindowTextA(Window(argv[2]), text, sizeof text);
+        std::printf("%s\n", text);
+        return 0;
+    }
+    if (verb == "keystate") {
+        Shift(true);
+        Sleep(100);
+        std::printf("%d\n", (GetAsyncKeyState(VK_SHIFT) & 0x8000) ? 1 : 0);
+        Shift(false);
+        return 0;
+    }
+    return 2;
+}
