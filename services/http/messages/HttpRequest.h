@@ -3,6 +3,8 @@
 // taken apart, the version and the header fields; rebuilt in the origin form
 // for a server or the absolute form for an upstream proxy. The four methods
 // the proxy accepts are the subclasses; httpMethodTable maps names to them.
+// A request is used by one thread at a time: the monitor thread that builds
+// it, then the worker that decides it; the tables are constant.
 #include <string>
 
 #include "HttpMsgBase.h"

@@ -3,6 +3,8 @@
 // upstream proxy, copied for another waiting browser, or made by the gateway
 // itself from its status tables. The body is a cache object (HTTPOBJECT) so
 // that the cache and the browser share one copy of the bytes.
+// A response is used by one thread at a time (monitor, then worker, then the
+// sending monitor); Generate and GenerateError may run on any thread.
 #include <string>
 
 #include "DataRequest.h"

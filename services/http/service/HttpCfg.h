@@ -2,6 +2,7 @@
 // The HTTP service's settings: its own section, the cache keys of "HTTP Cache"
 // and the upstream proxies of "HTTP Proxies", all in the one profile; two
 // writers put the cache and proxy sections back when the settings change them.
+// Read at start and written from the settings' thread; the workers only read.
 #include "TcpLayerStandIn.h"
 
 extern const char HTTP_CACHE_SECTION[];

@@ -1,7 +1,7 @@
 #pragma once
 // The decisions about a request that leaves the gateway: where it goes (the
 // origin or an upstream proxy chosen by scheme), what of it is forwarded, and
-// which status page answers a connection that failed.
+// which status page answers a connection that failed. Worker thread; no state.
 #include <string>
 
 #include "HttpCfg.h"

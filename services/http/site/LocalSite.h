@@ -2,6 +2,7 @@
 // The gateway's own site as files: page names mapped to paths and content
 // types through the main profile's "Local Files", page files read into cache
 // objects, and the proxy auto-configuration script made from "proxy.pas".
+// Its operations keep no state of their own and may run on any worker.
 #include "HttpObject.h"
 #include "LookupTable.h"
 
