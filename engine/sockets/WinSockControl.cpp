@@ -1,6 +1,7 @@
 #include "WinSockControl.h"
 #include "WinSockDll.h"
 #include "WinSockLink.h"
+#include "RemoteAccess.h"
 #include "DataConnection.h"
 #include "Profile.h"
 #include "SysHelpers.h"
@@ -88,10 +89,12 @@ DWINSOCK_INIT::DWINSOCK_INIT() {
     _pWinSockDlls->prepare();
     _WinSockLoadControl = new MSEMAPHORE(1);
     DATACONNECTION::pMakeSocketLink = MakeWinSockLink;
+    LoadRemoteAccess();
 }
 
 DWINSOCK_INIT::~DWINSOCK_INIT() {
     if (--InitCount != 0) return;
+    UnloadRemoteAccess();
     DATACONNECTION::pMakeSocketLink = nullptr;
     if (_pWinSockDlls) {
         _pWinSockDlls->RemoveAll(1, nullptr);

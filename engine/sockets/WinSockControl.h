@@ -80,6 +80,26 @@ public:
     // An asynchronous look-up of host for link on the event window; null when none could start.
     WINSOCKREQUEST* StartHostLookup(WINSOCKLINK& link, const char* host);
 
+    // The secondary dialer's stack, loaded and dialed by its event thread:
+    // starts that thread; TRUE when it runs. Line-policy threads.
+    BBOOL LoadWinSockAsync();
+    // Asks the event thread to hang up and unload (waiting for its end with wait).
+    void UnloadWinSockAsync(BBOOL wait);
+    // The stack is loading or unloading on its event thread.
+    BBOOL IsWinSockBusy();
+    // Started, online and not asking anything; presses the stack's NO (else OK) while connecting.
+    BBOOL IsWinSockReady();
+    // Hides (or shows) the stack's status window, now and from now on.
+    void WinSockSetHidden(BBOOL hide);
+    // Gives a line its local address and marks it connected (or lets the stack's thread end).
+    static void EnableConnection(LINKINTERFACE* line, const char* address);
+    // Rebuilds the interface chain for the names (comma-separated, quotes allowed);
+    // the dial-up lines connected now, or -1 while a dial is under way. Any thread.
+    static int GetLocalInterfaces(USETCPINTERFACES use, const char* names);
+    static const USETCPINTERFACES UseAll = 1;      // also the host's own addresses
+    static const USETCPINTERFACES UseDefault = 2;  // changes nothing
+    static const USETCPINTERFACES UseDialUp = 3;   // the configured dial-up connections
+
     char libraryName[128];   // empty until first needed
     int startupCount;        // WSAStartup calls not yet matched by WSACleanup
     BBOOL loaded;

@@ -33,7 +33,7 @@ void WINSOCKREQUEST::CancelRequest() {
 
 WINSOCKDLL::WINSOCKDLL(const char* text)
     : libraryHandle(nullptr), extensionHandle(nullptr), useCount(0), node(nullptr), owner(nullptr),
-      eventThread(nullptr), asyncMode(0), eventWindow(nullptr), timerId(0), timerTicks(0), buttonPressed(0),
+      eventThread(nullptr), eventThreadId(0), asyncMode(0), eventWindow(nullptr), timerId(0), timerTicks(0), buttonPressed(0),
       loading(0), unloading(0), requests(1), fn(), windowReady(1) {
     size_t n = text ? strnlen(text, sizeof(name) - 1) : 0;
     if (n) memcpy(name, text, n);
@@ -111,26 +111,30 @@ BBOOL WINSOCKDLL::startMonitor() {
     PGMTHREAD* t = new PGMTHREAD(nullptr, nullptr, nullptr, 0);
     t->prepare();
     windowReady.ResetEvent();
+    // The thread's own reference: its sequences may unload the library while they run.
+    prepare();
+    eventThread = t;
     if (!t->StartUp(winSockAsyncProc, this)) {
+        eventThread = nullptr;
         t->freeobj();
+        freeobj();
         return 0;
     }
-    eventThread = t;
     // Look-ups need the window: a link opened right after loading may ask for one at once.
     windowReady.WaitEvent(10000);
     return 1;
 }
 
 void WINSOCKDLL::stopMonitor(BBOOL wait, BBOOL async) {
-    if (eventThread && eventThread->threadId && eventWindow)
-        PostMessageA(eventWindow, async ? WM_USER + 103 : WM_QUIT, 0, 0);
+    unsigned long id = eventThreadId;
+    HWND window = eventWindow;
+    if (id && window) PostMessageA(window, async ? HangUpMessage : WM_QUIT, 0, 0);
     if (!wait) return;
-    if (eventThread) {
-        eventThread->Wait();
-        if (!eventThread->threadId) {
-            eventThread->freeobj();
-            eventThread = nullptr;
-        }
+    // By id: an asynchronous sequence lets go of its thread object as it ends.
+    if (id) PGMTHREAD::WaitByID(id);
+    if (eventThread && !eventThread->threadId) {
+        eventThread->freeobj();
+        eventThread = nullptr;
     }
 }
 
@@ -140,24 +144,49 @@ void WINSOCKDLL::winSockAsyncProc(void* instance) {
                              CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (!w) {
         d->windowReady.PostEvent();
+        d->freeobj();
         return;
     }
+    d->eventThreadId = GetCurrentThreadId();
     SetWindowLongPtrA(w, 0, (LONG_PTR)d);
     d->eventWindow = w;
     d->windowReady.PostEvent();
+    if (d->asyncMode) PostMessageA(w, LoadMessage, 0, 0);
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
+    d->threadEnded();
     d->eventWindow = nullptr;
+    d->eventThreadId = 0;
     DestroyWindow(w);
+    d->freeobj();
 }
 
 LRESULT WINSOCKDLL::WinSockEventProc(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message != LookupMessage) return 0;
-    LookupAnswered(wParam, lParam);
-    return 1;
+    switch (message) {
+    case LookupMessage:
+        LookupAnswered(wParam, lParam);
+        return 1;
+    case LoadMessage:
+        loadAndDial();
+        return 1;
+    case HangUpMessage:
+        hangUp();
+        return 1;
+    case UnloadMessage:
+        unload();
+        return 1;
+    case ConnectedMessage:
+        markConnected(reinterpret_cast<LINKINTERFACE*>(lParam));
+        return 1;
+    case WM_TIMER:
+        if (wParam == LinkTimer || wParam == WindowTimer)
+            PostMessageA(eventWindow, wParam == LinkTimer ? HangUpMessage : UnloadMessage, 0, 0);
+        return 1;
+    }
+    return 0;
 }
 
 void WINSOCKDLL::LookupAnswered(WPARAM task, LPARAM status) {

@@ -43,6 +43,10 @@ public:
     static void winSockAsyncProc(void* instance);
     // Nonzero when this instance handled the message.
     LRESULT WinSockEventProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // The stack's status window (no button) or its dialog's button: TRUE when
+    // found; act shows the window or presses the button (once); command is
+    // posted to the window. Event thread, or a caller asking readiness.
+    BBOOL checkStatusWindow(const char* button, BBOOL act, int command);
     // Add and remove under the chain's lock; removing releases the request.
     void AddRequest(WINSOCKREQUEST* request);
     void RemoveRequest(WINSOCKREQUEST* request);
@@ -53,7 +57,8 @@ public:
     int useCount;  // under _WinSockLoadControl
     bSPOINTER* node;
     WINSOCKCONTROL* owner;
-    PGMTHREAD* eventThread;
+    PGMTHREAD* eventThread;  // released by the thread itself once an asynchronous sequence ends
+    volatile unsigned long eventThreadId;  // 0 once the thread has ended; waited for by this id
     BBOOL asyncMode;
     volatile HWND eventWindow;
     int timerId;
@@ -66,11 +71,29 @@ public:
     ESEMAPHORE windowReady;  // posted once the event thread has made its window, or failed
 
     static const UINT LookupMessage = WM_USER + 101;
+    static const UINT LoadMessage = WM_USER + 102;       // load the stack and dial
+    static const UINT HangUpMessage = WM_USER + 103;     // hang up and stop the stack
+    static const UINT UnloadMessage = WM_USER + 104;     // unload and end the thread
+    static const UINT ConnectedMessage = WM_USER + 105;  // lParam: the line now connected
+    static const UINT LinkTimer = 1;    // waits for the line's links before the hang-up goes on
+    static const UINT WindowTimer = 2;  // waits for the stack's windows before the unload
+    static const int LinkTickMs = 500;
+    static const int WindowTickMs = 1000;
+    static const int MaxTicks = 10;
     // A cancelled request is kept this long in case its answer still comes.
     static const unsigned long SweepSeconds = 100;
 
 private:
     void LookupAnswered(WPARAM task, LPARAM status);
+    // The dialing stack's sequences, on the event thread.
+    void loadAndDial();
+    void hangUp();
+    void unload();
+    void markConnected(LINKINTERFACE* line);
+    // The running timer ticks once more; TRUE while it should keep waiting.
+    BBOOL waitTick(UINT timer, int ms);
+    void killTimer();
+    void threadEnded();
 };
 
 extern CHAIN<WINSOCKDLL>* _pWinSockDlls;
