@@ -70,7 +70,10 @@ def throughput(port, streams, total):
     counts = [0] * streams
 
     def run(i):
-        counts[i] = fetch(port, each)
+        try:
+            counts[i] = fetch(port, each)
+        except OSError:
+            counts[i] = -1
 
     threads = [threading.Thread(target=run, args=(i,)) for i in range(streams)]
     start = time.perf_counter()
