@@ -155,7 +155,7 @@ int zControl::create() {
         if (isClass(className, "combobox") || isClass(className, "listbox")) ex = WS_EX_CLIENTEDGE;
         else if (isClass(className, "edit") && w > h) ex = WS_EX_CLIENTEDGE;
     }
-    hwnd = CreateWindowExA(ex, className.c_str(), title.c_str(), winStyle, x, y, w, h,
+    hwnd = CreateWindowExA(ex, className.c_str(), title.data(), winStyle, x, y, w, h,
                            parentWin ? parentWin->hwnd : 0, (HMENU)(INT_PTR)childId, appInstance(), nullptr);
     if (!hwnd) return 0;
     subclass();
@@ -189,7 +189,7 @@ int zControl::show(int cmd) {
 }
 
 ZKCString zControl::text() const {
-    if (!hwnd) return ZKCString(title.c_str());
+    if (!hwnd) return title;
     int n = GetWindowTextLengthA(hwnd);
     std::vector<char> buf(n + 1, 0);
     GetWindowTextA(hwnd, buf.data(), n + 1);
@@ -198,7 +198,7 @@ ZKCString zControl::text() const {
 
 void zControl::text(const char* s) {
     title = s ? s : "";
-    if (hwnd) SetWindowTextA(hwnd, title.c_str());
+    if (hwnd) SetWindowTextA(hwnd, title.data());
 }
 
 void zControl::text(const zString& s) { text(s.data()); }
@@ -328,7 +328,7 @@ int zGenericControl::create() {
     className = superRec->className().data();
     int x, y, w, h;
     if (!ziSizerGet(sizer, x, y, w, h) || x == zSizerUnset) x = y = w = h = 0;
-    hwnd = CreateWindowExA(0, className.c_str(), title.c_str(), winStyle, x, y, w, h,
+    hwnd = CreateWindowExA(0, className.c_str(), title.data(), winStyle, x, y, w, h,
                            parentWin ? parentWin->hwnd : 0, (HMENU)(INT_PTR)childId, appInstance(), createParam);
     if (!hwnd) return 0;
     ziMapWindow(hwnd, this);

@@ -19,10 +19,10 @@ zEditBase::zEditBase(zWindow* parent, zSizer* s, unsigned long style, const char
     if (hwnd && (style & WS_DISABLED)) {
         // A disabled edit control may refuse the text; enable it for the change.
         EnableWindow(hwnd, TRUE);
-        SetWindowTextA(hwnd, title.c_str());
+        SetWindowTextA(hwnd, title.data());
         EnableWindow(hwnd, FALSE);
     } else if (hwnd) {
-        SetWindowTextA(hwnd, title.c_str());
+        SetWindowTextA(hwnd, title.data());
     }
 }
 

@@ -101,7 +101,7 @@ zDialogFrame::zDialogFrame(zWindow* parent, const zResId& res, unsigned long sty
     unsigned long st = 0;
     if (reader->status == 0) {
         st = reader->style;
-        title = reader->title.data();
+        title = reader->title;
         if (reader->fontFromTemplate()) setFont(reader->takeFont(), 0);
         reader->setSize(sizer);
     }
@@ -205,7 +205,7 @@ int zDialogFrame::create() {
     hwnd = CreateWindowExA(ex, className.c_str(), nullptr, winStyle, x, y, w, h, owner, 0,
                            _app ? _app->hInst : GetModuleHandleA(nullptr), nullptr);
     ziMapWindow(hwnd, this);
-    if (hwnd) caption(title.c_str());
+    if (hwnd) caption(title.data());
 
     // 5. System menu without what this frame cannot do.
     if (hwnd && (winStyle & WS_SYSMENU) && (winStyle & 0x00CF0000UL) != 0x00CF0000UL && parentWin &&
@@ -255,7 +255,7 @@ int zDialogFrame::show(int cmd) {
     init();
     stateFlags |= zWinShownOnce;
     _activeDialog = hwnd;
-    caption(title.c_str());
+    caption(title.data());
     if (hwnd) {
         ShowWindow(hwnd, cmd);
         if (cmd == SW_SHOWNORMAL) SetForegroundWindow(hwnd);

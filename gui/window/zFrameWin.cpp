@@ -81,7 +81,7 @@ void zFrameWin::caption(const zString& text) { caption(text.data()); }
 
 void zFrameWin::caption(const char* text) {
     title = text ? text : "";
-    if (hwnd) SetWindowTextA(hwnd, title.c_str());
+    if (hwnd) SetWindowTextA(hwnd, title.data());
 }
 
 void zFrameWin::setIcon(zIcon* icon) {
@@ -183,7 +183,7 @@ WNDCLASSA* zAppFrame::registerHook() { return appFrameClass(zWindow::registerHoo
 
 int zAppFrame::show(int cmd) {
     if (stateFlags & zWinShownOnce) return showSet(cmd);
-    caption(title.c_str());
+    caption(title.data());
     return zWindow::show(cmd);
 }
 
@@ -197,7 +197,7 @@ WNDCLASSA* zPopupFrame::registerHook() { return appFrameClass(zWindow::registerH
 
 int zPopupFrame::show(int cmd) {
     if (stateFlags & zWinShownOnce) return showSet(cmd);
-    caption(title.c_str());
+    caption(title.data());
     if (sizer) ziSizerRefresh(sizer);
     return zWindow::show(cmd);
 }
@@ -265,7 +265,7 @@ zSizeEvt parentSizeEvent(zWindow* w, int& cw, int& ch) {
 
 int zChildFrame::show(int cmd) {
     if (stateFlags & zWinShownOnce) return showSet(cmd);
-    caption(title.c_str());
+    caption(title.data());
     int cw, ch;
     zSizeEvt e = parentSizeEvent(this, cw, ch);
     if (sizer) {

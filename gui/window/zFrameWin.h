@@ -22,7 +22,7 @@ public:
     int dispatch(zEvent* e) override;
 
     // Added after zWindow's operations.
-    virtual const std::string& caption() const { return title; }
+    virtual const ZKCString& caption() const { return title; }
     virtual void caption(const ZKCString& text);
     virtual void caption(const zString& text);
     virtual void caption(const char* text);

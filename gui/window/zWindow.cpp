@@ -135,7 +135,7 @@ COLORREF ziColorRef(unsigned long value) {
 
 void zWindow::initDefaults(zWindow* parent, zSizer* s, unsigned long style, bool parentSizer) {
     parentWin = parent;
-    title.clear();
+    title = ZKCString();
     className = "WindowCL";
     winStyle = style | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
     bgColor = 0;

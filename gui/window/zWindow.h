@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "ZKCString.h"
+
 class zApp;
 class zSizer;
 class zFont;
@@ -198,7 +200,7 @@ public:
     unsigned short spare = 0;
     unsigned short stateFlags = 0;
     zFont* font = nullptr;
-    std::string title;
+    ZKCString title;  // the window text, kept while the window has no handle
     int childId = 0;
     unsigned long routing = 0;
     zSizer* sizer = nullptr;
@@ -265,7 +267,7 @@ public:
     zScrollInfo* ensureVertScroll();
     zScrollInfo* ensureHorzScroll();
     zFont* getFont() const { return font; }
-    const std::string& text() const { return title; }
+    const ZKCString& text() const { return title; }
     unsigned long style() const { return winStyle; }
     void style(unsigned long s) { winStyle = s; }
     void deleteOnDestroy(int on);

@@ -142,7 +142,7 @@ TEST_F(Reader, BuildsTheObjectOfEachItem) {
     EXPECT_EQ(1, dlg->defaultButton());  // the first default push button wins
     EXPECT_EQ(BS_AUTORADIOBUTTON, GetWindowLongA(child(201)->hwnd, GWL_STYLE) & 0xF);
     EXPECT_EQ(BS_RADIOBUTTON, GetWindowLongA(child(203)->hwnd, GWL_STYLE) & 0xF);
-    EXPECT_EQ(std::string("All controls"), dlg->caption());
+    EXPECT_STREQ("All controls", dlg->caption().data());
     EXPECT_FALSE(IsWindowVisible(dlg->hwnd));  // WS_VISIBLE of the template waits for show
 }
 
@@ -183,7 +183,7 @@ TEST_F(Reader, AnyWindowMayBePopulatedFromATemplate) {
     EXPECT_EQ(px(m, 2), r.left);
     EXPECT_EQ(py(m, 2), r.top);
     EXPECT_EQ(px(m, 2) + px(m, 40), r.right);
-    EXPECT_EQ(std::string("plain"), dlg->caption());  // the window's own caption stays
+    EXPECT_STREQ("plain", dlg->caption().data());  // the window's own caption stays
 }
 
 TEST_F(Reader, NoFontMeansBaseUnits) {
@@ -204,7 +204,7 @@ TEST_F(Reader, CharactersAboveLatinOneDoNotEndAString) {
     char mapped[8] = {0};
     wchar_t wide[] = {0x0100, 0};
     WideCharToMultiByte(CP_ACP, 0, wide, 1, mapped, sizeof mapped, nullptr, nullptr);
-    EXPECT_EQ(std::string("A") + mapped + "B", dlg->caption());
+    EXPECT_EQ(std::string("A") + mapped + "B", dlg->caption().data());
     zControl* button = dynamic_cast<zControl*>(child(1));
     zControl* edit = dynamic_cast<zControl*>(child(3));
     ASSERT_TRUE(button && edit);
@@ -245,7 +245,7 @@ TEST_F(Reader, UnreadableTemplatesGiveAnEmptyDialog) {
 
 TEST_F(Reader, OverLongTitleIsCutButSkippedWhole) {
     dlg = new zDialogFrame(nullptr, zResId(204));
-    EXPECT_EQ(999u, dlg->caption().size());
+    EXPECT_EQ(999u, dlg->caption().length());
     zControl* after = dynamic_cast<zControl*>(child(7));
     ASSERT_NE(nullptr, after);
     EXPECT_EQ(std::string("After"), after->text().data());

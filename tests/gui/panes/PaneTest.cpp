@@ -337,7 +337,7 @@ TEST_F(Panes, TakeOverOfADialogBuiltPane) {
     EXPECT_EQ(taker, taker->vScroll->owner);
     EXPECT_EQ(sc, taker->scroller());
     EXPECT_EQ(taker, sc->owner());
-    EXPECT_EQ("built", taker->title);
+    EXPECT_STREQ("built", taker->title.data());
     EXPECT_EQ(1, SendMessageA(h, WM_USER + 7, 0, 0));
     EXPECT_EQ(1, c.calls) << "the handler list moved with the window";
     EXPECT_EQ(0x81, SendMessageA(h, WM_GETDLGCODE, 0, 0));

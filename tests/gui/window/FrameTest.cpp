@@ -76,7 +76,7 @@ TEST_F(Frames, CaptionShowAndIcon) {
     f.caption("second");
     GetWindowTextA(f.hwnd, buf, sizeof buf);
     EXPECT_STREQ("second", buf);
-    EXPECT_EQ("second", f.caption());
+    EXPECT_STREQ("second", f.caption().data());
 
     HICON question = LoadIconA(0, IDI_QUESTION);
     f.setIcon(new zIcon(StockIconQuestion));  // the object goes, the class keeps the icon
