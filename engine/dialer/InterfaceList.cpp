@@ -84,9 +84,14 @@ void AddHostInterfaces() {
 }  // namespace
 
 int WINSOCKCONTROL::GetLocalInterfaces(USETCPINTERFACES use, const char* names) {
-    if (!_pTCPIPInterfaces) return 0;
+    if (!_pTCPIPInterfaces || (use != UseAll && use != UseDialUp)) return 0;
     MSEMHOLD hold(_pTCPIPInterfaces->lock);
     if (WINSOCKINTERFACE::RasDialCount) return -1;
+    if (use == UseAll) {
+        // Adds only: the lines stay as the last dial-up rebuild left them.
+        AddHostInterfaces();
+        return 0;
+    }
     WINSOCKINTERFACE* moved = nullptr;  // the secondary line, out of the chain meanwhile
     int movedAt = 0;
     if (names) {
@@ -102,9 +107,7 @@ int WINSOCKCONTROL::GetLocalInterfaces(USETCPINTERFACES use, const char* names) 
         }
         if (moved) TakeOut(moved);
     }
-    int result = 0;
-    if (use == UseDialUp) result = WINSOCKINTERFACE::getRASInterfaces(names);
-    if (use == UseAll) AddHostInterfaces();
+    int result = WINSOCKINTERFACE::getRASInterfaces(names);
     if (names) {
         bSPOINTER* c = _pTCPIPInterfaces->first;
         while (c->target) {
@@ -135,7 +138,7 @@ int WINSOCKCONTROL::GetLocalInterfaces(USETCPINTERFACES use, const char* names) 
             moved->freeobj();
         }
     }
-    return use == UseDialUp ? result : 0;
+    return result;
 }
 
 int WINSOCKINTERFACE::getRASInterfaces(const char* names) {
