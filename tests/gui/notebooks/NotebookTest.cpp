@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "DlgKit.h"
+#include "WindowShot.h"
 #include "ZKCString.h"
 #include "zApp.h"
 #include "zButton.h"
@@ -241,6 +242,61 @@ TEST_F(Notebooks, NoPagesSelectNothing) {
     nb->show(SW_HIDE);
     EXPECT_EQ(nullptr, nb->tabs->current());
     EXPECT_EQ(nullptr, nb->tabs->currentTab());
+}
+
+// Shows the notebook and paints it at once: pixels are read only from shown windows.
+shot::Picture ShownAndCaptured(zNotebookDialog* nb, const char* name) {
+    nb->show(SW_SHOWNORMAL);
+    RedrawWindow(nb->hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Pump();
+    shot::Picture p = shot::Capture(nb->hwnd);
+    shot::Keep(p, name);
+    return p;
+}
+
+const COLORREF kWhite = RGB(255, 255, 255), kBlack = RGB(0, 0, 0);
+
+// Square tabs: the selected tab opens into its page, the others stand on the baseline.
+TEST_F(Notebooks, ShownNotebookDrawsTabsBaselineAndPageFrame) {
+    build();
+    makeSecond();
+    shot::Picture p = ShownAndCaptured(nb, "notebook-two-pages");
+    ASSERT_GT(p.width, 0);
+    HWND strip = nb->tabs->hwnd;
+    auto at = [&](int x, int y) { return p.atClient(strip, x, y); };
+    zTab* sel = nb->tabs->tabs[0];
+    zTab* other = nb->tabs->tabs[1];
+    ASSERT_TRUE(sel->selected && !other->selected);
+    // The selected tab is drawn 2 pixels larger to the left and the top.
+    int x = sel->x - 2, y = sel->y - 2, w = sel->width + 2, h = sel->height + 2;
+    EXPECT_EQ(kWhite, at(x, y + h / 2)) << "selected tab's left edge";
+    EXPECT_EQ(kWhite, at(x + w / 2, y)) << "selected tab's top";
+    EXPECT_EQ(kBlack, at(x + w, y + h / 2)) << "selected tab's right edge";
+    int base = nb->tabs->area.bottom - 1;
+    EXPECT_EQ(kWhite, at(other->x + other->width / 2, base)) << "baseline under the unselected tab";
+    EXPECT_NE(kWhite, at(sel->x + sel->width / 2, base)) << "no baseline under the selected tab";
+    EXPECT_EQ(kWhite, at(nb->tabs->area.right - 2, base)) << "baseline after the last tab";
+    RECT v;
+    GetClientRect(strip, &v);
+    EXPECT_EQ(kBlack, at(v.right - 1, (base + v.bottom) / 2)) << "page frame's right edge";
+    EXPECT_EQ(kBlack, at(v.right / 2, v.bottom - 1)) << "page frame's bottom edge";
+}
+
+TEST_F(Notebooks, ShownWithoutPagesTheStripHasOnlyItsBaseline) {
+    App();
+    _app->mainFrame = nullptr;
+    nb = new Book(0);
+    shot::Picture p = ShownAndCaptured(nb, "notebook-no-pages");
+    ASSERT_GT(p.width, 0);
+    const zRect& a = nb->tabs->area;
+    COLORREF face = GetSysColor(COLOR_BTNFACE);
+    int odd = 0;
+    for (int y = a.top; y < a.bottom - 1; ++y)
+        for (int x = a.left; x < a.right; ++x) odd += p.atClient(nb->tabs->hwnd, x, y) != face;
+    EXPECT_EQ(0, odd) << "nothing but the face colour above the baseline";
+    int white = 0;
+    for (int x = a.left; x < a.right - 1; ++x) white += p.atClient(nb->tabs->hwnd, x, a.bottom - 1) == kWhite;
+    EXPECT_EQ(a.width() - 1, white) << "the baseline runs across the strip";
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "DlgKit.h"
+#include "WindowShot.h"
 #include "zApp.h"
 #include "zDisplay.h"
 #include "zFont.h"
@@ -174,6 +175,28 @@ TEST_P(TabStrips, ClicksOnEdgesAndArrowKeys) {
         click(c->x, c->y + 1);
         EXPECT_EQ(b, strip->currentTab());
     }
+}
+
+// Tabs wider than the strip: the square style marks the cut in its right band.
+TEST_P(TabStrips, TornEdgeMarkInTheSquareStyleOnly) {
+    for (int i = 1; i <= 10; ++i) tab(i, "A rather long tab");
+    strip->resetTabsPos();
+    zTab* last = strip->lastVisTab();
+    ASSERT_NE(nullptr, last);
+    ASSERT_GT(last->x + last->width, strip->area.right) << "the tabs must overflow";
+    frame->show(SW_SHOWNORMAL);
+    strip->show(SW_SHOWNORMAL);
+    RedrawWindow(frame->hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    shot::Picture p = shot::Capture(frame->hwnd);
+    shot::Keep(p, trap() ? "tabs-overflow-trapezoid" : "tabs-overflow-square");
+    COLORREF shadow = GetSysColor(COLOR_BTNSHADOW);
+    int marked = 0;
+    // Rows below the trapezoid strip's two top lines, which cross the band.
+    for (int y = last->y + 2; y < last->y + last->height - 1; ++y)
+        for (int x = strip->area.right + 1; x <= strip->area.right + 3; ++x)
+            marked += p.atClient(strip->hwnd, x, y) == shadow;
+    if (trap()) EXPECT_EQ(0, marked);
+    else EXPECT_GT(marked, 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(Styles, TabStrips, ::testing::Values(0ul, zTabTrapezoid),

@@ -157,4 +157,30 @@ TEST_F(Wizards, EnterPressesNextEscapeCancels) {
     EXPECT_EQ(1, wz->closes);
 }
 
+TEST_F(Wizards, TabLeavesThePageForTheButtons) {
+    page(500, 1);
+    page(510, 2);
+    wz->show(SW_HIDE);
+    auto tabFrom = [&](HWND from, bool shift) {
+        BYTE state[256];
+        GetKeyboardState(state);
+        state[VK_SHIFT] = shift ? 0x80 : 0;
+        SetKeyboardState(state);
+        SetFocus(from);
+        PostMessageA(from, WM_KEYDOWN, VK_TAB, 0);
+        Pump();
+        state[VK_SHIFT] = 0;
+        SetKeyboardState(state);
+        return GetFocus();
+    };
+    zDialogPage* one = wz->tabs->current()->page;
+    EXPECT_EQ(wz->nextBtn->hwnd, tabFrom(one->get(504)->hwnd, false)) << "Back is disabled on the first page";
+    EXPECT_EQ(wz->cancelBtn->hwnd, tabFrom(one->get(502)->hwnd, true));
+    EXPECT_EQ(one->get(503)->hwnd, tabFrom(one->get(502)->hwnd, false)) << "inside the page";
+    click(wz->nextBtn);
+    zDialogPage* two = wz->tabs->current()->page;
+    EXPECT_EQ(wz->backBtn->hwnd, tabFrom(two->get(512)->hwnd, false));
+    EXPECT_EQ(wz->cancelBtn->hwnd, tabFrom(two->get(511)->hwnd, true));
+}
+
 }  // namespace
