@@ -82,12 +82,45 @@ struct Entry {
     uint32_t multilink[6];
 };
 
-// What a device port query answers.
+// What a device port query answers: the connected device's port handle, its
+// telephony line, call and address (handles as 32-bit fields), the speed and
+// the device type ("COM" for a modem on a serial port).
 struct DevicePort {
     uint32_t size;  // kDevicePortSize
-    uint32_t reserved[4];
+    uint32_t port;
+    uint32_t line;
+    uint32_t call;
+    uint32_t addressId;
     uint32_t speed;  // bits per second
-    unsigned char rest[44 - 24];
+    char deviceType[44 - 24];
+};
+
+// What Dial-Up Networking hands a session module's start: the entry being
+// connected, and a field whose value 1 says the session needs no port.
+struct SessionInfo {
+    uint32_t size;  // kSessionInfoSize
+    char entryName[kEntryNameSize];
+    unsigned char pad[3];
+    uint32_t noPort;
+    unsigned char rest[812 - 268];
+};
+
+// Completion of a session as a session module reports it.
+struct Completion {
+    uint32_t size;  // kCompletionSize
+    uint32_t error;
+    uint32_t reserved[3];
+};
+
+// The telephony layer's variable-length answer: this header, then the data
+// (for "comm/datamodem": the port handle as a 32-bit field, then its name).
+struct VarString {
+    uint32_t totalSize;
+    uint32_t neededSize;
+    uint32_t usedSize;
+    uint32_t stringFormat;
+    uint32_t stringSize;
+    uint32_t stringOffset;
 };
 
 #pragma pack(pop)
@@ -100,6 +133,10 @@ const uint32_t kPppIpSize = 40;
 const uint32_t kEntrySizeOld = 1768;  // Windows 95
 const uint32_t kEntrySize = 1796;
 const uint32_t kDevicePortSize = 44;
+const uint32_t kSessionInfoSize = 812;
+const uint32_t kCompletionSize = 20;
+const uint32_t kVarStringSize = 24;
+const uint32_t kSessionTableSize = 12;  // the platform's table: a size and two 32-bit entry points
 
 static_assert(sizeof(DialParams) == kDialParamsSize, "dial parameters");
 static_assert(sizeof(Connection) == kConnectionSize && offsetof(Connection, entryName) == 8, "connection");
@@ -111,11 +148,23 @@ static_assert(sizeof(PppIp) == kPppIpSize && offsetof(PppIp, address) == 8, "PPP
 static_assert(sizeof(Entry) == kEntrySize && offsetof(Entry, options) == 4 &&
                   offsetof(Entry, localPhoneNumber) == 27 && offsetof(Entry, subEntries) == kEntrySizeOld,
               "phonebook entry");
-static_assert(sizeof(DevicePort) == kDevicePortSize && offsetof(DevicePort, speed) == 20, "device port");
+static_assert(sizeof(DevicePort) == kDevicePortSize && offsetof(DevicePort, speed) == 20 &&
+                  offsetof(DevicePort, port) == 4 && offsetof(DevicePort, addressId) == 16 &&
+                  offsetof(DevicePort, deviceType) == 24,
+              "device port");
+static_assert(sizeof(SessionInfo) == kSessionInfoSize && offsetof(SessionInfo, entryName) == 4 &&
+                  offsetof(SessionInfo, noPort) == 264,
+              "session information");
+static_assert(sizeof(Completion) == kCompletionSize, "completion");
+static_assert(sizeof(VarString) == kVarStringSize, "variable string");
 
 // Entry option bits.
 const uint32_t kOptionRemoteDefaultGateway = 0x10;
 const uint32_t kOptionDisableLcpExtensions = 0x20;
+const uint32_t kOptionTerminalAfterDial = 0x80;
+// The login script's name (char[260]) inside an entry's unnamed middle.
+const size_t kEntryScriptOffset = 192;
+const size_t kEntryScriptSize = 260;
 
 // Connection states.
 const uint32_t kStateOpenPort = 0;
@@ -138,6 +187,8 @@ const uint32_t kErrorNoAnswer = 678;
 const uint32_t kErrorProjectionNotComplete = 730;
 const uint32_t kErrorProtocolNotConfigured = 731;
 const uint32_t kErrorSessionRecorded = 1003;  // the session module ends a recorded session with it
+const uint32_t kErrorPortNotAvailable = 1200;
+const uint32_t kErrorNoCarrier = 668;
 
 const UINT kDialEventMessage = 0xCCCD;      // the message argument of every notification
 const DWORD kNotifierFunc1 = 1;             // RasDialA notifier type of DialFunc1
@@ -163,6 +214,33 @@ typedef DWORD(WINAPI* RasGetEntryPropertiesFn)(const char* phonebook, const char
 typedef DWORD(WINAPI* RasSetEntryPropertiesFn)(const char* phonebook, const char* entry, void* record, DWORD bytes,
                                                BYTE* deviceInfo, DWORD deviceInfoBytes);
 typedef DWORD(WINAPI* RnaGetDevicePortFn)(Handle conn, DevicePort* record);
+
+// The session-module interface: the module's initialisation fills the
+// table with its start and stop; the host's completion and termination
+// calls are bound from the remote-access library by name. The size field
+// holds kSessionTableSize in both builds (64-bit entry points make the
+// record itself larger there).
+typedef DWORD(WINAPI* SessStartFn)(Handle conn, SessionInfo* info);
+typedef DWORD(WINAPI* SessStopFn)(Handle conn);
+#pragma pack(push, 4)
+struct SessionTable {
+    uint32_t size;
+    SessStartFn start;
+    SessStopFn stop;
+};
+#pragma pack(pop)
+typedef DWORD(WINAPI* RnaSessInitializeFn)(char* protocol, SessionTable* table);
+typedef DWORD(WINAPI* RnaSessGetErrorStringFn)(UINT error, char* text, DWORD size);
+typedef DWORD(WINAPI* RunRnaScriptFn)(Handle conn, SessionInfo* info);
+typedef DWORD(WINAPI* RnaCompleteFn)(Handle conn, Completion* completion);
+typedef DWORD(WINAPI* RnaTerminateFn)(Handle conn, HANDLE thread);
+
+// The telephony calls a session module takes a modem port with.
+const DWORD kLineCallSelectLine = 1;
+const char kDataModemClass[] = "comm/datamodem";
+typedef LONG(WINAPI* LineGetIdFn)(DWORD line, DWORD addressId, DWORD call, DWORD select, VarString* id,
+                                  const char* deviceClass);
+typedef LONG(WINAPI* LineDropFn)(DWORD call, const char* userUserInfo, DWORD size);
 
 // A socket stack's dialer extensions: one 32-bit argument, an int result.
 typedef int(WINAPI* DialerExtensionFn)(DWORD arg);
