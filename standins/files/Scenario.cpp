@@ -55,10 +55,14 @@ const KnownSection kKnown[] = {
     {"Phonebook", false, "Entries"},
     {"Entry ", true,
      "Phone User Password Domain Options SubEntries EntrySize Address Speed Outcome FailState Error Delay "
-     "SetPropertiesFails ComPortRate DNSAddress DNSSuffix HeaderCompression"},
+     "SetPropertiesFails ComPortRate DNSAddress DNSSuffix HeaderCompression SessionModule Device PortType Script "
+     "SessionSize SessionNoPort"},
     {"Errors", false, ""},
     {"Route", false, "Default FailAdd FailChange FailDelete"},
     {"Dial Stack", false, "Title Buttons DialDelay Outcome Linger"},
+    {"Driver", false, "Open PortId PortName Refuse"},
+    {"Modem", false, "Status StatusFails Baud LineGetIdFails"},
+    {"Session", false, "HoldThreads"},
 };
 
 bool InList(const char* list, const std::string& key) {

@@ -32,6 +32,13 @@
 //   DNSAddress=127.0.0.1
 //   DNSSuffix=
 //   HeaderCompression=1
+//   SessionModule=C:\x\qvtrap32.dll ; session (rasapi32 for Windows 95): this
+//                               ; session module serves the session instead
+//   Device=Modem #2             ; RasGetConnectStatusA's device name
+//   PortType=COM                ; RnaGetDevicePort's device type
+//   Script=                     ; the entry's login script (Windows 95 entries)
+//   SessionSize=812             ; the session information's size field
+//   SessionNoPort=0             ; its field at 264
 //   [Errors]
 //   678=There was no answer.    ; RasGetErrorStringA texts; unlisted codes fail with 87
 //   [Route]
@@ -45,6 +52,19 @@
 //   DialDelay=300               ; ms from the dialog to the outcome
 //   Outcome=online              ; online|fail
 //   Linger=0                    ; ms the windows stay after WSAHangUpModem
+//   [Driver]                    ; the session host's driver "\\.\QVWINVXD.VXD"
+//   Open=1                      ; 0: its open fails with 2
+//   PortId=0x2002               ; code 2's answer: this id, then PortName
+//   PortName=COM2
+//   Refuse=                     ; control codes it refuses (error 31), e.g. 1,3
+//   [Modem]                     ; the fake modem port behind lineGetID
+//   Status=0xB0                 ; GetCommModemStatus bits (DSR 0x20, RLSD 0x80)
+//   StatusFails=0               ; non-zero: GetCommModemStatus fails so
+//   Baud=115200                 ; GetCommState's baud rate
+//   LineGetIdFails=0            ; non-zero: lineGetID returns it
+//   [Session]
+//   HoldThreads=0               ; non-zero: the session module's threads wait
+//                               ; until a hang-up has stopped the session
 //
 // control.txt: commands appended while programs run, one a line. Every
 // process that has a stand-in runs each command once, at its next call or
@@ -73,6 +93,24 @@
 //   RasGetProjectionInfoA   handle address
 //   RasGetErrorStringA      error
 //   RnaGetDevicePort        handle speed
+//   RnaComplete             handle error
+//   RnaTerminate            handle thread (1 when a thread handle came)
+// Session hosting (rasapi32 for Windows 95 with SessionModule, and dunhost):
+// the module is loaded with its imports bound by the host, which answers
+// the driver and the fake modem itself (component vxd) and passes every
+// other call through; components:
+//   dunhost  load (module), RnaSessInitialize (size start stop), SMMSessStart
+//            (handle size entry pending), stopping (event, before the stop
+//            call; handle), SMMSessStop (handle), dial (entry notes)
+//   vxd      CreateFileA (name access share disposition flags), DeviceIoControl
+//            (handle code in out; in and out as hex), CloseHandle (handle),
+//            DeleteFileA (name), GetCommModemStatus (handle status),
+//            GetCommState and SetCommState (handle baud rts), CreateThread
+//            (held); "fake=1" marks the calls the host answered itself
+//   tapi32   lineGetID (line address call select class size), lineDrop (call)
+//   smmpri, smmalt   the regular session modules: RnaSessInitialize
+//            (protocol size), SMMSessStart (handle), SMMSessStop (handle),
+//            RunRnaScript (handle)
 //   RasCreatePhonebookEntryA, RasEditPhonebookEntryA entry
 //   ROUTE                   args (the raw parameter line)
 //   WSADialModem, WSAHangUpModem, WSAIsOnline        arg
@@ -104,6 +142,17 @@ const char kRnaph[] = "rnaph";
 const char kRoute[] = "route";
 const char kDialStk[] = "dialstk";
 const char kDialStat[] = "dialstat";
+const char kDunHost[] = "dunhost";
+const char kVxd[] = "vxd";
+const char kTapi32[] = "tapi32";
+
+// The session host's fake driver and modem port, as 32-bit handle fields.
+const unsigned long kFakeDriverHandle = 0x7D1E0;
+const unsigned long kFakeModemHandle = 0x7C0C0;
+const unsigned long kFakeLine = 0x4C1;
+const unsigned long kFakeCall = 0xCA11;
+const char kDriverName[] = "\\\\.\\QVWINVXD.VXD";
+const unsigned long kDriverRefusal = 31;  // ERROR_GEN_FAILURE
 
 // Commands.
 const char kCommandDrop[] = "drop";

@@ -12,7 +12,13 @@ const char* const kComponent = standin::kRnaph;
 const char* const kComponent = standin::kRasApi32;
 #endif
 
-standin::RasService& Ras() { return standin::RasService::Instance(); }
+standin::RasService& Ras() {
+    standin::RasService& service = standin::RasService::Instance();
+#ifdef QV_RAS95
+    service.HostSessions();
+#endif
+    return service;
+}
 
 }  // namespace
 
@@ -76,5 +82,11 @@ DWORD WINAPI RasSetEntryPropertiesA(const char* phonebook, const char* entry, vo
 DWORD WINAPI RnaGetDevicePort(ras::Handle conn, ras::DevicePort* record) {
     return Ras().GetDevicePort(kComponent, conn, record);
 }
+
+DWORD WINAPI RnaComplete(ras::Handle conn, ras::Completion* completion) {
+    return Ras().Complete(kComponent, conn, completion);
+}
+
+DWORD WINAPI RnaTerminate(ras::Handle conn, HANDLE thread) { return Ras().Terminate(kComponent, conn, thread); }
 
 }  // extern "C"

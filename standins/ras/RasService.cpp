@@ -7,6 +7,7 @@
 
 #include "ControlFeed.h"
 #include "JournalLine.h"
+#include "SessionHost.h"
 #include "StandInFolder.h"
 #include "StandInFormat.h"
 
@@ -23,6 +24,7 @@ struct DialJob {
     bool holdAfter;  // "silent": the dial stays at its last state until hung up
     DWORD delay;
     ras::DialFunc1 callback;
+    std::string sessionModule;  // hosted session: the module's path
 };
 
 namespace {
@@ -162,7 +164,7 @@ DWORD RasService::Dial(const char* component, ras::DialParams* params, DWORD not
     long failState = s.GetNumber(section, "FailState", long(ras::kStateConnectDevice));
     long error = s.GetNumber(section, "Error", long(ras::kErrorNoAnswer));
     DialJob* job = new DialJob{this, component, 0, entry, {}, false, DWORD(s.GetNumber(section, "Delay", 20)),
-                               reinterpret_cast<ras::DialFunc1>(notifier)};
+                               reinterpret_cast<ras::DialFunc1>(notifier), ""};
     {
         std::lock_guard<std::mutex> hold(lock_);
         auto planned = failNext_.find(Lower(entry));
@@ -178,16 +180,24 @@ DWORD RasService::Dial(const char* component, ras::DialParams* params, DWORD not
         j.Field("handle", 0L).Field("access", access).Field("status", ReadConnectionValue("Status"));
         return Finish(j, DWORD(error));
     }
+    std::string module = hostSessions_ ? s.Get(section, "SessionModule") : "";
+    bool hosted = outcome == "session" && !module.empty();
     for (uint32_t state : kDialStates) {
         if (outcome == "fail" && long(state) > failState) break;
         if (outcome == "silent" && state > ras::kStateConnectDevice) break;
-        bool session = outcome == "session" && access == "Secondary";
+        bool session = outcome == "session" && (access == "Secondary" || hosted);
         if (session && state == ras::kStateConnected) break;
-        job->steps.push_back(Step{state, 0, false});
+        job->steps.push_back(Step{state, 0, false, false});
     }
-    if (outcome == "fail") job->steps.push_back(Step{DWORD(failState), DWORD(error), false});
-    if (outcome == "session" && access == "Secondary")
-        job->steps.push_back(Step{ras::kStateAuthenticated, ras::kErrorSessionRecorded, true});
+    if (outcome == "fail") job->steps.push_back(Step{DWORD(failState), DWORD(error), false, false});
+    if (hosted) {
+        // The module serves the session; the dial connects once it completed well.
+        job->sessionModule = module;
+        job->steps.push_back(Step{ras::kStateAuthenticated, 0, false, true});
+        job->steps.push_back(Step{ras::kStateConnected, 0, false, false});
+    } else if (outcome == "session" && access == "Secondary") {
+        job->steps.push_back(Step{ras::kStateAuthenticated, ras::kErrorSessionRecorded, true, false});
+    }
     job->holdAfter = outcome == "silent";
 
     {
@@ -240,7 +250,7 @@ bool RasService::DropStep(uint32_t handle, Step& step) {
     std::lock_guard<std::mutex> hold(lock_);
     auto it = conns_.find(handle);
     if (it == conns_.end() || !it->second.dropped) return false;
-    step = Step{ras::kStateDisconnected, ras::kErrorDisconnected, false};
+    step = Step{ras::kStateDisconnected, ras::kErrorDisconnected, false, false};
     return true;
 }
 
@@ -249,7 +259,7 @@ bool RasService::Enter(uint32_t handle, Step& step) {
     auto it = conns_.find(handle);
     if (it == conns_.end()) return false;
     if (it->second.dropped) {
-        step = Step{ras::kStateDisconnected, ras::kErrorDisconnected, false};
+        step = Step{ras::kStateDisconnected, ras::kErrorDisconnected, false, false};
         return true;
     }
     it->second.state = step.state;
@@ -275,6 +285,12 @@ DWORD WINAPI RasService::DialThread(void* arg) {
         bool go = i == 0 || svc->Pause(job->component, job->handle, job->delay);
         if (go ? !svc->Enter(job->handle, step) : !svc->DropStep(job->handle, step)) break;
         if (step.recordSession) RecordSession(Scenario::Load(), kEntrySection + job->entry);
+        if (step.hostSession) {
+            step.error = svc->RunSession(job);
+            // A session that completed well says nothing: the dial goes on to connected.
+            if (!step.error) continue;
+            if (!svc->Enter(job->handle, step)) break;
+        }
         notify(step);
         pending = step.error == 0 && step.state != ras::kStateConnected;
     }
@@ -292,12 +308,85 @@ DWORD RasService::HangUp(const char* component, ras::Handle conn) {
     RunCommands(component);
     JournalLine j(component, "RasHangUpA");
     j.Field("handle", HandleText(Key(conn)));
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        Conn* c = Find(conn);
+        if (!c) return Finish(j, ras::kErrorInvalidHandle);
+        j.Field("state", long(c->state)).Field("error", long(c->error));
+        // Forgotten at once: a dial thread of it ends without a further notification.
+        conns_.erase(Key(conn));
+    }
+    // A hosted session is stopped, and its module's thread (if any) ends it.
+    if (SessionHost::Instance().Stop(conn)) AwaitTermination(Key(conn));
+    return Finish(j, 0);
+}
+
+DWORD RasService::RunSession(DialJob* job) {
+    Scenario s = Scenario::Load();
+    bool pending = false;
+    DWORD result = SessionHost::Instance().Start(job->sessionModule, ras::HandleFromField(job->handle), s,
+                                                 kEntrySection + job->entry, job->entry, &pending);
+    if (result || !pending) return result;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        sessions_[job->handle].pending = true;
+    }
+    for (DWORD lastRun = GetTickCount();; Sleep(10)) {
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            auto it = conns_.find(job->handle);
+            if (it == conns_.end() || it->second.dropped) return ras::kErrorDisconnected;
+            auto done = sessions_.find(job->handle);
+            if (done != sessions_.end() && done->second.completed) return done->second.error;
+        }
+        if (GetTickCount() - lastRun >= 50) {
+            RunCommands(job->component);
+            lastRun = GetTickCount();
+        }
+    }
+}
+
+void RasService::AwaitTermination(uint32_t handle) {
+    // A session that completed well belongs to the regular module: nothing comes back.
+    const DWORD kLimitMs = 10000;
+    HANDLE thread = nullptr;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < kLimitMs; Sleep(10)) {
+        std::lock_guard<std::mutex> hold(lock_);
+        Session& s = sessions_[handle];
+        if (!s.pending || (s.completed && !s.error)) break;
+        if (s.terminated) {
+            thread = s.thread;
+            s.thread = nullptr;
+            break;
+        }
+    }
+    if (!thread) return;
+    WaitForSingleObject(thread, kLimitMs);
+    CloseHandle(thread);
+}
+
+DWORD RasService::Complete(const char* component, ras::Handle conn, const ras::Completion* completion) {
+    RunCommands(component);
+    JournalLine j(component, "RnaComplete");
+    j.Field("handle", HandleText(Key(conn)));
+    if (!completion) return Finish(j, ras::kErrorInvalidParameter);
+    j.Field("error", long(completion->error)).Field("size", long(completion->size));
     std::lock_guard<std::mutex> hold(lock_);
-    Conn* c = Find(conn);
-    if (!c) return Finish(j, ras::kErrorInvalidHandle);
-    j.Field("state", long(c->state)).Field("error", long(c->error));
-    // Forgotten at once: a dial thread of it ends without a further notification.
-    conns_.erase(Key(conn));
+    Session& s = sessions_[Key(conn)];
+    s.completed = true;
+    s.error = completion->error;
+    return Finish(j, 0);
+}
+
+DWORD RasService::Terminate(const char* component, ras::Handle conn, HANDLE thread) {
+    RunCommands(component);
+    JournalLine j(component, "RnaTerminate");
+    j.Field("handle", HandleText(Key(conn))).Field("thread", long(thread != nullptr));
+    std::lock_guard<std::mutex> hold(lock_);
+    Session& s = sessions_[Key(conn)];
+    s.terminated = true;
+    if (s.thread) CloseHandle(s.thread);
+    s.thread = thread;
     return Finish(j, 0);
 }
 
@@ -305,6 +394,7 @@ DWORD RasService::GetConnectStatus(const char* component, ras::Handle conn, ras:
     RunCommands(component);
     JournalLine j(component, "RasGetConnectStatusA");
     j.Field("handle", HandleText(Key(conn)));
+    Scenario s = Scenario::Load();
     std::lock_guard<std::mutex> hold(lock_);
     Conn* c = Find(conn);
     if (!c) return Finish(j, ras::kErrorInvalidHandle);
@@ -313,9 +403,10 @@ DWORD RasService::GetConnectStatus(const char* component, ras::Handle conn, ras:
     if (status->size != ras::kConnectStatusSize) return Finish(j, ras::kErrorInvalidSize);
     status->state = c->state;
     status->error = c->error;
+    std::string device = s.Get(kEntrySection + c->entry, "Device", "Stand-in Modem");
     CopyText(status->deviceType, sizeof status->deviceType, "modem");
-    CopyText(status->deviceName, sizeof status->deviceName, "Stand-in Modem");
-    return Finish(j, 0);
+    CopyText(status->deviceName, sizeof status->deviceName, device);
+    return Finish(j.Field("device", device), 0);
 }
 
 DWORD RasService::EnumConnections(const char* component, ras::Connection* records, DWORD* bytes, DWORD* count) {
@@ -507,6 +598,7 @@ DWORD RasService::GetEntryProperties(const char* component, const char* name, vo
     std::memset(reinterpret_cast<char*>(e) + 4, 0, e->size - 4);
     e->options = options;
     CopyText(e->localPhoneNumber, sizeof e->localPhoneNumber, s.Get(section, "Phone"));
+    CopyText(reinterpret_cast<char*>(e) + ras::kEntryScriptOffset, ras::kEntryScriptSize, s.Get(section, "Script"));
     if (e->size >= ras::kEntrySize) e->subEntries = uint32_t(s.GetNumber(section, "SubEntries", 1));
     *bytes = e->size;
     return Finish(j.Hex("options", options), 0);
@@ -547,7 +639,12 @@ DWORD RasService::GetDevicePort(const char* component, ras::Handle conn, ras::De
     if (!record) return Finish(j, ras::kErrorInvalidParameter);
     if (record->size != ras::kDevicePortSize) return Finish(j, ras::kErrorInvalidSize);
     std::memset(reinterpret_cast<char*>(record) + 4, 0, sizeof *record - 4);
-    record->speed = uint32_t(s.GetNumber(kEntrySection + entry, "Speed", 0));
+    std::string section = kEntrySection + entry;
+    record->speed = uint32_t(s.GetNumber(section, "Speed", 0));
+    record->port = uint32_t(kFakeModemHandle);
+    record->line = uint32_t(kFakeLine);
+    record->call = uint32_t(kFakeCall);
+    CopyText(record->deviceType, sizeof record->deviceType, s.Get(section, "PortType", "COM"));
     return Finish(j.Field("speed", long(record->speed)), 0);
 }
 

@@ -13,6 +13,8 @@
 
 namespace standin {
 
+struct DialJob;
+
 class RasService {
 public:
     static RasService& Instance();
@@ -31,6 +33,11 @@ public:
     DWORD GetEntryProperties(const char* component, const char* entry, void* record, DWORD* bytes);
     DWORD SetEntryProperties(const char* component, const char* entry, void* record, DWORD bytes);
     DWORD GetDevicePort(const char* component, ras::Handle conn, ras::DevicePort* record);
+    // A session module's report on its session, and its end of it.
+    DWORD Complete(const char* component, ras::Handle conn, const ras::Completion* completion);
+    DWORD Terminate(const char* component, ras::Handle conn, HANDLE thread);
+    // The Windows 95 variant serves entries with a SessionModule through the session host.
+    void HostSessions() { hostSessions_ = true; }
 
     // Runs the control commands this process has not run yet.
     void RunCommands(const char* component);
@@ -39,6 +46,7 @@ public:
         DWORD state;
         DWORD error;
         bool recordSession;  // the session module records the connection first
+        bool hostSession;    // the session host starts the module's session here
     };
 
 private:
@@ -70,8 +78,23 @@ private:
     // The notification of a drop during the dial; false when there was none.
     bool DropStep(uint32_t handle, Step& step);
 
-    std::mutex lock_;  // guards conns_, failNext_ and nextHandle_
+    // What a session module reported on a hosted session (kept past the hang-up).
+    struct Session {
+        bool pending = false;  // a thread of the module completes and terminates it
+        bool completed = false;
+        DWORD error = 0;
+        bool terminated = false;
+        HANDLE thread = nullptr;  // handed over by RnaTerminate; closed at the hang-up
+    };
+    // Runs the hosted session of a dial: 0 once it completed well, else its error.
+    DWORD RunSession(DialJob* job);
+    // After a hosted session's stop: waits for the module's thread to end it.
+    void AwaitTermination(uint32_t handle);
+
+    std::mutex lock_;  // guards conns_, sessions_, failNext_ and nextHandle_
     std::map<uint32_t, Conn> conns_;
+    std::map<uint32_t, Session> sessions_;
+    bool hostSessions_ = false;  // set once at load
     std::map<std::string, FailPlan> failNext_;  // by entry
     uint32_t nextHandle_ = 0x5100;
 };

@@ -29,7 +29,9 @@ void CreateKey(HKEY root, const char* path) {
         RegCloseKey(key);
 }
 
-std::string OverridesKey() { return "Software\\Wine\\AppDefaults\\" + qvaid::ProgramName() + "\\DllOverrides"; }
+std::string OverridesKey(const std::string& program) {
+    return "Software\\Wine\\AppDefaults\\" + program + "\\DllOverrides";
+}
 
 }  // namespace
 
@@ -43,9 +45,20 @@ QV_CHILD_CASE(StandInVersionProbe) {
 struct DialUpStandIns::Saved {
     std::unique_ptr<qvaid::WindowsVersionScope> version;
     std::map<std::string, std::pair<bool, std::string>> variables;
-    bool hadOverride = false;
-    std::string oldOverride;
+    std::map<std::string, std::pair<bool, std::string>> overrides;  // by library: had one, its value
 };
+
+namespace {
+// The libraries a choice replaces: remote access, and on Windows 95 telephony too.
+std::vector<std::string> Replaced(RemoteAccess choice) {
+    if (choice == RemoteAccess::Win95) return {"rasapi32", "tapi32"};
+    return {"rasapi32"};
+}
+std::vector<std::string> OverriddenPrograms(RemoteAccess choice) {
+    if (choice == RemoteAccess::Win95) return {qvaid::ProgramName(), "dunhost.exe"};
+    return {qvaid::ProgramName()};
+}
+}  // namespace
 
 DialUpStandIns::DialUpStandIns(RemoteAccess choice, const char* version) : saved_(new Saved) {
     standIns_ = VariantFolder(choice == RemoteAccess::Win95 ? "win95" : "nt");
@@ -67,20 +80,27 @@ DialUpStandIns::DialUpStandIns(RemoteAccess choice, const char* version) : saved
     }
     std::string overrideValue = choice == RemoteAccess::Absent ? "" : "native";
     SetEnvironmentVariableA(standin::kFolderVariable, files_.c_str());
-    SetEnvironmentVariableA("WINEDLLOVERRIDES", choice == RemoteAccess::Absent ? "rasapi32=" : "rasapi32=n");
+    SetEnvironmentVariableA("WINEDLLOVERRIDES", choice == RemoteAccess::Absent ? "rasapi32="
+                                                : choice == RemoteAccess::Win95 ? "rasapi32,tapi32=n"
+                                                                                : "rasapi32=n");
     std::string path = standIns_ + ";" + saved_->variables["PATH"].second;
     SetEnvironmentVariableA("PATH", path.c_str());
 
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, OverridesKey().c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) == ERROR_SUCCESS) {
-        char old[64];
-        DWORD size = sizeof old, type = 0;
-        saved_->hadOverride =
-            RegQueryValueExA(key, "rasapi32", nullptr, &type, reinterpret_cast<BYTE*>(old), &size) == ERROR_SUCCESS;
-        if (saved_->hadOverride) saved_->oldOverride.assign(old, size ? size - 1 : 0);
-        RegSetValueExA(key, "rasapi32", 0, REG_SZ, reinterpret_cast<const BYTE*>(overrideValue.c_str()),
-                       DWORD(overrideValue.size() + 1));
+    // Children read their overrides from the registry: this program's, and the host's on Windows 95.
+    for (const std::string& program : OverriddenPrograms(choice)) {
+        HKEY key;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, OverridesKey(program).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &key, nullptr) != ERROR_SUCCESS)
+            continue;
+        for (const std::string& library : Replaced(choice)) {
+            char old[64];
+            DWORD size = sizeof old, type = 0;
+            bool had = RegQueryValueExA(key, library.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(old), &size) ==
+                       ERROR_SUCCESS;
+            saved_->overrides[program + "\n" + library] = {had, had ? std::string(old, size ? size - 1 : 0) : ""};
+            RegSetValueExA(key, library.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(overrideValue.c_str()),
+                           DWORD(overrideValue.size() + 1));
+        }
         RegCloseKey(key);
     }
     if (version) saved_->version.reset(new qvaid::WindowsVersionScope(version));
@@ -95,13 +115,17 @@ DialUpStandIns::~DialUpStandIns() {
     qvaid::DeleteKeyTree(HKEY_LOCAL_MACHINE, kCurrentConnection);
     qvaid::DeleteKeyTree(HKEY_LOCAL_MACHINE, kPersistentRoutes);
     saved_->version.reset();
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, OverridesKey().c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-        if (saved_->hadOverride)
-            RegSetValueExA(key, "rasapi32", 0, REG_SZ, reinterpret_cast<const BYTE*>(saved_->oldOverride.c_str()),
-                           DWORD(saved_->oldOverride.size() + 1));
+    for (const auto& o : saved_->overrides) {
+        std::string program = o.first.substr(0, o.first.find('\n'));
+        std::string library = o.first.substr(o.first.find('\n') + 1);
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, OverridesKey(program).c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+            continue;
+        if (o.second.first)
+            RegSetValueExA(key, library.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(o.second.second.c_str()),
+                           DWORD(o.second.second.size() + 1));
         else
-            RegDeleteValueA(key, "rasapi32");
+            RegDeleteValueA(key, library.c_str());
         RegCloseKey(key);
     }
     for (const auto& v : saved_->variables)

@@ -209,7 +209,8 @@ QV_CHILD_CASE(ExportList) {
     const char* names[] = {"RasCreatePhonebookEntryA", "RasDialA", "RasEditPhonebookEntryA", "RasEnumConnectionsA",
                            "RasEnumEntriesA", "RasGetConnectStatusA", "RasGetEntryDialParamsA",
                            "RasSetEntryDialParamsA", "RasGetErrorStringA", "RasGetProjectionInfoA", "RasHangUpA",
-                           "RasGetEntryPropertiesA", "RasSetEntryPropertiesA", "RnaGetDevicePort"};
+                           "RasGetEntryPropertiesA", "RasSetEntryPropertiesA", "RnaGetDevicePort", "RnaComplete",
+                           "RnaTerminate"};
     for (const char* dll : {"RASAPI32.DLL", "RNAPH.DLL"}) {
         HMODULE m = RasDriver::LoadFromSearchPath(dll);
         std::string found;
@@ -392,7 +393,7 @@ TEST(RasExports, EachVariantOffersItsEntries) {
     {
         DialUpStandIns s(RemoteAccess::Win95);
         auto said = qvtest::KeyValues(s.Run("ExportList").output);
-        EXPECT_EQ(std::string(core) + ",RnaGetDevicePort", said["RASAPI32.DLL"]);
+        EXPECT_EQ(std::string(core) + ",RnaGetDevicePort,RnaComplete,RnaTerminate", said["RASAPI32.DLL"]);
         EXPECT_EQ("RasGetEntryPropertiesA,RasSetEntryPropertiesA", said["RNAPH.DLL"]);
     }
 }
