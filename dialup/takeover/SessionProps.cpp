@@ -75,12 +75,18 @@ void RecordProfile(HKEY key, const char* entryName, SERVERLIST* servers) {
 void RecordMstcpServers(SERVERLIST* servers) {
     HKEY mstcp;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMstcpKey, 0, KEY_READ, &mstcp) != ERROR_SUCCESS) return;
-    char list[257] = {};
-    DWORD size = sizeof list - 1;
-    if (RegQueryValueExA(mstcp, "NameServer", nullptr, nullptr, reinterpret_cast<BYTE*>(list), &size) != ERROR_SUCCESS)
-        list[0] = 0;
+    // Read whole: a long list is cut when joined, not lost.
+    DWORD size = 0;
+    std::string rest;
+    if (RegQueryValueExA(mstcp, "NameServer", nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS && size > 0) {
+        rest.assign(size + 1, '\0');
+        if (RegQueryValueExA(mstcp, "NameServer", nullptr, nullptr, reinterpret_cast<BYTE*>(&rest[0]), &size) ==
+            ERROR_SUCCESS)
+            rest.resize(std::strlen(rest.c_str()));
+        else
+            rest.clear();
+    }
     RegCloseKey(mstcp);
-    std::string rest(list);
     for (size_t at = 0; at <= rest.size();) {
         size_t comma = rest.find(',', at);
         if (comma == std::string::npos) comma = rest.size();

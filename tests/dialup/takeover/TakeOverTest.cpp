@@ -16,10 +16,11 @@ namespace {
 const unsigned long k10_1_2_3 = 0x0A010203, k10_0_0_1 = 0x0A000001;
 
 std::string Scenario(const std::string& module, const std::string& lineKeys = "", const std::string& more = "") {
-    return "[Phonebook]\r\nEntries=Line Two\r\n"
-           "[Entry Line Two]\r\nPhone=5552222\r\nSpeed=28800\r\nOutcome=session\r\nDelay=2\r\nEntrySize=1768\r\n"
+    // The first of a key counts: the case's keys come before the defaults.
+    return "[Phonebook]\r\nEntries=Line Two\r\n[Entry Line Two]\r\n" + lineKeys +
+           "Phone=5552222\r\nSpeed=28800\r\nOutcome=session\r\nDelay=2\r\nEntrySize=1768\r\n"
            "Device=Modem #2\r\nSessionModule=" +
-           module + "\r\n" + lineKeys + "[Driver]\r\nPortId=0x2002\r\nPortName=COM2\r\n[Modem]\r\nBaud=57600\r\n" + more;
+           module + "\r\n[Driver]\r\nPortId=0x2002\r\nPortName=COM2\r\n[Modem]\r\nBaud=57600\r\n" + more;
 }
 
 class TakeOver : public testing::Test {
@@ -141,17 +142,24 @@ TEST_F(TakeOver, OutcomesByLineAndPort) {
 }
 
 TEST_F(TakeOver, WithoutDriverThePortComesFromTheModemKeysAndTheStartFails) {
-    DialUpStandIns s(RemoteAccess::Win95);
-    s.WriteScenario(Scenario(qvdial::Trap32(), "", "[Driver]\r\nOpen=0\r\n"));
-    Seed(s, "Secondary");
-    keys.Modem("0000", "Modem", "COM3");
-    keys.Modem("0001", "Other Modem", "COM5");
-    keys.Modem("0002", "Modem", "COM4");
-    qvdial::HostRun run = qvdial::Dial(s, {"Line Two"});
-    EXPECT_EQ("14/2", run.Last()) << run.output;
-    EXPECT_EQ("COM4", DialUpStandIns::ConnectionValue("ComPort")) << "\"#2\": the second modem of that name";
-    EXPECT_EQ("Connected", DialUpStandIns::ConnectionValue("Status"));
-    EXPECT_EQ("", qvdial::DriverCodes(s));
+    struct Case {
+        const char* device;
+        const char* port;
+    } cases[] = {{"Modem #2", "COM4"}, {"Modem", "COM3"}, {"Modem #3", " "}, {"Modem #0", " "}, {"Modem #x", " "}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.device);
+        DialUpStandIns s(RemoteAccess::Win95);
+        s.WriteScenario(Scenario(qvdial::Trap32(), std::string("Device=") + c.device + "\r\n", "[Driver]\r\nOpen=0\r\n"));
+        Seed(s, "Secondary");
+        keys.Modem("0000", "Modem", "COM3");
+        keys.Modem("0001", "Other Modem", "COM5");
+        keys.Modem("0002", "Modem", "COM4");
+        qvdial::HostRun run = qvdial::Dial(s, {"Line Two"});
+        EXPECT_EQ("14/2", run.Last()) << run.output;
+        EXPECT_EQ(c.port, DialUpStandIns::ConnectionValue("ComPort")) << "\"#2\": the second modem of that name";
+        EXPECT_EQ("Connected", DialUpStandIns::ConnectionValue("Status"));
+        EXPECT_EQ("", qvdial::DriverCodes(s));
+    }
 }
 
 TEST_F(TakeOver, UnopenableKeyEndsTheSessionWithItsError) {
