@@ -39,9 +39,10 @@ int ZappChooseFont(const std::vector<FONTCANDIDATE>& fonts, int height) {
             larger = i;
         }
     }
-    if (smaller >= 0) return smaller;
+    // Above every fixed size a scalable font is drawn at the height asked for.
+    if (smaller >= 0 && !(scalable >= 0 && larger < 0)) return smaller;
     if (scalable >= 0) return scalable;
-    return larger;
+    return smaller >= 0 ? smaller : larger;
 }
 
 zFont* ZappSelectFont(zDisplay* display, const char* face, int height, BOOL bold) {

@@ -21,7 +21,8 @@ struct FONTCANDIDATE {
 
 // The position chosen among the listed fonts for the height: an exact fixed
 // size, else the largest smaller fixed size (the last of equal heights), else
-// the last scalable one, else the first larger fixed size; -1 for none.
+// the last scalable one, else the first larger fixed size; -1 for none. A
+// scalable font goes before a smaller one when no fixed size is larger.
 int ZappChooseFont(const std::vector<FONTCANDIDATE>& fonts, int height);
 
 // A new font of the face near the height; the caller owns it.
