@@ -1,5 +1,6 @@
 #include "ConsoleFixture.h"
 
+#include <cstdio>
 #include <mutex>
 
 #include "DlgKit.h"
@@ -137,7 +138,11 @@ FORMAPP* ConsoleTest::MakeForm(int show) {
     FORMAPP::tickCount = 0;
     FORMAPP::animationIndex = 0;
     FORMAPP::idleIcons = TRUE;
-    form = new FORMAPP("Console Test", show);
+    // A title of this process alone: console tests running beside each other
+    // must not take one another for a running instance.
+    char title[64];
+    std::snprintf(title, sizeof title, "Console Test %lu", GetCurrentProcessId());
+    form = new FORMAPP(title, show);
     return form;
 }
 

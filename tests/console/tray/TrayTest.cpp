@@ -82,7 +82,10 @@ TEST_F(TrayTest, AMinimisedStartGoesToTheTrayWithTheTitleAsTip) {
     EXPECT_EQ(10001u, r.id);
     EXPECT_EQ(7u, r.flags);
     EXPECT_EQ(0x465u, r.callbackMessage);
-    EXPECT_STREQ("Console Test", r.tip);
+    char title[64];
+    GetWindowTextA(form->windowHandle(), title, sizeof title);
+    EXPECT_STREQ(title, r.tip);
+    EXPECT_EQ(0, std::strncmp("Console Test", r.tip, 12));
 }
 
 TEST_F(TrayTest, TipIsCutAtSixtyThreeCharacters) {
