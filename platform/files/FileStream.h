@@ -36,6 +36,8 @@ public:
     int WriteBuffer() override;
     int ReadDirect(const BUFFER& data) override;
     int WriteDirect(const BUFFER& data) override;
+    // Between length-prefixed records only: fixed-size records are counted by position.
+    BBOOL TakesDirect() const override { return lengthPrefixes != 0 && fixedRecordSize <= 0; }
 
 private:
     int lastOp;  // 1 read, 2 write: stdio needs a seek between the two

@@ -138,7 +138,7 @@ int ReadPrefix(const char* at, int avail, unsigned long& flags, unsigned long& c
                 length = SwapLong(length);
             }
         }
-        if (length <= static_cast<unsigned long>(avail - size)) return size;
+        if ((flags & SPF_DIRECT) || length <= static_cast<unsigned long>(avail - size)) return size;
     }
     flags = SPF_UNREADABLE;
     code = 0;

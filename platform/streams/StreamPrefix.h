@@ -12,6 +12,9 @@ const unsigned long SPF_WRITETHROUGH = 0x04000000UL;  // prefix goes out first, 
 const unsigned long SPF_UNREADABLE = 0x01000000UL;    // reader could not make sense of it
 const unsigned long SPF_OPENLENGTH = 0x00800000UL;    // length 0, body ends where its reader stops
 const unsigned long SPF_OBJECTID = 0x00400000UL;      // a 4-byte object id follows (after the tag)
+// The body is empty: the length counts bytes passed straight to the stream's
+// destination after the record that this prefix ends (a direct transfer).
+const unsigned long SPF_DIRECT = 0x00200000UL;
 const unsigned long SPF_CLASSBITS = 0x000FFFFFUL;     // free for the classes
 
 const int SPREFIX_SHORT = 3;
@@ -33,7 +36,8 @@ bool PutPrefix(char* at, int size, unsigned long flags, unsigned long code, unsi
 
 // Reads a prefix from `avail` bytes; returns the bytes consumed. An unreadable
 // prefix gives flags SPF_UNREADABLE, code 0, length 0 and consumes everything.
-// A known length must fit in the bytes after the prefix.
+// A known length must fit in the bytes after the prefix, unless it counts
+// bytes outside the buffer (SPF_DIRECT).
 int ReadPrefix(const char* at, int avail, unsigned long& flags, unsigned long& code, unsigned long& length);
 
 unsigned long SwapLong(unsigned long v);

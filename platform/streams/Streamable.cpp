@@ -52,6 +52,9 @@ bool PatchPrefix(STREAMBUF& s, char* pos, int size, unsigned long flags, unsigne
     return false;
 }
 
+// What of a frame's length is in the buffer: none of a direct transfer's.
+unsigned long BodyInBuffer(unsigned long flags, unsigned long length) { return (flags & SPF_DIRECT) ? 0 : length; }
+
 // A class tag or object id after the prefix: 0 when fewer than 4 bytes remain.
 unsigned long TakeWord(STREAMBUF& s, unsigned long flags) {
     if (s.cursor.length < 4) return 0;
@@ -299,7 +302,8 @@ STREAMBUF& operator>>(STREAMBUF& s, STREAMABLE& o) {
     const bool known = (f & SPF_OPENLENGTH) == 0;
     if (known) {
         // The tag and id were counted in the bytes after the prefix, not in the body.
-        if (static_cast<unsigned long>(s.cursor.length) > len) s.cursor.length = static_cast<long>(len);
+        unsigned long body = BodyInBuffer(f, len);
+        if (static_cast<unsigned long>(s.cursor.length) > body) s.cursor.length = static_cast<long>(body);
         s.openLength = FALSE;
     } else {
         s.openLength = TRUE;
@@ -378,7 +382,7 @@ STREAMBUF& operator>>(STREAMBUF& s, const BEGINDI&) {
     s.cursor.data += n;
     s.cursor.length -= n;
     s.frameOpen = (f & SPF_OPENLENGTH) != 0;
-    if (!s.frameOpen) s.cursor.length = static_cast<long>(len);
+    if (!s.frameOpen) s.cursor.length = static_cast<long>(BodyInBuffer(f, len));
     return s;
 }
 
@@ -474,6 +478,23 @@ int STREAMDEST::WriteBuffer() {
 
 int STREAMDEST::ReadDirect(const BUFFER&) { return 9995; }
 int STREAMDEST::WriteDirect(const BUFFER&) { return 9995; }
+BBOOL STREAMDEST::TakesDirect() const { return FALSE; }
+
+BBOOL TakesDirect(const STREAMBUF& s) { return s.destination && s.destination->TakesDirect(); }
+
+BBOOL PutDirectFrame(STREAMBUF& s, unsigned long flags, unsigned long code, unsigned long length) {
+    if (!TakesDirect(s)) return FALSE;
+    if (!s.active) s.SetForWrite();
+    flags = (flags & ~SPF_OPENLENGTH) | SPF_DIRECT;
+    if (MeasurePrefix(s.cursor.length, flags, code, length) == 0 && s.HoldsData()) s.FlushOut();
+    int n = WritePrefix(s.cursor.data, s.cursor.length, flags, code, length);
+    if (n == 0) return FALSE;
+    s.cursor.data += n;
+    s.cursor.length -= n;
+    // The record ends with the prefix, so the reader finds the bytes next.
+    s.FlushOut();
+    return s.destination->status == 0;
+}
 
 STREAMDEST& operator<<(STREAMDEST& d, STREAMABLE& o) {
     CheckStreamDest(d);

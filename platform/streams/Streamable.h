@@ -141,6 +141,8 @@ public:
     virtual int WriteBuffer();
     virtual int ReadDirect(const BUFFER& b);   // 9995: not supported here
     virtual int WriteDirect(const BUFFER& b);
+    // Whether bytes may pass outside the records, between two of them.
+    virtual BBOOL TakesDirect() const;
 
     BBOOL SetStream(const char* name, int bufferSize, IOMODE mode, BBOOL allocate);
 };
@@ -156,6 +158,13 @@ STREAMDEST& operator<<(STREAMDEST& d, STREAMABLE& o);
 STREAMDEST& operator>>(STREAMDEST& d, STREAMABLE& o);
 STREAMDEST& operator<<(STREAMDEST& d, const BUFFER& b);
 STREAMDEST& operator>>(STREAMDEST& d, const BUFFER& b);
+// Whether the stream's destination takes direct transfers (SPF_DIRECT).
+BBOOL TakesDirect(const STREAMBUF& s);
+// Puts an empty frame whose length counts `length` bytes that the caller then
+// passes straight to the destination (WriteDirect), and writes the buffer out
+// so the record ends with it. False without a destination that takes direct
+// transfers, without room for the prefix or when the write-out failed.
+BBOOL PutDirectFrame(STREAMBUF& s, unsigned long flags, unsigned long code, unsigned long length);
 // Fatal ("STR101") unless the destination is open and without error.
 void CheckStreamDest(STREAMDEST& d);
 // Fields through a destination are the table store's (Field.h).

@@ -168,9 +168,8 @@ BBOOL COLUMN::StreamOut(STREAMBUF& s) {
     s.CopyIn(&has, 1);
     s << ENDDI();
     if (value) {
-        s << BEGINDI(value->flags & ~FIELD_OWNED, ColumnID(), value->DataLength());
-        int rc = value->WriteData(s);
-        s << ENDDI();
+        value->columnId = ColumnID();
+        int rc = value->WriteItem(s);
         if (rc && !streamStatus) streamStatus = rc;
     }
     return streamStatus == 0;
@@ -198,8 +197,6 @@ BBOOL COLUMN::StreamIn(STREAMBUF& s) {
         if (!streamStatus) streamStatus = 9996;
         return FALSE;
     }
-    unsigned long fieldFlags = s.flags & SPF_CLASSBITS & ~FIELD_OWNED;
-    int length = (int)s.length;
     bool swap = Swapped(s);
     if (table) value = new (table->fieldAllocator) FIELD(table);
     if (!value) {
@@ -207,13 +204,8 @@ BBOOL COLUMN::StreamIn(STREAMBUF& s) {
         if (!streamStatus) streamStatus = -1;
         return FALSE;
     }
-    value->flags = fieldFlags;
     value->columnId = ColumnID();
-    if (fieldFlags & FIELD_LARGE) {
-        value->flags = fieldFlags & ~FIELD_LARGE;
-        value->InitLarge(fieldFlags & FIELD_LARGE);
-    }
-    int rc = value->ReadData(s, length);
+    int rc = value->ReadItem(s);
     s >> ENDDI();
     if (rc) {
         if (!streamStatus) streamStatus = rc;

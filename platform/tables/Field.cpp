@@ -302,9 +302,85 @@ BUFFER FIELD::DataView() const {
     return BUFFER(reinterpret_cast<char*>(const_cast<unsigned char*>(data)), n);
 }
 
-// A field's part of a row stream: the body of its item holds the value. The
-// large forms travel in the body as well, so the item's length is the value's
-// length and reader and writer always agree on it.
+bool FIELD::holdsLargeValue() {
+    long n = DataLength();
+    if (SGBLOB* sg = Segments()) {
+        long held = 0;
+        for (bSPOINTER* c = sg->parts.first; c && c->target; c = c->next) {
+            IOBUFFER* part = CHAIN<IOBUFFER>::Cast(c->target);
+            if (part && part->cursor.data) held += part->cursor.length;
+        }
+        return held == n;
+    }
+    return n <= 0 || blob()->data != nullptr;
+}
+
+int FIELD::WriteItem(STREAMBUF& s) {
+    unsigned long itemFlags = flags & ~FIELD_OWNED;
+    int n = DataLength();
+    if (IsLarge() && n > 0 && TakesDirect(s)) {
+        if (!holdsLargeValue()) return STREAM_BADLENGTH;
+        if (!PutDirectFrame(s, itemFlags, columnId, (unsigned long)n))
+            return s.destination->status ? (int)s.destination->status : STREAM_BADLENGTH;
+        return WriteDirect(*s.destination);
+    }
+    s << BEGINDI(itemFlags, columnId, (unsigned long)n);
+    int rc = WriteData(s);
+    s << ENDDI();
+    return rc;
+}
+
+int FIELD::ReadItem(STREAMBUF& s) {
+    unsigned long itemFlags = s.flags & SPF_CLASSBITS & ~FIELD_OWNED;
+    flags = itemFlags & ~FIELD_LARGE;
+    if (itemFlags & FIELD_LARGE) InitLarge(itemFlags & FIELD_LARGE);
+    return ReadData(s, (int)s.length);
+}
+
+int FIELD::WriteDirect(STREAMDEST& d) {
+    int n = DataLength();
+    if (SGBLOB* sg = Segments()) {
+        for (bSPOINTER* c = sg->parts.first; c && c->target && d.status == 0; c = c->next) {
+            IOBUFFER* part = CHAIN<IOBUFFER>::Cast(c->target);
+            if (!part || !part->cursor.data) _Task_Abend(ABEND_PTR102, (ULONG_PTR)(uintptr_t)part);
+            if (int rc = d.WriteDirect(part->cursor)) return rc;
+        }
+    } else if (IsLarge() && n > 0 && blob()->data) {
+        if (int rc = d.WriteDirect(BUFFER(blob()->data, n))) return rc;
+    }
+    return (int)d.status;
+}
+
+// Segments are taken and filled one by one, so a length that claims more
+// than the destination holds stops at its end instead of reserving it all.
+int FIELD::ReadDirect(STREAMDEST& d, int n) {
+    if (!IsLarge()) return STREAM_BADLENGTH;
+    if (flags & FIELD_SEGMENTED) {
+        freeSegments();
+        BUFFERPOOL* pool = segmentPool(nullptr);
+        if (!pool && n > 0) return -1;
+        SGBLOB* sg = Segments();
+        for (int done = 0; done < n;) {
+            IOBUFFER* part = pool->GetBuffer(0);
+            if (!part) return -1;
+            int step = n - done < part->capacity ? n - done : (int)part->capacity;
+            part->cursor = BUFFER(part->area.data, step);
+            part->active = TRUE;
+            sg->Add(part);
+            flags |= FIELD_OWNED;
+            if (int rc = d.ReadDirect(part->cursor)) return rc == 9995 ? STREAM_BADLENGTH : rc;
+            done += step;
+        }
+        return 0;
+    }
+    if (setLarge(nullptr, n) < 0) return -1;
+    if (n == 0) return 0;
+    int rc = d.ReadDirect(BUFFER(blob()->data, n));
+    return rc == 9995 ? STREAM_BADLENGTH : rc;
+}
+
+// A field's part of a row stream in the body of its item. Large values are
+// here too where the stream has no destination that takes them directly.
 int FIELD::WriteData(STREAMBUF& s) {
     int n = DataLength();
     if (n <= 0) return 0;
@@ -336,6 +412,8 @@ int FIELD::WriteData(STREAMBUF& s) {
 
 int FIELD::ReadData(STREAMBUF& s, int n) {
     if (n < 0) n = 0;
+    // The bytes are not in this stream without its destination.
+    if (s.flags & SPF_DIRECT) return s.destination ? ReadDirect(*s.destination, n) : STREAM_BADLENGTH;
     if (flags & FIELD_SEGMENTED) {
         if (setSegments(nullptr, n, nullptr) < 0) return -1;
         for (bSPOINTER* c = Segments()->parts.first; c && c->target; c = c->next) {
@@ -384,15 +462,7 @@ STREAMDEST& operator<<(STREAMDEST& d, FIELD& f) {
     int n = f.DataLength();
     if (n > 0 && f.IsLarge()) {
         // Large values go straight to the destination, outside the records.
-        if (SGBLOB* sg = f.Segments()) {
-            for (bSPOINTER* c = sg->parts.first; c && c->target && d.status == 0; c = c->next) {
-                IOBUFFER* part = CHAIN<IOBUFFER>::Cast(c->target);
-                if (!part || !part->cursor.data) _Task_Abend(ABEND_PTR102, (ULONG_PTR)(uintptr_t)part);
-                d.WriteDirect(part->cursor);
-            }
-        } else if (f.LargeValue()->data) {
-            d.WriteDirect(BUFFER(f.LargeValue()->data, n));
-        }
+        f.WriteDirect(d);
     } else if (n > 0) {
         // Other values go through the buffer: each buffer-full and the rest
         // become records of their own, so nothing stays behind unwritten.

@@ -73,8 +73,21 @@ public:
     int BlockCount() const;
 
     // The value's part of a row stream: 0, -1 (no memory) or 9996 (short).
+    // Inside a direct frame (SPF_DIRECT) the bytes come from the destination.
     int ReadData(STREAMBUF& s, int length);
     int WriteData(STREAMBUF& s);
+    // The field as one item of a row or column stream: a prefix with its
+    // flags, its column id as code and its length, then the value. A large
+    // value through a destination that takes direct transfers is an empty
+    // frame carrying the value's length, its bytes sent straight after it;
+    // elsewhere the bytes are the body. 0 or the first error.
+    int WriteItem(STREAMBUF& s);
+    // Reads the item just opened with >> BEGINDI: its flags become the
+    // field's (setting up a large form), its body or direct bytes the value.
+    int ReadItem(STREAMBUF& s);
+    // A large value's bytes straight to or from a destination (0 or its status).
+    int WriteDirect(STREAMDEST& d);
+    int ReadDirect(STREAMDEST& d, int length);
 
 private:
     BLOBDEF* blob() { return reinterpret_cast<BLOBDEF*>(data); }
@@ -86,6 +99,8 @@ private:
     int setSegments(const char* src, int n, BUFFERPOOL* pool);
     void freeSegments();
     BUFFERPOOL* segmentPool(BUFFERPOOL* pool) const;
+    // A large value whose bytes are all held (not let go with their length kept).
+    bool holdsLargeValue();
 };
 
 // A field's value through a destination: pending buffer data goes out first;

@@ -136,9 +136,7 @@ BBOOL ROW::StreamOut(STREAMBUF& s) {
     for (bSPOINTER* c = fields.first; c && c->target; c = c->next) {
         FIELD* f = CHAIN<FIELD>::Cast(c->target);
         if (!f || (f->flags & FIELD_TRANSIENT)) continue;
-        s << BEGINDI(f->flags & ~FIELD_OWNED, f->columnId, f->DataLength());
-        int rc = f->WriteData(s);
-        s << ENDDI();
+        int rc = f->WriteItem(s);
         if (rc && !streamStatus) streamStatus = rc;
     }
     return streamStatus == 0;
@@ -154,9 +152,10 @@ BBOOL ROW::StreamIn(STREAMBUF& s) {
     unsigned long count = GetU32(s, Swapped(s));
     s >> ENDDI();
     FreeFields();
-    // The stored count is only a claim: stop where the data ends.
+    // The stored count is only a claim: stop where the data ends (an open
+    // length reads on from the destination's next record).
     for (unsigned long i = 0; i < count; ++i) {
-        if (s.cursor.length <= 0) {
+        if (s.cursor.length <= 0 && !(s.openLength && s.destination)) {
             streamStatus = 9996;
             break;
         }
@@ -167,8 +166,6 @@ BBOOL ROW::StreamIn(STREAMBUF& s) {
             break;
         }
         unsigned long id = s.code;
-        unsigned long fieldFlags = s.flags & SPF_CLASSBITS & ~FIELD_OWNED;
-        int length = (int)s.length;
         bool swap = Swapped(s);
         FIELD* f = table ? new (table->fieldAllocator) FIELD(table) : nullptr;
         if (!f) {
@@ -177,18 +174,13 @@ BBOOL ROW::StreamIn(STREAMBUF& s) {
             break;
         }
         f->columnId = id;
-        f->flags = fieldFlags;
-        if (fieldFlags & FIELD_LARGE) {
-            f->flags = fieldFlags & ~FIELD_LARGE;
-            f->InitLarge(fieldFlags & FIELD_LARGE);
-        }
         if (!fields.Add(*f).target) {
             f->freeobj(table->fieldAllocator);
             s >> ENDDI();
             streamStatus = -1;
             break;
         }
-        int rc = f->ReadData(s, length);
+        int rc = f->ReadItem(s);
         s >> ENDDI();
         if (rc) {
             streamStatus = rc;

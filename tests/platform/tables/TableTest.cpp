@@ -514,15 +514,94 @@ TEST(TableStream, SwapsValuesWrittenInTheOtherByteOrder) {
     EXPECT_EQ(std::string("\x04\x03\x02\x01", 4), Get(f));
 }
 
-TEST(TableStream, ARowLargerThanTheFileBufferIsAnError) {
-    OneField t(48);
-    std::string big = Pattern(10000);
-    Set(t.field, big);
+namespace {
+
+// Bytes without a short period, so a shifted or repeated run shows.
+std::string Varied(int n) {
+    std::string s(n, 0);
+    for (int i = 0; i < n; ++i) s[i] = (char)((i * 7 + i / 251) & 0xFF);
+    return s;
+}
+
+// A large column with its own attached value, and a row holding a large
+// value between two small ones.
+struct LargeSample {
+    TABLE table;
+    COLUMN* big;
+    COLUMN* text;
+    ROW* row;
+    std::string value = Varied(100 * 1024);
+    std::string attached = Varied(100 * 1024 + 3).substr(3);
+    explicit LargeSample(unsigned short type) {
+        table.AllocateBuffers(1024, nullptr);  // what a loaded table takes
+        text = CHAIN<COLUMN>::Cast(table.AddColumn(TRUE).target);
+        text->type = COLTYPE(4, 0, 0, 0, 0);
+        big = CHAIN<COLUMN>::Cast(table.AddColumn(TRUE).target);
+        big->type = COLTYPE(type, 0, 0, 0, 0);
+        big->SetValue(BUFFER(&attached[0], (long)attached.size()));
+        row = CHAIN<ROW>::Cast(table.AddRow(TRUE).target);
+        row->SetField(text, BUFFER((char*)"before", 6));
+        row->SetField(big, BUFFER(&value[0], (long)value.size()));
+        ROW* next = CHAIN<ROW>::Cast(table.AddRow(TRUE).target);
+        next->SetField(text, BUFFER((char*)"after", 5));
+    }
+};
+
+std::string WrittenTo(const char* path, TABLE& t) {
     FILESTREAM out;
-    ASSERT_EQ(0, out.OpenStream("toolarge.dat", 4096, IOMODE_WRITE));
-    out << t.table;
-    EXPECT_NE(0, t.table.streamStatus);
-    out.CloseStream();
+    if (out.OpenStream(path, 4096, IOMODE_WRITE) != 0) return "<not opened>";
+    out << t;
+    EXPECT_EQ(0, t.streamStatus);
+    EXPECT_EQ(0, out.CloseStream());
+    return qvtest::FileText(path);
+}
+
+bool ReadFrom(const char* path, TABLE& t) {
+    FILESTREAM in;
+    if (in.OpenStream(path, 4096, IOMODE_READ) != 0) return false;
+    in >> t;
+    in.CloseStream();
+    return t.streamStatus == 0;
+}
+
+}  // namespace
+
+// Large values pass between the records straight to the file, so neither a
+// row nor a column holding one has to fit a record.
+TEST(TableStream, LargeValuesRoundTripThroughAFile) {
+    for (unsigned short type : {48, 49}) {
+        SCOPED_TRACE(type);
+        LargeSample src(type);
+        std::string written = WrittenTo("largetable.dat", src.table);
+        // Each value lies whole in the file, not cut into records.
+        EXPECT_NE(std::string::npos, written.find(src.value));
+        EXPECT_NE(std::string::npos, written.find(src.attached));
+
+        TABLE copy;
+        ASSERT_TRUE(ReadFrom("largetable.dat", copy));
+        COLUMN* big = CHAIN<COLUMN>::Cast(copy.FindColumn(src.big->ColumnID()).target);
+        ASSERT_NE(nullptr, big);
+        ASSERT_NE(nullptr, big->value);
+        EXPECT_TRUE(big->value->IsLarge());
+        EXPECT_TRUE(src.attached == Get(big->value));
+        ROW* r = copy.FirstRow();
+        ASSERT_NE(nullptr, r);
+        EXPECT_EQ("before", Get(r->GetField(src.text->ColumnID())));
+        FIELD* f = r->GetField(src.big->ColumnID());
+        ASSERT_NE(nullptr, f);
+        EXPECT_EQ(type == 49, f->Segments() != nullptr);
+        EXPECT_TRUE(src.value == Get(f));
+        r = copy.NextRow(r);
+        ASSERT_NE(nullptr, r);
+        EXPECT_EQ("after", Get(r->GetField(src.text->ColumnID())));
+        // What was read writes the same bytes again.
+        EXPECT_TRUE(written == WrittenTo("again.dat", copy));
+
+        // A file cut inside a value reads as an error, not as a value.
+        ASSERT_TRUE(qvtest::PutFile("cut.dat", written.substr(0, written.find(src.value) + 5000)));
+        TABLE cut;
+        EXPECT_FALSE(ReadFrom("cut.dat", cut));
+    }
 }
 
 TEST(TableStream, SwapsAColumnWrittenInTheOtherByteOrder) {
@@ -623,11 +702,16 @@ TEST(TableStream, LargeFieldsThroughADestinationAsRawBytes) {
         in >> *t.field;
         EXPECT_EQ(0, in.CloseStream());
         EXPECT_EQ(value, Get(t.field));
-        // Without its bytes the value cannot travel in a row.
+        // Without its bytes the value cannot travel in a row, in memory or to a file.
         t.field->FreeData(TRUE);
         STREAMBUF s(8192);
         s.SetForWrite();
         s << *t.row;
         EXPECT_NE(0, t.row->streamStatus);
+        t.row->streamStatus = 0;
+        ASSERT_EQ(0, out.OpenStream("large.dat", 128, IOMODE_WRITE));
+        out << *t.row;
+        EXPECT_NE(0, t.row->streamStatus);
+        out.CloseStream();
     }
 }
