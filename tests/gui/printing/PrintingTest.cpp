@@ -19,6 +19,8 @@
 #include "zResId.h"
 #include "zSystemInfo.h"
 
+#include <dlgs.h>  // after windows.h, which it needs
+
 namespace {
 
 const int kProgressDialog = 300;
@@ -281,4 +283,70 @@ TEST(PrinterDisplay, InformationAndBitmaps) {
     zBitmap bmp(8, 8, 24);
     EXPECT_EQ(0, none.bitmap(&bmp, zPoint(0, 0)));
     EXPECT_EQ(1, d.bitmap(&bmp, zPoint(0, 0)));
+}
+
+namespace {
+
+// What the print dialog's hook does once the dialog is built, before it shows
+// (so the message-box watcher never presses OK first).
+std::function<void(HWND)> g_dialogStep;
+
+UINT_PTR CALLBACK PrintHook(HWND dlg, UINT msg, WPARAM, LPARAM) {
+    if (msg == WM_INITDIALOG && g_dialogStep) g_dialogStep(dlg);
+    return 0;
+}
+
+void Press(HWND dlg, int id) { PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(GetDlgItem(dlg, id))); }
+
+}  // namespace
+
+TEST(PrinterDisplay, PrintDialogOkTakesItsChoicesCancelKeepsAll) {
+    ASSERT_TRUE(env->installed);
+    Frame f;
+    zPrinterDisplay d;
+    ASSERT_NE(nullptr, d.hdc());
+    // First run: the watcher presses OK on the dialog as it opens.
+    ASSERT_EQ(1, d.printerSetup());
+    EXPECT_STREQ(printkit::kPrinter, d.deviceName().data());
+    EXPECT_STREQ("LPT1:", d.portName().data());
+    ASSERT_NE(nullptr, d.hdc()) << "the dialog's context";
+    EXPECT_EQ(GetDeviceCaps(d.hdc(), HORZRES), d.pixWidth());
+
+    PRINTDLGA* pd = ziPrintDialogRecord();
+    pd->Flags |= PD_ENABLEPRINTHOOK;
+    pd->lpfnPrintHook = PrintHook;
+    g_dialogStep = [](HWND dlg) {
+        SetDlgItemTextA(dlg, edt3, "3");
+        CheckDlgButton(dlg, chx2, BST_CHECKED);
+        Press(dlg, IDOK);
+    };
+    ASSERT_EQ(1, d.printerSetup());
+    // A driver that makes copies itself gets them in its mode: the record then
+    // says 1 copy, not collated, and the framework prints the pages once.
+    EXPECT_EQ((int)pd->nCopies, d.copies);
+    EXPECT_EQ((pd->Flags & PD_COLLATE) ? 1 : 0, d.collate);
+    auto* mode = pd->hDevMode ? static_cast<DEVMODEA*>(GlobalLock(pd->hDevMode)) : nullptr;
+    ASSERT_NE(nullptr, mode);
+    EXPECT_EQ(3, mode->dmCopies) << "the copies typed into the dialog";
+    EXPECT_EQ(DMCOLLATE_TRUE, mode->dmCollate);
+    GlobalUnlock(pd->hDevMode);
+    HDC context = d.hdc();
+    ZKCString device = d.deviceName(), driver = d.driverName();
+    int copies = d.copies, collate = d.collate;
+
+    g_dialogStep = [](HWND dlg) {
+        SetDlgItemTextA(dlg, edt3, "7");
+        CheckDlgButton(dlg, chx2, BST_UNCHECKED);
+        Press(dlg, IDCANCEL);
+    };
+    EXPECT_EQ(0, d.printerSetup());
+    EXPECT_EQ(context, d.hdc());
+    EXPECT_STREQ(device.data(), d.deviceName().data());
+    EXPECT_STREQ(driver.data(), d.driverName().data());
+    EXPECT_EQ(copies, d.copies);
+    EXPECT_EQ(collate, d.collate);
+
+    g_dialogStep = nullptr;
+    pd->Flags &= ~PD_ENABLEPRINTHOOK;
+    pd->lpfnPrintHook = nullptr;
 }
