@@ -63,6 +63,7 @@ const KnownSection kKnown[] = {
     {"Driver", false, "Open PortId PortName Refuse"},
     {"Modem", false, "Status StatusFails Baud LineGetIdFails"},
     {"Session", false, "HoldThreads"},
+    {"MAPI", false, "FailLogons"},
 };
 
 bool InList(const char* list, const std::string& key) {

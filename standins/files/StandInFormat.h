@@ -1,6 +1,7 @@
 #pragma once
 // The dial-up stand-ins (rasapi32.dll in an NT and a Windows 95 variant,
-// rnaph.dll, route.exe, dialstk.dll, dialstat.exe) and the three files
+// rnaph.dll, route.exe, dialstk.dll, dialstat.exe), the Simple MAPI stand-in
+// mapi32.dll, and the three files
 // through which tests steer and watch them. This header is their one
 // description; extend the formats here, keeping every existing meaning.
 //
@@ -65,6 +66,8 @@
 //   [Session]
 //   HoldThreads=0               ; non-zero: the session module's threads wait
 //                               ; until a hang-up has stopped the session
+//   [MAPI]
+//   FailLogons=0                ; the first n MAPILogon calls of each process fail (3)
 //
 // control.txt: commands appended while programs run, one a line. Every
 // process that has a stand-in runs each command once, at its next call or
@@ -79,7 +82,7 @@
 // journal.txt: one line per call or event, appended whole by one write so
 // that processes interleave whole lines; TAB-separated, LF-ended:
 //   <GetTickCount> <pid> <component> <call> <result> [key=value ...]
-// component: rasapi32, rnaph, route, dialstk, dialstat. result: decimal,
+// component: rasapi32, rnaph, route, dialstk, dialstat, mapi32. result: decimal,
 // route's exit code, or "-" for an event. Passwords appear as their length.
 // Values never hold TAB or LF (replaced by blanks).
 //   RasDialA                entry phone user size handle access status
@@ -115,6 +118,9 @@
 //   ROUTE                   args (the raw parameter line)
 //   WSADialModem, WSAHangUpModem, WSAIsOnline        arg
 //   dialstat events: shown (window), dialog, click (button), command (id), closed
+//   MAPILogon               flags
+//   MAPISendMail            handle flags note files, then path position per
+//                           attachment (repeated keys, in the message's order)
 //   ignored (event)         section and key, or line: what was not understood
 //
 // Other machine state: route.exe keeps HKLM PersistentRoutes
@@ -153,6 +159,7 @@ const unsigned long kFakeLine = 0x4C1;
 const unsigned long kFakeCall = 0xCA11;
 const char kDriverName[] = "\\\\.\\QVWINVXD.VXD";
 const unsigned long kDriverRefusal = 31;  // ERROR_GEN_FAILURE
+const char kMapi32[] = "mapi32";
 
 // Commands.
 const char kCommandDrop[] = "drop";
