@@ -11,6 +11,7 @@
 #include "SpControl.h"
 #include "SysHelpers.h"
 #include "TraceTable.h"
+#include "WaitFor.h"
 
 namespace {
 
@@ -18,11 +19,9 @@ std::string Helper() { return qvaid::AidPath("qvaid_helper.exe"); }
 
 // Polls for the helper's window, which appears a moment after the start.
 HWND WaitForWindow(char* cls, const char* title, unsigned long mask = 0, unsigned long value = 0) {
-    for (int i = 0; i < 600; i++) {  // up to 15 s on a busy machine
-        if (HWND w = SysFindWindow(nullptr, cls, title, nullptr, mask, value)) return w;
-        Sleep(25);
-    }
-    return nullptr;
+    HWND w = nullptr;
+    qvtest::WaitFor([&] { return (w = SysFindWindow(nullptr, cls, title, nullptr, mask, value)) != nullptr; }, 20000, 25);
+    return w;
 }
 
 }  // namespace
