@@ -8,6 +8,7 @@
 //   qvaid_driver children HWND                -> "HWND CLASS|TEXT" per child
 //   qvaid_driver text HWND
 //   qvaid_driver keystate                     -> whether this process sees Shift down
+//   qvaid_driver shot HWND FILE               -> the window's client area from the screen, a 24-bit BMP
 // "-" as CLASS or TITLE matches any; numbers may be decimal or 0x hex.
 #include <windows.h>
 #include <tlhelp32.h>
@@ -126,6 +127,44 @@ int main(int argc, char** argv) {
         GetWindowTextA(Window(argv[2]), text, sizeof text);
         std::printf("%s\n", text);
         return 0;
+    }
+    if (verb == "shot" && argc >= 4) {
+        HWND w = Window(argv[2]);
+        RECT c = {};
+        GetClientRect(w, &c);
+        POINT at = {0, 0};
+        ClientToScreen(w, &at);
+        int width = c.right, height = c.bottom;
+        HDC screen = GetDC(nullptr);
+        HDC mem = CreateCompatibleDC(screen);
+        BITMAPINFO bi = {};
+        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+        bi.bmiHeader.biWidth = width;
+        bi.bmiHeader.biHeight = height;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 24;
+        void* bits = nullptr;
+        HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HGDIOBJ old = SelectObject(mem, dib);
+        BitBlt(mem, 0, 0, width, height, screen, at.x, at.y, SRCCOPY);
+        GdiFlush();
+        int stride = (width * 3 + 3) & ~3;
+        BITMAPFILEHEADER fh = {};
+        fh.bfType = 0x4D42;
+        fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
+        fh.bfSize = fh.bfOffBits + stride * height;
+        FILE* f = std::fopen(argv[3], "wb");
+        if (f) {
+            std::fwrite(&fh, sizeof fh, 1, f);
+            std::fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f);
+            std::fwrite(bits, stride, height, f);
+            std::fclose(f);
+        }
+        SelectObject(mem, old);
+        DeleteObject(dib);
+        DeleteDC(mem);
+        ReleaseDC(nullptr, screen);
+        return f ? 0 : 1;
     }
     if (verb == "keystate") {
         Shift(true);

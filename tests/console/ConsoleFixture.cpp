@@ -45,9 +45,8 @@ BOOL CALLBACK Answer(HWND h, LPARAM) {
     char cls[32] = {};
     GetClassNameA(h, cls, sizeof cls);
     if (pid != GetCurrentProcessId() || lstrcmpA(cls, "#32770") || !IsWindowVisible(h)) return TRUE;
-    if ((ULONG_PTR)GetPropA(h, "qvtest.seen") >= 1000) return TRUE;
-    // Claimed at once: the program-wide watcher leaves boxes marked seen alone.
-    SetPropA(h, "qvtest.seen", (HANDLE)1000);
+    if (!GetPropA(h, "qvcon.mine") || GetPropA(h, "qvcon.done")) return TRUE;
+    SetPropA(h, "qvcon.done", (HANDLE)1);
     Box box;
     for (int pass = 0; pass < 200 && box.text.empty(); ++pass) {
         EnumChildWindows(h, StaticText, reinterpret_cast<LPARAM>(&box.text));
@@ -63,6 +62,21 @@ BOOL CALLBACK Answer(HWND h, LPARAM) {
     int button = GetDlgItem(h, IDOK) ? IDOK : yes ? IDYES : IDNO;
     PostMessageA(h, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), (LPARAM)GetDlgItem(h, button));
     return TRUE;
+}
+
+// Boxes made on the test's thread are claimed as they are created, before the
+// program-wide watcher can see them: they are this answerer's alone.
+LRESULT CALLBACK ClaimBoxes(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND) {
+        HWND h = (HWND)wParam;
+        char cls[32] = {};
+        GetClassNameA(h, cls, sizeof cls);
+        if (!lstrcmpA(cls, "#32770")) {
+            SetPropA(h, "qvtest.seen", (HANDLE)1000);
+            SetPropA(h, "qvcon.mine", (HANDLE)1);
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 DWORD WINAPI AnswerLoop(LPVOID) {
@@ -84,6 +98,7 @@ BoxAnswerer::BoxAnswerer() {
         State().yes = false;
         State().stop = false;
     }
+    hook_ = SetWindowsHookExA(WH_CBT, ClaimBoxes, nullptr, GetCurrentThreadId());
     thread_ = CreateThread(nullptr, 0, AnswerLoop, nullptr, 0, nullptr);
 }
 
@@ -94,6 +109,7 @@ BoxAnswerer::~BoxAnswerer() {
     }
     WaitForSingleObject(thread_, 5000);
     CloseHandle(thread_);
+    if (hook_) UnhookWindowsHookEx((HHOOK)hook_);
 }
 
 void BoxAnswerer::answerYes(bool yes) {

@@ -33,6 +33,7 @@ public:
 
 private:
     void* thread_;
+    void* hook_;
 };
 
 class ConsoleTest : public qvtest::ScratchDirTest {

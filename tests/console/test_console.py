@@ -5,6 +5,7 @@ import os
 import shutil
 import subprocess
 import sys
+import struct
 import time
 import unittest
 
@@ -71,6 +72,28 @@ class Hub(quorhub_run.Gateway):
         return rows[0][0] if rows else None
 
 
+def read_bmp(path):
+    """(width, height, pixel(x, y) -> (r, g, b)) of a bottom-up 24-bit BMP."""
+    with open(path, "rb") as f:
+        data = f.read()
+    offset = struct.unpack_from("<I", data, 10)[0]
+    width, height = struct.unpack_from("<ii", data, 18)
+    stride = (width * 3 + 3) & ~3
+
+    def pixel(x, y):
+        at = offset + (height - 1 - y) * stride + x * 3
+        b, g, r = data[at:at + 3]
+        return (r, g, b)
+    return width, height, pixel
+
+
+def set_version(hub, version):
+    """Wine's reported Windows version for quorhub.exe; None removes the setting."""
+    key = "HKCU\\Software\\Wine\\AppDefaults\\quorhub.exe"
+    args = ["reg", "add", key, "/v", "Version", "/d", version, "/f"] if version else ["reg", "delete", key, "/f"]
+    hub._wine(*args).communicate(timeout=60)
+
+
 class ConsoleTest(unittest.TestCase):
     def hub(self, name, fake=True, extra="", ini=None):
         h = Hub(name, ini if ini is not None else READY_INI.format(extra=extra), fake)
@@ -93,6 +116,43 @@ class ConsoleTest(unittest.TestCase):
         self.assertEqual(0, h.wait(60), h.log())
         self.assertEqual([], h.boxes())
         self.assertIn("Quorvane Steadfell Version 1.11.087 System log stopped", h.log())
+
+    def test_screenshots_show_headings_tiles_and_status_line(self):
+        # Wine reports NT by default (tile 2501); with win95 the tile is 2500.
+        for version, tile in ((None, (200, 200, 168)), ("win95", (176, 196, 222))):
+            h = self.hub("shot-%s" % (version or "nt"))
+            if version:
+                set_version(h, version)
+                self.addCleanup(set_version, h, None)
+            h.start()
+            self.assertTrue(h.wait_log("Quorvane is now ready."), h.log())
+            window = h.main_window()
+            shot = os.path.join(h.dir, "shot.bmp")
+            self.assertTrue(h.wait_for(lambda: h.drive("shot", window, quorhub_run.windows_path(shot)) is not None
+                                       and os.path.exists(shot)))
+            width, height, pixel = read_bmp(shot)
+            self.assertEqual((345, 143), (width, height))
+            self.assertEqual((192, 192, 192), pixel(330, height - 6), "light-grey status line")
+            self.assertEqual(tile, pixel(32 * 9 + 17, 32 * 2 + 17), "background tile of %s" % (version or "NT"))
+            dark = [x for x in range(2, 120) for y in range(2, 20) if sum(pixel(x, y)) < 200]
+            self.assertTrue(dark, "column headings drawn in the top row")
+            h.drive("post", window, 0x10, 0, 0)
+            self.assertEqual(0, h.wait(60), h.log())
+
+    def test_minimised_start_with_tray_hides_the_window(self):
+        h = self.hub("tray", extra="Use Icon Tray=YES")
+        h.start()
+        self.assertTrue(h.wait_log("Quorvane is now ready."), h.log())
+        window = h.main_window()
+        # A minimise by the system menu goes to the tray (or, without a shell tray, minimises).
+        h.drive("send", window, 0x112, 0xF020, 0)
+        row = [r for r in h.windows() if r[0] == window][0]
+        self.assertTrue(row[2] == "0" or row[3] == "1", row)
+        h.drive("send", window, 0x465, 10001, 0x201)
+        self.assertTrue(h.wait_for(lambda: [r for r in h.windows() if r[0] == window and r[2] == "1"]),
+                        "a click on the icon shows the window")
+        h.drive("post", window, 0x10, 0, 0)
+        self.assertEqual(0, h.wait(60), h.log())
 
     def test_second_instance_shows_the_first_and_quits(self):
         first = self.hub("first", extra="Use Icon Tray=YES")
