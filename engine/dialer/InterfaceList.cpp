@@ -86,6 +86,7 @@ void AddHostInterfaces() {
 int WINSOCKCONTROL::GetLocalInterfaces(USETCPINTERFACES use, const char* names) {
     if (!_pTCPIPInterfaces || (use != UseAll && use != UseDialUp)) return 0;
     MSEMHOLD hold(_pTCPIPInterfaces->lock);
+    WINSOCKINTERFACE::ExpireSilentDials();
     if (WINSOCKINTERFACE::RasDialCount) return -1;
     if (use == UseAll) {
         // Adds only: the lines stay as the last dial-up rebuild left them.

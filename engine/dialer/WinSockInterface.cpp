@@ -188,6 +188,7 @@ BBOOL WINSOCKINTERFACE::connectSecondary(BBOOL notify, const char** reason) {
             }
         }
         managed = 1;
+        lastNotice = TIMESTAMP::Now();  // the stack's dial is given its own two minutes
         if (control->LoadWinSockAsync()) return 1;
         // The stack's event thread could not start: the dial ends here, not half-open.
         endRASDialing(0);
@@ -491,6 +492,7 @@ void WINSOCKINTERFACE::Disconnect(BBOOL wait, BBOOL arg) {
 
 BBOOL WINSOCKINTERFACE::CheckInterfaceStatus(BBOOL notify) {
     if (down) return 0;
+    if (expireIfSilent()) return 0;
     if (failed) {
         if (secondary) return 0;
         getInterfaceStatus(0, 0, 0);

@@ -159,7 +159,6 @@ void WINSOCKDLL::winSockAsyncProc(void* instance) {
     }
     d->threadEnded();
     d->eventWindow = nullptr;
-    d->eventThreadId = 0;
     DestroyWindow(w);
     d->freeobj();
 }

@@ -58,7 +58,7 @@ public:
     bSPOINTER* node;
     WINSOCKCONTROL* owner;
     PGMTHREAD* eventThread;  // released by the thread itself once an asynchronous sequence ends
-    volatile unsigned long eventThreadId;  // 0 once the thread has ended; waited for by this id
+    volatile unsigned long eventThreadId;  // the last thread started; waited for by this id (an ended one is not found)
     BBOOL asyncMode;
     volatile HWND eventWindow;
     int timerId;

@@ -10,6 +10,7 @@
 #include "DialerHarness.h"
 #include "StandInHarness.h"
 #include "WinSockLink.h"
+#include "TimeStamp.h"
 #include "Scenario.h"
 #include "StandInFormat.h"
 #include "TestAids.h"
@@ -333,4 +334,51 @@ TEST(Dialer, DisconnectEndsLinksAndHangsUpOnce) {
     for (const auto& e : j)
         if (e.call == "RasDialA" || e.call == "RasHangUpA") order += e.call == "RasDialA" ? "D" : "H";
     EXPECT_EQ("DHDHD", order);
+}
+
+namespace {
+volatile unsigned long g_now = 1000000;
+unsigned long FakeNow() { return g_now; }
+}  // namespace
+
+// --check: the line's own status check notices the silence, else a rebuild.
+QV_CHILD_CASE(SilentDial) {
+    InstallConsole();
+    TIMESTAMP::SetNowSource(FakeNow);
+    WINSOCKINTERFACE* line = Lines(kBothLines);
+    Say("connect", long(line->Connect(1)));
+    WaitForStatus("Line One", {LINE_DIALING});
+    Say("during", long(WINSOCKCONTROL::GetLocalInterfaces(WINSOCKCONTROL::UseDialUp, kBothLines)));
+    g_now += WINSOCKINTERFACE::DialSilenceSeconds;
+    Say("atLimit", long(line->CheckInterfaceStatus(1)) + long(WINSOCKINTERFACE::RasDialCount) * 10);
+    g_now += 1;
+    if (HasArg("--check")) Say("check", long(line->CheckInterfaceStatus(1)));
+    Say("rebuild", long(WINSOCKCONTROL::GetLocalInterfaces(WINSOCKCONTROL::UseDialUp, kBothLines)));
+    SayEnd(line);
+    Say("handle", long(line->rasHandle != nullptr));
+    Say("failed", long(line->failed));
+    TIMESTAMP::SetNowSource(nullptr);
+}
+
+TEST(Dialer, ASilentDialEndsFailedAfterTwoMinutes) {
+    for (const char* args : {"", "--check"}) {
+        SCOPED_TRACE(args);
+        DialUpStandIns s(RemoteAccess::Nt);
+        s.WriteScenario(PhonebookWith("Outcome=silent"));
+        auto r = s.Run("SilentDial", args);
+        auto said = qvtest::KeyValues(r.output);
+        EXPECT_EQ("1", said["connect"]) << r.output;
+        EXPECT_EQ("-1", said["during"]);
+        EXPECT_EQ("11", said["atLimit"]) << "still counted at the limit itself";
+        if (*args) {
+            EXPECT_EQ("0", said["check"]);
+        }
+        EXPECT_EQ("0", said["rebuild"]) << "rebuilds work again";
+        EXPECT_EQ("1,4,13", said["statuses"]);
+        EXPECT_EQ("0", said["count"]);
+        EXPECT_EQ("0", said["handle"]);
+        EXPECT_EQ("1", said["failed"]);
+        EXPECT_EQ("Failed", DialUpStandIns::ConnectionValue("Status"));
+        EXPECT_EQ(1u, s.Calls("rasapi32", "RasHangUpA").size());
+    }
 }
