@@ -300,7 +300,10 @@ class LineTest(unittest.TestCase):
     def test_default_host_and_users(self):
         g = self.gateway("users", services=("TELNET",), servers={"TELNET Server": "127.0.0.1"},
                          users="127.0.0.*=PC\n", extra="Maximum Users=1\n")
+        before = self.echo_sessions()
         c = self.telnet(g, "127.0.0.2")
+        # Bytes sent before the host is reached are dropped: wait until it is.
+        self.assertTrue(wait_for(lambda: self.echo_sessions() > before))
         c.send(b"straight through\r\n")
         self.assertEqual(b"straight through\r\n", c.read(18))  # no banner, relayed at once
         session = self.peers.echo.sessions[-1]
@@ -309,12 +312,14 @@ class LineTest(unittest.TestCase):
         # The gateway's own user (Admin) takes the one place once PC2 has logged out.
         end = time.time() + WAIT
         while True:
+            before = self.echo_sessions()
             held = self.telnet(g)
-            held.send(b"mine\r\n")
-            got = held.read(6)
-            if got == b"mine\r\n" or time.time() > end:
+            if wait_for(lambda: self.echo_sessions() > before, 5):
+                held.send(b"mine\r\n")
+                got = held.read(6)
                 break
-            held.close()
+            held.close()  # still counted: refused
+            self.assertLess(time.time(), end)
         self.assertEqual(b"mine\r\n", got)
         other = self.telnet(g, "127.0.0.2")
         self.assertEqual(b"There are currently too many active users! Try again later!\r\n" + PROMPT, other.rest())
