@@ -128,10 +128,9 @@ BBOOL WINSOCKDLL::startMonitor() {
 void WINSOCKDLL::stopMonitor(BBOOL wait, BBOOL async) {
     unsigned long id = eventThreadId;
     HWND window = eventWindow;
-    if (id && window && async)
-        PostMessageA(window, HangUpMessage, 0, 0);
-    else if (id && !async)  // to the thread: a quit posted to the window left its loop waiting in quorhub
-        PostThreadMessageA(id, WM_QUIT, 0, 0);
+    if (id && window) PostMessageA(window, async ? HangUpMessage : WM_QUIT, 0, 0);
+    // The thread's queue too: in quorhub the quit posted to the window alone left the loop waiting.
+    if (id && !async) PostThreadMessageA(id, WM_QUIT, 0, 0);
     if (!wait) return;
     // By id: an asynchronous sequence lets go of its thread object as it ends.
     if (id) PGMTHREAD::WaitByID(id);
