@@ -169,7 +169,8 @@ class ConsoleTest(unittest.TestCase):
 
     def test_real_program_ends_at_the_start_error_box(self):
         with open(os.path.join(ARGS.source, "server", "QUORHUB.INI")) as f:
-            h = self.hub("starterror", fake=False, ini=f.read())
+            # The default configuration with its one service (Telnet) switched off.
+            h = self.hub("starterror", fake=False, ini=f.read().replace("TELNET=YES", "TELNET=NO"))
         h.start()
         self.assertEqual(0, h.wait(120), h.log())
         self.assertIn(("Quorvane Steadfell Alert", "Unable to Start Quorvane: Unable to start server applications!"),
