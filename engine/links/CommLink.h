@@ -54,9 +54,9 @@ public:
     // Ends the link because of an error seen while receiving.
     void FailLink(int code);
 
-    static const int ErrorCannotOpen = 9999;
-    static const int ErrorInterfaceDown = 9990;
-    static const int ErrorMessageTooLong = 10040;
+    static constexpr int ErrorCannotOpen = 9999;
+    static constexpr int ErrorInterfaceDown = 9990;
+    static constexpr int ErrorMessageTooLong = 10040;
 
     BBOOL accepting;
     BBOOL inbound;

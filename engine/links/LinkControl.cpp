@@ -13,7 +13,7 @@ LINKCONTROL::~LINKCONTROL() {}
 DATACOMM_INIT::DATACOMM_INIT() {
     if (InitCount++ != 0) return;
     _pDefaultLinkControl = new LINKCONTROL;
-    if (!_pDefaultLinkControl) _Task_Abend("STG101", sizeof(LINKCONTROL));
+    if (!_pDefaultLinkControl) _Task_Abend(ABEND_STG101, sizeof(LINKCONTROL));
     _pDefaultLinkControl->prepare();
 }
 

@@ -8,7 +8,7 @@ int DLOCLINK_INIT::InitCount = 0;
 DLOCLINK_INIT::DLOCLINK_INIT() {
     if (InitCount++ != 0) return;
     _pLocalLinks = new CHAIN<LOCALLINK>(1);
-    if (!_pLocalLinks) _Task_Abend("STG101", sizeof(CHAIN<LOCALLINK>));
+    if (!_pLocalLinks) _Task_Abend(ABEND_STG101, sizeof(CHAIN<LOCALLINK>));
     _pLocalLinks->prepare();
 }
 

@@ -16,7 +16,7 @@ DMCONTROL::~DMCONTROL() {}
 DATAMAN_INIT::DATAMAN_INIT() {
     if (InitCount++ != 0) return;
     _pDataSys = new DMCONTROL;
-    if (!_pDataSys) _Task_Abend("STG101", sizeof(DMCONTROL));
+    if (!_pDataSys) _Task_Abend(ABEND_STG101, sizeof(DMCONTROL));
     _pDataSys->prepare();
 }
 

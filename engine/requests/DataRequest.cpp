@@ -42,7 +42,7 @@ BBOOL DATAREQBASE::SetObjectData(IOBUFFER* first, DATACONNECTION* conn, int leng
     if (!object) {
         DATASTORE* store = DATASTORE::System();
         object = new (store) DATAOBJECT(store, nullptr, TRUE, 0, 0);
-        if (!object) _Task_Abend("STG101", sizeof(DATAOBJECT));
+        if (!object) _Task_Abend(ABEND_STG101, sizeof(DATAOBJECT));
         object->prepare();
     }
     if (length < 0) length = 0;

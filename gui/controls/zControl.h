@@ -34,7 +34,9 @@ enum {
 
 // Private messages between controls and their dialog.
 const UINT zMsgScrollRange = 0x090A;    // wParam bar type, lParam (max << 16 | min)
-const UINT zMsgPressDefault = 0x0900;   // wParam and lParam 0x1000
+const UINT zMsgPressDefault = 0x0900;   // wParam and lParam zPressDefaultMark
+// Both words of zMsgPressDefault, so that a stray 0x0900 presses nothing.
+const UINT zPressDefaultMark = 0x1000;
 const UINT zMsgDeferredDelete = 0x0901;
 
 class zControl : public zChildWin {

@@ -51,7 +51,7 @@ int zEditBase::dispatch(zEvent* e) {
     if (e->msg == WM_KEYDOWN && e->wParm == VK_RETURN) {
         unsigned long real = hwnd ? (unsigned long)GetWindowLongA(hwnd, GWL_STYLE) : winStyle;
         if (!(real & ES_WANTRETURN) && !(GetKeyState(VK_CONTROL) & 0x8000) && parentWin && parentWin->hwnd)
-            SendMessageA(parentWin->hwnd, zMsgPressDefault, 0x1000, 0x1000);
+            SendMessageA(parentWin->hwnd, zMsgPressDefault, zPressDefaultMark, zPressDefaultMark);
     }
     return callClassProc(e);
 }

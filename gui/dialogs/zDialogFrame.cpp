@@ -485,7 +485,7 @@ LRESULT CALLBACK DialogFrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
         if (d) d->defButtonId = (int)wParam;
         return 1;
     case zMsgPressDefault:
-        if (wParam == 0x1000 && lParam == 0x1000 && d) {
+        if (wParam == zPressDefaultMark && lParam == zPressDefaultMark && d) {
             if (d->defButtonId != 0xFFFF) {
                 zWindow* b = d->get(d->defButtonId);
                 SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(d->defButtonId, BN_CLICKED), (LPARAM)(b ? b->hwnd : 0));

@@ -150,9 +150,9 @@ zFont* ziDialogReader::takeFont() {
 
 int ziDialogReader::getResource() {
     module = resource.acquireModule(&loadedByName_);
-    HRSRC r = module ? FindResourceA(module, resource.id(), MAKEINTRESOURCEA(5)) : 0;
+    HRSRC r = module ? FindResourceA(module, resource.id(), RT_DIALOG) : 0;
     if (!r && !resource.moduleName() && !resource.moduleHandle() && _app && _app->hInst != module)
-        r = FindResourceA(module = _app->hInst, resource.id(), MAKEINTRESOURCEA(5));
+        r = FindResourceA(module = _app->hInst, resource.id(), RT_DIALOG);
     if (!r) {
         freeResource();
         return 0;
@@ -238,8 +238,8 @@ void ziDialogReader::decodeHeader() {
     }
     unsigned long st = readDword() & ~WS_VISIBLE;
     unsigned long ex = readDword();
-    if (ex & 0x4) st |= 0x4;
-    if (ex & 0x2000) st |= 0x2000;
+    if (ex & DS_3DLOOK) st |= DS_3DLOOK;
+    if (ex & DS_CONTEXTHELP) st |= DS_CONTEXTHELP;
     int count = (int)readWord();
     int x = (short)readWord();
     int y = (short)readWord();
@@ -384,7 +384,7 @@ bool ziDialogReader::createBaseTypes(const char* cls, int atom, const ZKCString&
                                      unsigned long st) {
     if (!window) return false;
     if (cls && strcmp(cls, "scrollbar") == 0) {
-        atom = 0x84;
+        atom = AtomScrollBar;
         cls = nullptr;
     }
     zSizer* s = new zSizer(r.left, r.top, r.width(), r.height(), window->sizer);
@@ -405,7 +405,7 @@ bool ziDialogReader::createBaseTypes(const char* cls, int atom, const ZKCString&
         }
     } else {
         switch (atom) {
-        case 0x80:
+        case AtomButton:
             switch (st & 0xF) {
             case BS_PUSHBUTTON: made = new zPushButton(window, s, st, t, id); break;
             case BS_DEFPUSHBUTTON:
@@ -423,21 +423,21 @@ bool ziDialogReader::createBaseTypes(const char* cls, int atom, const ZKCString&
             }
             }
             break;
-        case 0x81: made = new zEditBase(window, s, st, t, id); break;
-        case 0x82: made = new zStaticText(window, s, st, t, id); break;
-        case 0x83: {
+        case AtomEdit: made = new zEditBase(window, s, st, t, id); break;
+        case AtomStatic: made = new zStaticText(window, s, st, t, id); break;
+        case AtomListBox: {
             zListBoxBase* l = new zListBoxBase(window, s, st, t, id);
             l->create();
             made = l;
             break;
         }
-        case 0x84: {
+        case AtomScrollBar: {
             zScrollBarBase* b = new zScrollBarBase(window, s, st, t, id);
             b->create();
             made = b;
             break;
         }
-        case 0x85: {
+        case AtomComboBox: {
             zComboBoxBase* c = new zComboBoxBase(window, s, st, t, id);
             c->create();
             made = c;

@@ -101,6 +101,8 @@ private:
     void freeResource();
     void decodeHeader();
     int decodeKids();
+    // The predefined window classes a template names by atom.
+    enum { AtomButton = 0x80, AtomEdit = 0x81, AtomStatic = 0x82, AtomListBox = 0x83, AtomScrollBar = 0x84, AtomComboBox = 0x85 };
     bool createBaseTypes(const char* cls, int atom, const ZKCString& text, int id, const zRect& r, unsigned long st);
 
     void adjustAlign();

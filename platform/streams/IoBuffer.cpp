@@ -8,7 +8,7 @@ IOBUFFER::IOBUFFER(BUFFERPOOL* p)
       msgStart(nullptr), msgLength(0), incomplete(FALSE), scanned(0), modeWord(0) {}
 
 IOBUFFER::~IOBUFFER() {
-    if (hasMemory) _Task_Abend("DEL104", reinterpret_cast<ULONG_PTR>(this));
+    if (hasMemory) _Task_Abend(ABEND_DEL104, reinterpret_cast<ULONG_PTR>(this));
 }
 
 void IOBUFFER::Reset() {
@@ -25,12 +25,12 @@ void IOBUFFER::Reset() {
 }
 
 void IOBUFFER::FreeArea() {
-    if (!pool) _Task_Abend("DEL104", reinterpret_cast<ULONG_PTR>(this));
+    if (!pool) _Task_Abend(ABEND_DEL104, reinterpret_cast<ULONG_PTR>(this));
     pool->FreeBuffer(this, TRUE);
 }
 
 void IOBUFFER::freeobj() {
-    if (!pool) _Task_Abend("DEL104", reinterpret_cast<ULONG_PTR>(this));
+    if (!pool) _Task_Abend(ABEND_DEL104, reinterpret_cast<ULONG_PTR>(this));
     if (--count > 0) return;
     pool->FreeBuffer(this, FALSE);
 }

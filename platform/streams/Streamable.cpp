@@ -67,7 +67,7 @@ unsigned long TakeWord(STREAMBUF& s, unsigned long flags) {
 }  // namespace
 
 void CheckStreamDest(STREAMDEST& d) {
-    if (!d.open || d.status != 0) _Task_Abend("STR101", reinterpret_cast<ULONG_PTR>(&d));
+    if (!d.open || d.status != 0) _Task_Abend(ABEND_STR101, reinterpret_cast<ULONG_PTR>(&d));
 }
 
 // ---- STREAMABLE
@@ -431,7 +431,7 @@ STREAMDEST::STREAMDEST(BBOOL external)
 STREAMDEST::~STREAMDEST() {}
 
 BBOOL STREAMDEST::SetStream(const char* n, int size, IOMODE m, BBOOL allocate) {
-    if (open) _Task_Abend("STR102", reinterpret_cast<ULONG_PTR>(this));
+    if (open) _Task_Abend(ABEND_STR102, reinterpret_cast<ULONG_PTR>(this));
     if (n) {
         std::strncpy(name, n, sizeof name - 1);
         name[sizeof name - 1] = 0;
@@ -444,7 +444,7 @@ BBOOL STREAMDEST::SetStream(const char* n, int size, IOMODE m, BBOOL allocate) {
         if (!buffer.hasMemory) {
             if (!buffer.BufAlloc(bufferSize, QvTag("STRD"))) return FALSE;
         } else if (buffer.capacity < bufferSize) {
-            _Task_Abend("STR102", static_cast<unsigned long>(bufferSize));
+            _Task_Abend(ABEND_STR102, static_cast<unsigned long>(bufferSize));
         }
     }
     return TRUE;

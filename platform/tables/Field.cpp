@@ -81,7 +81,7 @@ int FIELD::setSegments(const char* src, int n, BUFFERPOOL* pool) {
 
 void FIELD::SetColumn(COLUMN* column) {
     if (!column) return;
-    if (table && column->table && table != column->table) _Task_Abend("TBL101", (ULONG_PTR)(uintptr_t)this);
+    if (table && column->table && table != column->table) _Task_Abend(ABEND_TBL101, (ULONG_PTR)(uintptr_t)this);
     if (!table) table = column->table;
     columnId = column->ColumnID();
     flags &= ~(FIELD_TRANSIENT | FIELD_FROMCOLUMN);

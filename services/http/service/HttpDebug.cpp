@@ -3,5 +3,5 @@
 #include "TaskAbend.h"
 
 HTTPDEBUG::HTTPDEBUG(APPTYPE* t) : APPDEBUG(t) {
-    if (!AllocCommand(CommandSize)) _Task_Abend("STG101", CommandSize);
+    if (!AllocCommand(CommandSize)) _Task_Abend(ABEND_STG101, CommandSize);
 }

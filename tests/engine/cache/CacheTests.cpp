@@ -7,6 +7,7 @@
 #include "Cache.h"
 #include "ChildProcess.h"
 #include "SpControl.h"
+#include "TaskAbend.h"
 
 namespace {
 
@@ -245,7 +246,7 @@ TEST(LevelsFatal, ObjectOfferedTwiceStopsTheServer) {
     qvtest::ChildResult r = qvtest::RunChild("OfferedTwice");
     ASSERT_TRUE(r.started);
     EXPECT_EQ(1u, r.exitCode);
-    EXPECT_NE(std::string::npos, r.output.find("OBJ103")) << r.output;
+    EXPECT_NE(std::string::npos, r.output.find(ABEND_OBJ103)) << r.output;
 }
 
 }  // namespace

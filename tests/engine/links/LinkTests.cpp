@@ -93,12 +93,12 @@ TEST_F(LocalPair, EndsPairByNameAndRefuseEveryOtherOpener) {
     };
     for (const auto& r : refused) {
         LOCALLINK* c = New(nameA + ".third");
-        EXPECT_EQ(9999, c->OpenLink(r.address.c_str(), nullptr, 0)) << r.what;
-        EXPECT_EQ(9999, c->error) << r.what;
+        EXPECT_EQ(COMMLINK::ErrorCannotOpen, c->OpenLink(r.address.c_str(), nullptr, 0)) << r.what;
+        EXPECT_EQ(COMMLINK::ErrorCannotOpen, c->error) << r.what;
         EXPECT_FALSE(c->QueryLinkStatus()) << r.what;
         Drop(c);
     }
-    EXPECT_EQ(9999, b->OpenLink(nameA.c_str(), nullptr, 0)) << "an end that already has a peer";
+    EXPECT_EQ(COMMLINK::ErrorCannotOpen, b->OpenLink(nameA.c_str(), nullptr, 0)) << "an end that already has a peer";
     EXPECT_EQ(b, a->peer);
 }
 
@@ -180,7 +180,7 @@ TEST_F(LocalPair, AFrameWithALengthOutsideTheLimitsEndsTheReceiver) {
         EXPECT_EQ(4092, a->maxMessage);
         ASSERT_TRUE(b->PutMessage(FilledBuffer(b, Frame(c.length, std::string(c.bodyBytes, 'x'))), 0)) << c.what;
         ASSERT_TRUE(b->PutMessage(FilledBuffer(b, Frame(2, "ok")), 0)) << c.what;
-        EXPECT_EQ(10040, a->error) << c.what;
+        EXPECT_EQ(COMMLINK::ErrorMessageTooLong, a->error) << c.what;
         EXPECT_TRUE(a->closed && a->aborted) << c.what;
         EXPECT_EQ(0, a->recvQueue.count) << c.what << ": nothing after a bad frame is delivered";
         EXPECT_FALSE(a->QueryLinkStatus()) << c.what;
@@ -225,7 +225,7 @@ TEST_F(LocalPair, OpenersRacingForOneEndPairExactlyOnce) {
                 paired++;
                 EXPECT_EQ(racers[i], a->peer);
             } else {
-                EXPECT_EQ(9999, results[i]);
+                EXPECT_EQ(COMMLINK::ErrorCannotOpen, results[i]);
             }
         }
         EXPECT_EQ(1, paired) << "round " << round;

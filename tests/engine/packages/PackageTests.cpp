@@ -204,18 +204,18 @@ TEST_F(Transport, ReadingAfterTheLinkEndedReportsAFailure) {
     b->CloseStream();
     EXPECT_NE(0, a->ReadBuffer()) << "an ended link never reads as data ready";
     EXPECT_EQ(0, a->buffer.cursor.length);
-    a->link->error = 10040;
-    EXPECT_EQ(10040, a->ReadBuffer());
+    a->link->error = COMMLINK::ErrorMessageTooLong;
+    EXPECT_EQ(COMMLINK::ErrorMessageTooLong, a->ReadBuffer());
     a->link->error = 0;
     a->buffer.SetForWrite();
     a->buffer.CopyIn("x", 1);
-    EXPECT_EQ(9999, a->WriteBuffer()) << "a send that cannot happen is not reported as done";
+    EXPECT_EQ(COMMLINK::ErrorCannotOpen, a->WriteBuffer()) << "a send that cannot happen is not reported as done";
     EXPECT_EQ(0, a->buffer.Used());
 }
 
 TEST_F(Transport, OpeningToAnUnknownEndFails) {
     DATATRANSPORT* c = Make("transport C");
-    EXPECT_EQ(9999, c->OpenStream("nobody", 0, 0));
+    EXPECT_EQ(COMMLINK::ErrorCannotOpen, c->OpenStream("nobody", 0, 0));
     EXPECT_FALSE(c->open);
     c->freeobj();
 }

@@ -235,7 +235,7 @@ TEST_F(Connections, AFailedOpenIsReportedAndTheConnectionCanTryAgain) {
     DATACONNECTION* conn = NewConnection("Local", "nobody listens here");
     conn->status = &status;
     EXPECT_FALSE(conn->Connect(LINK_SERVER_CONNECT, 0, 1, monitor, nullptr, nullptr, nullptr, nullptr));
-    EXPECT_EQ(9999, conn->lastError);
+    EXPECT_EQ(COMMLINK::ErrorCannotOpen, conn->lastError);
     EXPECT_EQ(nullptr, conn->link);
     EXPECT_EQ((std::vector<int>{CONN_OPENED, CONN_CONNECT_FAILED}), monitor->codes);
     EXPECT_EQ(1, status.terminates);

@@ -266,7 +266,7 @@ TEST(SocketSingle, PeerAddressRefusesOthersAndResetListensAgain) {
         EXPECT_EQ(only.Accept(), nullptr);
         EXPECT_TRUE(only.link->closed && only.link->refused);
         EXPECT_FALSE(only.link->IsResetable());
-        EXPECT_EQ(only.link->ResetLink(), 9999);
+        EXPECT_EQ(COMMLINK::ErrorCannotOpen, only.link->ResetLink());
     }
     SingleListener single("127.0.0.1");
     ASSERT_EQ(single.opened, 0);

@@ -9,6 +9,7 @@
 #include "BufferPool.h"
 #include "ChildProcess.h"
 #include "SpControl.h"
+#include "TaskAbend.h"
 
 namespace {
 
@@ -189,5 +190,5 @@ TEST(BufferPoolFatal, BufferWithoutPoolCannotBeReleased) {
     auto r = qvtest::RunChild("ReleaseBufferWithoutPool");
     ASSERT_TRUE(r.started);
     EXPECT_EQ(1u, r.exitCode);
-    EXPECT_NE(std::string::npos, r.output.find("DEL104")) << r.output;
+    EXPECT_NE(std::string::npos, r.output.find(ABEND_DEL104)) << r.output;
 }

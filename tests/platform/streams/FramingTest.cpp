@@ -5,6 +5,7 @@
 #include "Allocator.h"
 #include "ChildProcess.h"
 #include "StreamTestAids.h"
+#include "TaskAbend.h"
 
 namespace {
 
@@ -264,7 +265,7 @@ TEST(Framing, DestinationMisuseIsFatal) {
     struct Case {
         const char* child;
         const char* code;
-    } cases[] = {{"WriteToClosedDestination", "STR101"}, {"SetStreamWhileOpen", "STR102"}};
+    } cases[] = {{"WriteToClosedDestination", ABEND_STR101}, {"SetStreamWhileOpen", ABEND_STR102}};
     for (const Case& c : cases) {
         auto r = qvtest::RunChild(c.child);
         ASSERT_TRUE(r.started);

@@ -11,6 +11,7 @@
 #include "PgmThread.h"
 #include "Semaphore.h"
 #include "SpControl.h"
+#include "TaskAbend.h"
 
 namespace {
 
@@ -174,7 +175,7 @@ TEST(Threads, OrdinaryExitWithRegisteredThreads) {
     auto r = qvtest::RunChild("ExitWithRegisteredThreads");
     EXPECT_EQ(0u, r.exitCode) << r.output;
     EXPECT_NE(std::string::npos, r.output.find("leaving"));
-    EXPECT_EQ(std::string::npos, r.output.find("CNT101")) << r.output;
+    EXPECT_EQ(std::string::npos, r.output.find(ABEND_CNT101)) << r.output;
 }
 
 namespace {
