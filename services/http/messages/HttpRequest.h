@@ -9,7 +9,7 @@
 
 #include "HttpMsgBase.h"
 #include "LookupTable.h"
-#include "TcpLayerStandIn.h"
+#include "TcpMessages.h"
 #include "TimeStamp.h"
 
 class HTTPSITE;

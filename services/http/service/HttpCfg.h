@@ -3,7 +3,7 @@
 // and the upstream proxies of "HTTP Proxies", all in the one profile; two
 // writers put the cache and proxy sections back when the settings change them.
 // Read at start and written from the settings' thread; the workers only read.
-#include "TcpLayerStandIn.h"
+#include "TcpAppType.h"
 
 extern const char HTTP_CACHE_SECTION[];
 extern const char HTTP_PROXIES_SECTION[];
