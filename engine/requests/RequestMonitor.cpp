@@ -313,11 +313,16 @@ void REQUESTMONITOR::TCPIPMonitor(void* argument) {
             }
         }
         if (!ready) continue;
-        if (!ready->listening || ready->closed)
+        if (!ready->listening || ready->closed) {
             m->ServeLinkEvent(ready);
-        else
-            m->AcceptOn(ready, K);
-        L->EndAccess();
+            L->EndAccess();
+        } else {
+            TCPSOCKLINK* n = ready->AcceptConnection(0);
+            // Let go before the connection joins a monitor's active set: a monitor
+            // releasing a connection holds that set's lock and then takes this one.
+            L->EndAccess();
+            m->AcceptOn(ready, n, K);
+        }
     }
     m->LinkMonitorShutdown(L, K);
 }
@@ -354,8 +359,7 @@ void REQUESTMONITOR::ServeLinkEvent(TCPSOCKLINK* ready) {
     RequestWakeup();
 }
 
-void REQUESTMONITOR::AcceptOn(TCPSOCKLINK* listener, TCPCONTROL* K) {
-    TCPSOCKLINK* n = listener->AcceptConnection(0);
+void REQUESTMONITOR::AcceptOn(TCPSOCKLINK* listener, TCPSOCKLINK* n, TCPCONTROL* K) {
     if (n) {
         DATACONNECTION* owner = listener->owner;
         if (owner && n != listener) owner = owner->CreateSecondary(n);

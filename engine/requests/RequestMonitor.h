@@ -63,6 +63,7 @@ private:
     void ShutdownPrimaries();
     BBOOL LinkMonitorRunning() const;
     void ServeLinkEvent(TCPSOCKLINK* ready);
-    void AcceptOn(TCPSOCKLINK* listener, TCPCONTROL* control);
+    // Gives a link accepted on listener (null: none) its connection; called without the listener's lock.
+    void AcceptOn(TCPSOCKLINK* listener, TCPSOCKLINK* accepted, TCPCONTROL* control);
     void LinkMonitorShutdown(TCPSOCKLINK* listener, TCPCONTROL* control);
 };

@@ -128,7 +128,9 @@ public:
     TCPSOCKLINK* wakeReceiver;
     bSPOINTER* interfaceNode;
     bSPOINTER* ownerNode;        // in the parent's secondaries or the control's auxiliary ports
-    CHAIN<TCPSOCKLINK> secondaries;  // shares this link's lock
+    // Shares this link's lock. Order: a monitor's active-set lock before it (releasing a
+    // connection frees its link, which leaves this chain), so never the other way round.
+    CHAIN<TCPSOCKLINK> secondaries;
     TCPSOCKETCONSTANTS k;
 
     // Largest number of secondaries one readiness wait can watch.

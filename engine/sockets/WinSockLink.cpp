@@ -26,7 +26,8 @@ void CopyOut(const BUFFER& out, const char* text) {
 
 WINSOCKLINK::WINSOCKLINK(TCPCONTROL& ctl, const char* portText, LINKTYPE type, int limit)
     : TCPSOCKLINK(ctl, type, limit), socketControl(dynamic_cast<WINSOCKCONTROL*>(&ctl)), lookupRequest(nullptr),
-      libraryUser(0), savedError(0), lookupRetries(0), readSet(nullptr), writeSet(nullptr), errorSet(nullptr) {
+      libraryUser(0), savedError(0), lookupRetries(0), scanStart(0), readSet(nullptr), writeSet(nullptr),
+      errorSet(nullptr) {
     k = WinSockConstants;
     if (socketControl) {
         socketControl->LoadWinSock(0, 0);
@@ -44,7 +45,7 @@ WINSOCKLINK::WINSOCKLINK(TCPCONTROL& ctl, const char* portText, LINKTYPE type, i
 
 WINSOCKLINK::WINSOCKLINK(WINSOCKLINK& primary, LINKTYPE type)
     : TCPSOCKLINK(primary, type), socketControl(primary.socketControl), lookupRequest(nullptr), libraryUser(0),
-      savedError(0), lookupRetries(0), readSet(nullptr), writeSet(nullptr), errorSet(nullptr) {}
+      savedError(0), lookupRetries(0), scanStart(0), readSet(nullptr), writeSet(nullptr), errorSet(nullptr) {}
 
 WINSOCKLINK::~WINSOCKLINK() {
     if (open) CloseLink(1);
@@ -151,11 +152,14 @@ TCPSOCKLINK* WINSOCKLINK::WaitLinkEvent(int seconds, BBOOL checkStatus) {
     lock.Reserve(QV_WAIT_FOREVER, 0);
     TCPSOCKLINK* found = nullptr;
     char event = 'n';
-    for (u_int i = 0; !found && i < readSet->count; i++) {
-        found = readSet->sockets[i] == socket ? this : FindSecondary(readSet->sockets[i]);
+    u_int start = scanStart++;
+    for (u_int j = 0; !found && j < readSet->count; j++) {
+        QVSOCKET r = readSet->sockets[(start + j) % readSet->count];
+        found = r == socket ? this : FindSecondary(r);
         event = 'r';
     }
-    for (u_int i = 0; !found && i < writeSet->count; i++) {
+    for (u_int j = 0; !found && j < writeSet->count; j++) {
+        u_int i = (start + j) % writeSet->count;
         found = writeSet->sockets[i] == socket ? this : FindSecondary(writeSet->sockets[i]);
         if (found && !found->accepting && found->connectPending) {
             found->connectPending = 0;

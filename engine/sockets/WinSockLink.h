@@ -60,6 +60,9 @@ public:
     BBOOL libraryUser;
     int savedError;
     int lookupRetries;
+    // Where the next look through a ready set starts: moved on every wait, so a link
+    // that is always ready cannot keep the others waiting.
+    u_int scanStart;
     WINSOCKSET* readSet;
     WINSOCKSET* writeSet;
     WINSOCKSET* errorSet;

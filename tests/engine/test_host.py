@@ -178,6 +178,54 @@ class Origin:
         self.listener.close()
 
 
+class ManyOrigin:
+    """An origin for many clients at once: a client sends its index and a newline, gets
+    that index's payload and then the end of the stream."""
+
+    def __init__(self, payloads):
+        self.payloads = payloads
+        self.listener = socket.socket()
+        self.listener.bind(("127.0.0.1", 0))
+        self.listener.listen(64)
+        self.listener.settimeout(60)
+        self.port = self.listener.getsockname()[1]
+        threading.Thread(target=self.accept, daemon=True).start()
+
+    def accept(self):
+        while True:
+            try:
+                peer, _ = self.listener.accept()
+            except OSError:
+                return
+            threading.Thread(target=self.serve, args=(peer,), daemon=True).start()
+
+    def serve(self, peer):
+        with peer:
+            peer.settimeout(60)
+            line = b""
+            while not line.endswith(b"\n"):
+                part = peer.recv(64)
+                if not part:
+                    return
+                line += part
+            peer.sendall(self.payloads[int(line)])
+
+    def close(self):
+        self.listener.close()
+
+
+def fetch_through(port, index):
+    """Asks for payload index through the relay; all it gets until the stream ends."""
+    with client(port) as s:
+        s.sendall(b"%d\n" % index)
+        parts = []
+        while True:
+            part = s.recv(262144)
+            if not part:
+                return b"".join(parts)
+            parts.append(part)
+
+
 def closed_port():
     s = socket.socket()
     s.bind(("127.0.0.1", 0))
@@ -201,6 +249,35 @@ class RelayHost(unittest.TestCase):
             self.assertEqual(len(up), origin.count)
             self.assertEqual(hashlib.sha256(up).hexdigest(), origin.received.hexdigest())
             self.assertEqual(hashlib.sha256(down).hexdigest(), hashlib.sha256(got).hexdigest())
+
+    def test_sixteen_clients_each_get_a_megabyte_whole(self):
+        # One client first: its connection is let go while the next ones are accepted.
+        payloads = [os.urandom(1 << 20) for _ in range(17)]
+        origin = ManyOrigin(payloads)
+        try:
+            with Host("--relay", "127.0.0.1", str(origin.port), "--limit", "100") as host:
+                got = {0: fetch_through(host.port, 0)}
+
+                def run(i):
+                    try:
+                        got[i] = fetch_through(host.port, i)
+                    except OSError as e:
+                        got[i] = e
+
+                threads = [threading.Thread(target=run, args=(i,)) for i in range(1, 17)]
+                for t in threads:
+                    t.start()
+                for t in threads:
+                    t.join(120)
+                for i, payload in enumerate(payloads):
+                    data = got.get(i)
+                    self.assertIsInstance(data, bytes, "client %d: %r" % (i, data))
+                    self.assertEqual((len(payload), hashlib.sha256(payload).hexdigest()),
+                                     (len(data), hashlib.sha256(data).hexdigest()), "client %d" % i)
+                code, _ = host.stop()
+                self.assertEqual(0, code)
+        finally:
+            origin.close()
 
     def test_a_refused_server_connection_closes_the_client(self):
         with Host("--relay", "127.0.0.1", str(closed_port())) as host:
