@@ -153,19 +153,19 @@ TCPSOCKLINK* WINSOCKLINK::WaitLinkEvent(int seconds, BBOOL checkStatus) {
     TCPSOCKLINK* found = nullptr;
     char event = 'n';
     u_int start = scanStart++;
-    for (u_int j = 0; !found && j < readSet->count; j++) {
-        QVSOCKET r = readSet->sockets[(start + j) % readSet->count];
-        found = r == socket ? this : FindSecondary(r);
-        event = 'r';
-    }
-    for (u_int j = 0; !found && j < writeSet->count; j++) {
-        u_int i = (start + j) % writeSet->count;
-        found = writeSet->sockets[i] == socket ? this : FindSecondary(writeSet->sockets[i]);
-        if (found && !found->accepting && found->connectPending) {
-            found->connectPending = 0;
-            found->connected = 1;
+    // Reads and writes take turns at going first: a steady stream of wake-ups must not hold up sends.
+    for (int pass = 0; !found && pass < 2; pass++) {
+        BBOOL reads = (pass == 0) == ((start & 1) == 0);
+        WINSOCKSET* set = reads ? readSet : writeSet;
+        for (u_int j = 0; !found && j < set->count; j++) {
+            QVSOCKET r = set->sockets[(start / 2 + j) % set->count];
+            found = r == socket ? this : FindSecondary(r);
+            event = reads ? 'r' : 'w';
+            if (found && !reads && !found->accepting && found->connectPending) {
+                found->connectPending = 0;
+                found->connected = 1;
+            }
         }
-        event = 'w';
     }
     for (u_int i = 0; !found && i < errorSet->count; i++) {
         found = errorSet->sockets[i] == socket ? this : FindSecondary(errorSet->sockets[i]);
