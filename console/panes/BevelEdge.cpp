@@ -72,3 +72,17 @@ void BEVELEDGE::draw_br(zDisplay* d, const zRect& r, zPen* pen, BOOL horizontal,
     }
     SelectObject(dc, old);
 }
+
+void BEVELEDGE::ScrollInside(HWND window, int dx, int dy, const zRect& r) {
+    RECT c;
+    GetClientRect(window, &c);
+    RECT strip = c;
+    if (dy < 0)
+        strip.top = c.bottom - 2;
+    else
+        strip.bottom = c.top + 2;
+    InvalidateRect(window, &strip, TRUE);
+    RECT area = {r.left, r.top, r.right, r.bottom};
+    ScrollWindowEx(window, dx, dy, &area, &area, nullptr, nullptr, SW_INVALIDATE | SW_ERASE);
+    DrawBevel(TRUE, FALSE);
+}

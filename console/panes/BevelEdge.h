@@ -19,6 +19,9 @@ public:
     // afterScroll: only the edges scrolling moved. singleRing: one ring, top 2 lower.
     void DrawBevel(BOOL afterScroll, BOOL singleRing);
     void bevel(zDisplay* display, zRect r, BOOL outer, BOOL horizontalEdges, BOOL verticalEdges);
+    // Scrolls the area of the pane's window inside the frame: the 2-pixel strip
+    // the scroll uncovers is repainted and the frame drawn again over the move.
+    void ScrollInside(HWND window, int dx, int dy, const zRect& area);
 
     zPane* pane;  // not owned
     zPen* grey;

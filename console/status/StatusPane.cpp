@@ -199,17 +199,7 @@ int STATUSPANE::size(zSizeEvt*) {
 }
 
 void STATUSPANE::scrollPane(int dx, int dy, const zRect& r) {
-    RECT c;
-    GetClientRect(hwnd, &c);
-    RECT strip = c;
-    if (dy < 0)
-        strip.top = c.bottom - 2;
-    else
-        strip.bottom = c.top + 2;
-    InvalidateRect(hwnd, &strip, TRUE);
-    RECT area = {r.left, r.top, r.right, r.bottom};
-    ScrollWindowEx(hwnd, dx, dy, &area, &area, nullptr, nullptr, SW_INVALIDATE | SW_ERASE);
-    bevelEdge.DrawBevel(TRUE, FALSE);
+    bevelEdge.ScrollInside(hwnd, dx, dy, r);
 }
 
 int STATUSPANE::background(zEvent* e) {

@@ -465,18 +465,7 @@ void WINSOCKINTERFACE::Disconnect(BBOOL wait, BBOOL arg) {
     connectionState = ras::kStateDisconnected;
     QV_TRACE(TRACE_COMM, 6, "csi", "Interface Disconnect", name, lineNumber);
     // The links go first (error 9990), as the interface's own disconnect would end them.
-    {
-        CITERATOR<TCPSOCKLINK> it;
-        for (TCPSOCKLINK* l = it.Begin(links); l; l = it.Next()) {
-            if (l->closed) continue;
-            l->error = COMMLINK::ErrorInterfaceDown;
-            l->closed = 1;
-            l->aborted = 1;
-            l->connected = 0;
-            l->NotifyMonitor();
-        }
-        it.End();
-    }
+    EndLinks();
     if (secondary && Control()) {
         if (firstPhase)
             Control()->UnloadWinSock(1, 0, 0);

@@ -18,19 +18,21 @@ TCPINTERFACE::~TCPINTERFACE() {
     links.RemoveAll(0, nullptr);
 }
 
-void TCPINTERFACE::Disconnect(BBOOL b, BBOOL notify) {
-    {
-        CITERATOR<TCPSOCKLINK> it;
-        for (TCPSOCKLINK* l = it.Begin(links); l; l = it.Next()) {
-            if (l->closed) continue;
-            l->error = COMMLINK::ErrorInterfaceDown;
-            l->closed = 1;
-            l->aborted = 1;
-            l->connected = 0;
-            l->NotifyMonitor();
-        }
-        it.End();
+void TCPINTERFACE::EndLinks() {
+    CITERATOR<TCPSOCKLINK> it;
+    for (TCPSOCKLINK* l = it.Begin(links); l; l = it.Next()) {
+        if (l->closed) continue;
+        l->error = COMMLINK::ErrorInterfaceDown;
+        l->closed = 1;
+        l->aborted = 1;
+        l->connected = 0;
+        l->NotifyMonitor();
     }
+    it.End();
+}
+
+void TCPINTERFACE::Disconnect(BBOOL b, BBOOL notify) {
+    EndLinks();
     LINKINTERFACE::Disconnect(b, notify);
 }
 

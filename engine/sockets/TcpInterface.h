@@ -16,6 +16,8 @@ public:
 
     // Ends every open link on the interface with 9990 and wakes its monitor.
     void Disconnect(BBOOL, BBOOL notify) override;
+    // Every open link over the interface ends with the interface-down error.
+    void EndLinks();
     virtual void DisableRouting() {}
     virtual void EnableRouting() {}
     virtual void SendKeepAlive() {}

@@ -8,6 +8,8 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include "ProcessNames.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,22 +20,7 @@ namespace {
 std::string output;
 std::string program;
 
-// The file name of a process's program, "" when the process is gone.
-std::string ProgramOf(DWORD pid) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return "";
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    std::string name;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-        if (entry.th32ProcessID != pid) continue;
-        const char* slash = std::strrchr(entry.szExeFile, '\\');
-        name = slash ? slash + 1 : entry.szExeFile;
-        break;
-    }
-    CloseHandle(snapshot);
-    return name;
-}
+using qvaid::ProgramOf;
 
 std::string Text(HWND window) {
     char text[1024] = {};

@@ -1,3 +1,4 @@
+#include "HttpText.h"
 #include "HttpMsgBase.h"
 
 #include <cstdlib>
@@ -10,20 +11,8 @@ namespace {
 const int kNameScan = 1023;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-char* SkipBlanksAndCr(char* p) {
-    while (*p == ' ' || *p == '\t' || *p == '\r') ++p;
-    return p;
-}
 
-// Appends text cut to the room left; false when it did not fit whole.
-bool Put(char*& at, char* end, const char* text, size_t n) {
-    size_t room = end - at > 0 ? (size_t)(end - at - 1) : 0;
-    size_t k = n < room ? n : room;
-    std::memcpy(at, text, k);
-    at += k;
-    if (end - at > 0) *at = 0;
-    return k == n;
-}
+using httptext::Put;
 }  // namespace
 
 int HeaderValue(DATAVALUE& field, char* out, int size) {
@@ -56,7 +45,7 @@ BBOOL HTTPMSGBASE::parseHeaders(BBOOL strict) {
     char* p = msgCursor;
     if (!p) return TRUE;
     for (;;) {
-        p = SkipBlanksAndCr(p);
+        p = httptext::SkipBlanks(p);
         if (*p == '\n' || *p == 0) break;
         char* name = p;
         while (*p && *p != ':' && *p != '\r' && *p != '\n') ++p;
@@ -78,7 +67,7 @@ BBOOL HTTPMSGBASE::parseHeaders(BBOOL strict) {
         kept[keep] = 0;
         DATAVALUE* field = AddHeader(kept, nullptr);
 
-        p = SkipBlanksAndCr(p);
+        p = httptext::SkipBlanks(p);
         if (*p != ':') {
             // A name without a value; the line must end here.
             if (*p == '\r') ++p;
@@ -89,7 +78,7 @@ BBOOL HTTPMSGBASE::parseHeaders(BBOOL strict) {
             }
             continue;
         }
-        p = SkipBlanksAndCr(p + 1);
+        p = httptext::SkipBlanks(p + 1);
         char* start = p;
         if (*p == '\n' || *p == 0) {
             if (*p == '\n') ++p;

@@ -1,3 +1,4 @@
+#include "HttpText.h"
 #include "HttpRequest.h"
 
 #include <cstdio>
@@ -24,32 +25,16 @@ namespace {
 const char kUrlStops[] = " ;/?:@&=\r\n";
 const int kWordLimit = 63;
 
-char* SkipBlanks(char* p) {
-    while (*p == ' ' || *p == '\t' || *p == '\r') ++p;
-    return p;
-}
+using httptext::SkipBlanks;
 
-// The text from p up to the first of stops (or the end); the cursor moves past it.
-std::string ScanUntil(char*& p, const char* stops) {
-    char* start = p;
-    while (*p && !std::strchr(stops, *p)) ++p;
-    return std::string(start, p - start);
-}
+using httptext::ScanUntil;
 
 std::string Upper(std::string s) {
     for (char& c : s) c = (char)toupper((unsigned char)c);
     return s;
 }
 
-// Appends text cut to the room left; false when it did not all fit.
-bool Put(char*& at, char* end, const char* text, size_t n) {
-    size_t room = end - at > 0 ? (size_t)(end - at - 1) : 0;
-    size_t k = n < room ? n : room;
-    std::memcpy(at, text, k);
-    at += k;
-    if (end - at > 0) *at = 0;
-    return k == n;
-}
+using httptext::Put;
 bool Put(char*& at, char* end, const std::string& s) { return Put(at, end, s.data(), s.size()); }
 
 char* CopyOut(const std::string& s, BUFFER& out) {

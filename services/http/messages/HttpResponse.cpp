@@ -1,3 +1,4 @@
+#include "HttpText.h"
 #include "HttpResponse.h"
 
 #include <climits>
@@ -13,10 +14,7 @@
 namespace {
 const int kWordLimit = 63;
 
-char* SkipBlanks(char* p) {
-    while (*p == ' ' || *p == '\t' || *p == '\r') ++p;
-    return p;
-}
+using httptext::SkipBlanks;
 
 // A word up to a blank, CR or LF, at most 63 characters kept.
 std::string Word(char*& p, const char* stops) {
@@ -26,14 +24,7 @@ std::string Word(char*& p, const char* stops) {
     return std::string(start, n < (size_t)kWordLimit ? n : (size_t)kWordLimit);
 }
 
-bool Put(char*& at, char* end, const char* text, size_t n) {
-    size_t room = end - at > 0 ? (size_t)(end - at - 1) : 0;
-    size_t k = n < room ? n : room;
-    std::memcpy(at, text, k);
-    at += k;
-    if (end - at > 0) *at = 0;
-    return k == n;
-}
+using httptext::Put;
 
 char* Emptied(BUFFER& out) {
     if (out.data && out.length > 0) out.data[0] = 0;
