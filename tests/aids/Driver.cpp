@@ -13,6 +13,8 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include "ProcessNames.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,21 +22,7 @@
 
 namespace {
 
-std::string ProgramOf(DWORD pid) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return "";
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    std::string name;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-        if (entry.th32ProcessID != pid) continue;
-        const char* slash = std::strrchr(entry.szExeFile, '\\');
-        name = slash ? slash + 1 : entry.szExeFile;
-        break;
-    }
-    CloseHandle(snapshot);
-    return name;
-}
+using qvaid::ProgramOf;
 
 struct Search {
     const char* cls;
@@ -135,6 +123,11 @@ int main(int argc, char** argv) {
         POINT at = {0, 0};
         ClientToScreen(w, &at);
         int width = c.right, height = c.bottom;
+        // The screen is shared with test programs running beside us: bring the
+        // window above theirs and let it repaint before copying its pixels.
+        SetWindowPos(w, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        Sleep(300);
         HDC screen = GetDC(nullptr);
         HDC mem = CreateCompatibleDC(screen);
         BITMAPINFO bi = {};
@@ -164,6 +157,7 @@ int main(int argc, char** argv) {
         DeleteObject(dib);
         DeleteDC(mem);
         ReleaseDC(nullptr, screen);
+        SetWindowPos(w, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         return f ? 0 : 1;
     }
     if (verb == "keystate") {
