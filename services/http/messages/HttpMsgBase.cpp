@@ -1,9 +1,10 @@
-#include "HttpText.h"
 #include "HttpMsgBase.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "HttpText.h"
 #include "QvWindows.h"
 #include "TextHelpers.h"
 
@@ -182,4 +183,15 @@ long HTTPMSGBASE::BodyLength() { return bodyLength > 0 ? bodyLength : 0; }
 long HTTPMSGBASE::StatusNumber() {
     if (statusNumber == 0) statusNumber = std::atol(status);
     return statusNumber;
+}
+
+void HTTPMSGBASE::DebugPrintHeaders() {
+    CITERATOR<DATAVALUE> it;
+    for (DATAVALUE* v = it.Begin(headers); v; v = it.Next()) {
+        char value[1024];
+        HeaderValue(*v, value, sizeof value);
+        std::printf("FIELDNAME: %s", v->valueName);
+        std::printf("FIELDVALUE: %s\n", value);
+    }
+    it.End();
 }

@@ -51,6 +51,8 @@ public:
     virtual long BodyLength();
     // statusNumber, computed from status on first use.
     long StatusNumber();
+    // The fields as the debug print shows them: FIELDNAME/FIELDVALUE lines.
+    void DebugPrintHeaders();
 };
 
 // A field's value as text, cut to size and terminated; its length.

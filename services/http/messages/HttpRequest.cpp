@@ -1,4 +1,3 @@
-#include "HttpText.h"
 #include "HttpRequest.h"
 
 #include <cstdio>
@@ -9,6 +8,7 @@
 #include "DataConnection.h"
 #include "HttpObject.h"
 #include "HttpSite.h"
+#include "HttpText.h"
 #include "QvWindows.h"
 #include "TextHelpers.h"
 
@@ -420,14 +420,7 @@ void HTTPREQUEST::DebugPrint() {
     std::printf("PARAMETERS: %s\n", parameters.c_str());
     std::printf("QUERY: %s\n", query.c_str());
     std::printf("VERSION: %s\n", version);
-    CITERATOR<DATAVALUE> it;
-    for (DATAVALUE* v = it.Begin(headers); v; v = it.Next()) {
-        char value[1024];
-        HeaderValue(*v, value, sizeof value);
-        std::printf("FIELDNAME: %s", v->valueName);
-        std::printf("FIELDVALUE: %s\n", value);
-    }
-    it.End();
+    DebugPrintHeaders();
 }
 
 BBOOL HTTPREQUEST::addDefaults(char* text, int size) {

@@ -1,4 +1,3 @@
-#include "HttpText.h"
 #include "HttpResponse.h"
 
 #include <climits>
@@ -8,6 +7,7 @@
 
 #include "HttpObject.h"
 #include "HttpRequest.h"
+#include "HttpText.h"
 #include "QvWindows.h"
 #include "TextHelpers.h"
 
@@ -271,12 +271,5 @@ void HTTPRESPONSE::DebugPrint() {
     std::printf("STATUSCODE: %s\n", status);
     std::printf("REASONPHRASE: %s\n", reason);
     std::printf("VERSION: %s\n", version);
-    CITERATOR<DATAVALUE> it;
-    for (DATAVALUE* v = it.Begin(headers); v; v = it.Next()) {
-        char value[1024];
-        HeaderValue(*v, value, sizeof value);
-        std::printf("FIELDNAME: %s", v->valueName);
-        std::printf("FIELDVALUE: %s\n", value);
-    }
-    it.End();
+    DebugPrintHeaders();
 }
