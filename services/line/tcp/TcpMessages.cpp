@@ -40,8 +40,12 @@ char* TCPRESPONSE::GetStatusLine(BUFFER& out) {
 TCPDISCREQUEST::~TCPDISCREQUEST() {}
 TCPDISCRESPONSE::~TCPDISCRESPONSE() {}
 
-TCPDISCREQUEST* TCPDISCREQUEST::Generate(DATACONNECTION* connection) {
-    TCPDISCREQUEST* marker = new TCPDISCREQUEST;
+namespace {
+// A marker queued on the connection (request or result side) and released
+// once sent; without memory the connection is dropped instead.
+template <class MARKER, class QUEUE>
+MARKER* generateMarker(DATACONNECTION* connection, QUEUE queue) {
+    MARKER* marker = new MARKER;
     if (!marker) {
         if (connection) connection->SetDropRequested(TRUE, 0);
         return nullptr;
@@ -49,21 +53,18 @@ TCPDISCREQUEST* TCPDISCREQUEST::Generate(DATACONNECTION* connection) {
     marker->prepare();
     if (connection) {
         SetReleaseAfterSend(marker);
-        connection->QueueRequest(marker);
+        queue(*connection, marker);
     }
     return marker;
 }
+}  // namespace
+
+TCPDISCREQUEST* TCPDISCREQUEST::Generate(DATACONNECTION* connection) {
+    return generateMarker<TCPDISCREQUEST>(connection,
+                                          [](DATACONNECTION& c, TCPDISCREQUEST* m) { c.QueueRequest(m); });
+}
 
 TCPDISCRESPONSE* TCPDISCRESPONSE::Generate(DATACONNECTION* connection) {
-    TCPDISCRESPONSE* marker = new TCPDISCRESPONSE;
-    if (!marker) {
-        if (connection) connection->SetDropRequested(TRUE, 0);
-        return nullptr;
-    }
-    marker->prepare();
-    if (connection) {
-        SetReleaseAfterSend(marker);
-        connection->QueueResult(marker);
-    }
-    return marker;
+    return generateMarker<TCPDISCRESPONSE>(connection,
+                                           [](DATACONNECTION& c, TCPDISCRESPONSE* m) { c.QueueResult(m); });
 }

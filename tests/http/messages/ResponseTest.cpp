@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "HttpTestKit.h"
 #include "HttpObject.h"
 #include "HttpRequest.h"
 #include "HttpResponse.h"
@@ -10,16 +11,7 @@
 
 namespace {
 
-struct Req {
-    std::string text;
-    HTTPREQUEST* r;
-    explicit Req(const std::string& t) : text(t) {
-        r = NewHttpRequest(&text[0]);
-        r->prepare();
-        EXPECT_TRUE(r->ParseCommand()) << t;
-    }
-    ~Req() { r->FreeRequest(FALSE); }
-};
+using httptest::Req;
 
 struct Resp {
     std::string text;

@@ -3,25 +3,12 @@
 #include <cstring>
 #include <string>
 
+#include "HttpTestKit.h"
 #include "HttpForwarding.h"
 
 namespace {
 
-struct Req {
-    std::string text;
-    HTTPREQUEST* r;
-    explicit Req(const std::string& t) : text(t) {
-        r = NewHttpRequest(&text[0]);
-        r->prepare();
-        EXPECT_TRUE(r->ParseCommand()) << t;
-    }
-    ~Req() { r->FreeRequest(FALSE); }
-    std::string Rebuilt() {
-        char out[1024];
-        BUFFER b(out, sizeof out);
-        return r->RebuildRequest(b, r->viaUpstreamProxy);
-    }
-};
+using httptest::Req;
 
 HTTPCFG Proxies() {
     HTTPCFG cfg;

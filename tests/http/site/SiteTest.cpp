@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "HttpTestKit.h"
 #include "HttpRequest.h"
 #include "HttpResponse.h"
 #include "LocalSite.h"
@@ -22,16 +23,7 @@ GATEWAYNAMES Names(const char* address = "192.168.1.1", long port = 8080) {
     return n;
 }
 
-struct Req {
-    std::string text;
-    HTTPREQUEST* r;
-    explicit Req(const std::string& t) : text(t) {
-        r = NewHttpRequest(&text[0]);
-        r->prepare();
-        EXPECT_TRUE(r->ParseCommand()) << t;
-    }
-    ~Req() { r->FreeRequest(FALSE); }
-};
+using httptest::Req;
 
 std::string Data(HTTPOBJECT* o) {
     if (!o || !o->dataBlock || !o->dataBlock->data) return "<none>";
