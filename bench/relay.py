@@ -156,12 +156,18 @@ def measure(port, args):
     return rows
 
 
-def main():
+def build_parser():
+    """Arguments with --build and --arch defaulting to the build this machine runs."""
     parser = argparse.ArgumentParser()
     arch = subprocess.run([os.path.join(TOP, "tools", "machine-arch")], capture_output=True,
                           text=True).stdout.split()[0]
     parser.add_argument("--build", default=os.path.join(TOP, "build" + arch))
     parser.add_argument("--arch", default=arch)
+    return parser
+
+
+def main():
+    parser = build_parser()
     parser.add_argument("--megabytes", type=int, default=64)
     parser.add_argument("--seconds", type=float, default=3.0)
     args = parser.parse_args()
@@ -188,7 +194,7 @@ def main():
         share = engine / yard if yard and engine else None
         worst = share if worst is None or (share is not None and share < worst) else worst
         cell = lambda v: "%10.1f" % v if v else "%10s" % "failed"
-        print("%-26s %s %12s %s %8s" % (row, cell(direct[row]), cell(yard[row]).strip().rjust(12), cell(engine),
+        print("%-26s %s %12s %s %8s" % (row, cell(direct[row]), cell(yard).strip().rjust(12), cell(engine),
                                         "%5.0f %%" % (share * 100) if share else "-"))
     print()
     print("goal: the engine reaches at least 60 %% of the select loop in every row: %s" %

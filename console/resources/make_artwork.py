@@ -70,6 +70,33 @@ def tile(base):
     return b"BM" + struct.pack("<IHHI", 14 + len(data), 0, 0, 14 + 40) + data
 
 
+def picture(width, height, base, band=None):
+    """A plain picture with a dark frame; band (colour) fills its lower half."""
+    def pixel(x, y):
+        if x in (0, width - 1) or y in (0, height - 1):
+            return (32, 32, 32)
+        if band and y >= height // 2:
+            return band
+        return base
+
+    data = dib(width, height, pixel, mask_rows=False)
+    return b"BM" + struct.pack("<IHHI", 14 + len(data), 0, 0, 14 + 40) + data
+
+
+# The dialogs' pictures: (resource file, "Test Icon Files" name or None, picture).
+DIALOG_PICTURES = [
+    ("bitmap2503.bmp", "CORV_ABT.BMP", lambda: picture(120, 60, (200, 210, 230))),
+    ("bitmap2505.bmp", "QVR_ABT.BMP", lambda: picture(120, 60, (230, 210, 200))),
+    ("bitmap2508.bmp", "ABT_BOX.BMP", lambda: picture(64, 64, (210, 230, 210))),
+    # Line control box: one, two and four line boxes; a line up and down (40 x 40).
+    ("bitmap2551.bmp", "CTLBOX0.BMP", lambda: picture(94, 92, (204, 204, 204))),
+    ("bitmap2550.bmp", "CTLBOX1.BMP", lambda: picture(95, 92, (204, 204, 204))),
+    ("bitmap2552.bmp", "CTLBOX4.BMP", lambda: picture(187, 92, (204, 204, 204))),
+    ("bitmap2553.bmp", "CTLBOX2.BMP", lambda: picture(40, 40, (0, 176, 0), (96, 96, 96))),
+    ("bitmap2554.bmp", "CTLBOX3.BMP", lambda: picture(40, 40, (96, 96, 96), (176, 0, 0))),
+]
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
@@ -82,6 +109,11 @@ def main():
     for i in range(10):
         files["icon%d.ico" % (1111 + i)] = icon(i)
         files["BRELLIX%d.ICO" % (i + 1) if i < 9 else "BRELLI10.ICO"] = icon(i)
+    for resource, test_name, draw in DIALOG_PICTURES:
+        files[resource] = files[test_name] = draw()
+    for name in ("ICON_CACHE", "ICON_CACHE2", "ICON_CACHE3", "ICON_CACHEDIR", "ICON_IMPORTDIR",
+                 "ICON_CONXTION", "ICON_DIALING", "ICON_DURATION"):
+        files[name.lower() + ".ico"] = icon(len(name) % 10)
     for name, data in files.items():
         path = os.path.join(out, name)
         old = None

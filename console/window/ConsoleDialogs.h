@@ -18,5 +18,7 @@ struct CONSOLEDIALOGS {
     // The progress dialog of a cache update: a text shows, null closes; FALSE
     // when no progress dialog is open (the message is then ignored).
     BOOL (*progress)(FORMAPP* form, const char* text);
+    // The menu commands the dialogs serve: 1 when the id is one of them.
+    int (*command)(FORMAPP* form, unsigned id, LPARAM parameter);
 };
 extern CONSOLEDIALOGS _ConsoleDialogs;

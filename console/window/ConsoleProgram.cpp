@@ -55,9 +55,9 @@ void applyTraceSettings(SVRCFG& config) {
     if (config.traceData) _pSupport->trace.SetItemLimit(config.traceData);
     if (config.buddyTracing) {
         if (_pSupport->trace.active)
-            _pSupport->trace.categories |= 0x20;
+            _pSupport->trace.categories |= TRACE_BUDSYS;
         else
-            _pSupport->trace.StartTrace(0x20, config.traceBuffer);
+            _pSupport->trace.StartTrace(TRACE_BUDSYS, config.traceBuffer);
     }
     _pSupport->bufferPool.maxFree = config.commBuffers ? config.commBuffers : 16;
 }

@@ -117,6 +117,12 @@ private:
         COMMANDPROC proc;
     };
     static const COMMANDROW commandTable[];
+    // The trace class each trace menu item switches; the menu's checks read it too.
+    struct TRACECLASS {
+        unsigned command;
+        unsigned short bit;
+    };
+    static const TRACECLASS traceClasses[6];
 
     // The server's chain.
     int cmdStart(LPARAM, unsigned);

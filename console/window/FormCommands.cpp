@@ -24,8 +24,6 @@
 #include "zMenu.h"
 #include "zTimer.h"
 
-CONSOLEDIALOGS _ConsoleDialogs = {nullptr, nullptr, nullptr, nullptr};
-
 namespace {
 const char PRODUCT[] = "Quorvane";
 const char REQUEST_FILE[] = "QUORVANE.REQ";
@@ -58,17 +56,12 @@ const TRACESWITCH TRACE_SWITCHES[] = {
     {&SVRCFG::cacheTracing, MENU_TRACE_CACHE},   {&SVRCFG::memoryTracing, MENU_TRACE_MEMORY},
     {&SVRCFG::taskTracing, MENU_TRACE_TASK},     {&SVRCFG::functionTracing, MENU_TRACE_FUNCTION},
 };
-
-// Trace classes of the menu items.
-struct TRACECLASS {
-    unsigned command;
-    unsigned short bit;
-};
-const TRACECLASS TRACE_CLASSES[] = {
-    {MENU_TRACE_COMM, 0x01},   {MENU_TRACE_APP, 0x02},      {MENU_TRACE_TASK, 0x04},
-    {MENU_TRACE_FUNCTION, 0x08}, {MENU_TRACE_MEMORY, 0x10}, {MENU_TRACE_CACHE, 0x40},
-};
 }  // namespace
+
+const FORMAPP::TRACECLASS FORMAPP::traceClasses[6] = {
+    {MENU_TRACE_COMM, TRACE_COMM},         {MENU_TRACE_APP, TRACE_APP},       {MENU_TRACE_TASK, TRACE_TASK},
+    {MENU_TRACE_FUNCTION, TRACE_FUNCTION}, {MENU_TRACE_MEMORY, TRACE_MEMORY}, {MENU_TRACE_CACHE, TRACE_CACHE},
+};
 
 const FORMAPP::COMMANDROW FORMAPP::commandTable[] = {
     {CMD_CLOSE, CMD_CLOSE, &FORMAPP::cmdShutdownRequest},
@@ -112,7 +105,7 @@ int FORMAPP::command(zCommandEvt* e) {
     if (!_pSvr) return 0;
     for (const COMMANDROW* row = commandTable; row->proc; ++row)
         if (id >= row->low && id <= row->high) return (this->*row->proc)(e->lParm, id);
-    return 0;
+    return _ConsoleDialogs.command ? _ConsoleDialogs.command(this, id, e->lParm) : 0;
 }
 
 // ---- start -------------------------------------------------------------------
@@ -511,7 +504,7 @@ int FORMAPP::menuTraceClear(LPARAM, unsigned) {
 int FORMAPP::menuTraceClass(LPARAM, unsigned id) {
     if (!_pSupport) return 1;
     unsigned short bit = 0;
-    for (const TRACECLASS& c : TRACE_CLASSES)
+    for (const TRACECLASS& c : traceClasses)
         if (c.command == id) bit = c.bit;
     if (!bit) return 0;
     TRACETABLE& trace = _pSupport->trace;

@@ -85,10 +85,7 @@ void FORMAPP::createMainMenu() {
         TRACETABLE& trace = _pSupport->trace;
         m->checkItem(MENU_TRACE_STARTED, trace.active != 0);
         m->checkItem(MENU_TRACE_PAUSED, trace.paused != 0);
-        const unsigned short bits[] = {0x01, 0x02, 0x04, 0x08, 0x10, 0x40};
-        const int items[] = {MENU_TRACE_COMM, MENU_TRACE_APP, MENU_TRACE_TASK, MENU_TRACE_FUNCTION,
-                             MENU_TRACE_MEMORY, MENU_TRACE_CACHE};
-        for (int i = 0; i < 6; ++i) m->checkItem(items[i], (trace.categories & bits[i]) != 0);
+        for (const TRACECLASS& c : traceClasses) m->checkItem(c.command, (trace.categories & c.bit) != 0);
     }
     if (svr && svr->corvath) {
         m->checkItem(MENU_STATUS_DISPLAY, statusDisplay);

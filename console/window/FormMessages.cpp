@@ -67,6 +67,10 @@ int FORMAPP::AppCommand(zEvent* e) {
         }
         return 1;
     case APPMSG_MESSAGE_BOX:
+        if (SVRMSGBOX* box = reinterpret_cast<SVRMSGBOX*>(payload)) {
+            box->Display(hwnd);
+            box->freeobj();
+        }
         return 1;
     case APPMSG_PROGRESS:
         if (_ConsoleDialogs.progress) _ConsoleDialogs.progress(this, reinterpret_cast<const char*>(payload));

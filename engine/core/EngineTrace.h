@@ -1,9 +1,5 @@
 #pragma once
-// Trace points of the engine: category COMM, event 3; the first item is the event text.
+// Trace points of the engine: the communication category's "Event"; the first item is the event text.
 #include "SpControl.h"
 
-#define QV_COMM_TRACE(kinds, ...)                                                   \
-    do {                                                                            \
-        if (_pSupport && _pSupport->trace.IsTracing(TRACE_COMM))                    \
-            _pSupport->trace.TraceEvent(TRACE_COMM, 3, kinds, __VA_ARGS__);         \
-    } while (0)
+#define QV_COMM_TRACE(kinds, ...) QV_TRACE(TRACE_COMM, TRACE_COMM_EVENT, kinds, __VA_ARGS__)

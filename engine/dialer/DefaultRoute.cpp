@@ -25,7 +25,7 @@ BBOOL Managing() { return !_SystemIsWindows95 && TCPCONTROL::DynamicRouting; }
 // Runs ROUTE.EXE detached and waits; TRUE when it ended with 0.
 BBOOL RunRoute(const std::string& parameters) {
     unsigned long rc = ExecuteProgram("ROUTE.EXE", nullptr, parameters.c_str(), 1, 1);
-    QV_TRACE(TRACE_COMM, 7, "csi", "Interface Routing", parameters.c_str(), (int)rc);
+    QV_TRACE(TRACE_COMM, TRACE_COMM_EVENT, "csi", "Interface Routing", parameters.c_str(), (int)rc);
     return rc == 0;
 }
 

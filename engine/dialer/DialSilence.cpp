@@ -9,9 +9,9 @@
 BBOOL WINSOCKINTERFACE::expireIfSilent() {
     unsigned long heard = lastNotice;
     if (!dialCounted || !heard || TIMESTAMP::Now() - heard <= DialSilenceSeconds) return 0;
-    QV_TRACE(TRACE_COMM, 9, "cs", "Interface Dial Timed Out", name);
+    QV_TRACE(TRACE_COMM, TRACE_COMM_EVENT, "cs", "Interface Dial Timed Out", name);
     if (rasHandle && _RasLoaded) {
-        QV_TRACE(TRACE_COMM, 4, "cs", "RasHangUp", name);
+        QV_TRACE(TRACE_COMM, TRACE_COMM_EVENT, "cs", "RasHangUp", name);
         _Ras.RasHangUpA(rasHandle);
         rasHandle = nullptr;
     }

@@ -149,7 +149,7 @@ int WINSOCKINTERFACE::getRASInterfaces(const char* names) {
     for (const std::string& n : SplitNames(names)) {
         TCPINTERFACE* found = FindNamed(n.c_str());
         if (found && !found->stale) {
-            QV_TRACE(TRACE_COMM, 8, "cs", "Interface Listed Twice", n.c_str());
+            QV_TRACE(TRACE_COMM, TRACE_COMM_EVENT, "cs", "Interface Listed Twice", n.c_str());
             continue;
         }
         if (found) {
@@ -216,7 +216,10 @@ int WINSOCKINTERFACE::attachConnections() {
             WINSOCKINTERFACE* line = AsLine(CHAIN<TCPINTERFACE>::Cast(c->target));
             if (!line || line->stale || strcmp(line->name, list[k].entryName) != 0) continue;
             line->rasHandle = ras::HandleFromField(list[k].handle);
-            line->getInterfaceStatus(0, 0, 0);
+            // A line that was up and is found dropped is reported like a poll
+            // would: else the refresh hangs it up unseen and the line policy,
+            // never told, goes on taking it for connected.
+            line->getInterfaceStatus(0, 0, line->connected);
             if (line->connected) {
                 line->down = 0;
                 connectedLines++;

@@ -120,7 +120,7 @@ BBOOL WINSOCKINTERFACE::Connect(BBOOL notify) {
     lastError = lastExtendedError = 0;
     managed = 0;
     connecting = 1;
-    QV_TRACE(TRACE_COMM, 1, "csi", "Interface Connect", name, lineNumber);
+    QV_TRACE(TRACE_COMM, TRACE_COMM_EVENT, "csi", "Interface Connect", name, lineNumber);
     BBOOL ok = _RasLoaded;
     const char* reason = LineReasonNoRemoteAccess;
     if (rasHandle && _RasLoaded) hangUpHandle(1);
@@ -258,7 +258,7 @@ BBOOL WINSOCKINTERFACE::dialRemoteAccess(BBOOL notify) {
     rc = _Ras.RasDialA(nullptr, nullptr, &dialParams, ras::kNotifierFunc1, reinterpret_cast<void*>(WinSockRasDialFunc),
                        const_cast<ras::Handle*>(&rasHandle));
     lastError = rc;
-    QV_TRACE(TRACE_COMM, 2, "csspi", "RasDial", name, dialParams.entryName, (void*)rasHandle, (int)rc);
+    QV_TRACE(TRACE_COMM, TRACE_COMM_EVENT, "csspi", "RasDial", name, dialParams.entryName, (void*)rasHandle, (int)rc);
     if (rc == 0) {
         if (notify) Notify(nullptr);
         return 1;
@@ -358,7 +358,7 @@ BBOOL WINSOCKINTERFACE::getInterfaceStatus(DWORD rasState, BBOOL given, BBOOL no
     }
     if (rasState != connectionState) {
         connectionState = rasState;
-        QV_TRACE(TRACE_COMM, 3, "csi", "Interface State", name, (int)rasState);
+        QV_TRACE(TRACE_COMM, TRACE_COMM_EVENT, "csi", "Interface State", name, (int)rasState);
         if (rasState == ras::kStateConnected) {
             endRASDialing(1);
             ras::PppIp ip = {};
@@ -377,7 +377,7 @@ BBOOL WINSOCKINTERFACE::getInterfaceStatus(DWORD rasState, BBOOL given, BBOOL no
             connecting = 0;
             endRASDialing(0);
             if (rasHandle && (!pStatusNotifier || !notify)) {
-                QV_TRACE(TRACE_COMM, 4, "cs", "RasHangUp", name);
+                QV_TRACE(TRACE_COMM, TRACE_COMM_EVENT, "cs", "RasHangUp", name);
                 _Ras.RasHangUpA(rasHandle);
                 managed = 0;
                 rasHandle = nullptr;
@@ -421,7 +421,7 @@ void WINSOCKINTERFACE::endRASDialing(BBOOL success) {
 }
 
 void WINSOCKINTERFACE::notifyRASError() {
-    QV_TRACE(TRACE_COMM, 5, "csiii", "RAS Error", name, (int)connectionState, (int)lastError, (int)lastExtendedError);
+    QV_TRACE(TRACE_COMM, TRACE_COMM_EVENT, "csiii", "RAS Error", name, (int)connectionState, (int)lastError, (int)lastExtendedError);
     if (pStatusNotifier) {
         char text[128] = "";
         if (_RasLoaded && _Ras.RasGetErrorStringA(lastError, text, sizeof text) == 0) {
@@ -436,7 +436,7 @@ void WINSOCKINTERFACE::notifyRASError() {
     }
     // Hung up whether or not data moved: a failed dial's connection would stay with remote access.
     if (rasHandle) {
-        QV_TRACE(TRACE_COMM, 4, "cs", "RasHangUp", name);
+        QV_TRACE(TRACE_COMM, TRACE_COMM_EVENT, "cs", "RasHangUp", name);
         _Ras.RasHangUpA(rasHandle);
         managed = 0;
     }
@@ -448,7 +448,7 @@ void WINSOCKINTERFACE::notifyRASError() {
 void WINSOCKINTERFACE::hangUpHandle(BBOOL wait) {
     ras::Handle h = rasHandle;
     if (!h) return;
-    QV_TRACE(TRACE_COMM, 4, "cs", "RasHangUp", name);
+    QV_TRACE(TRACE_COMM, TRACE_COMM_EVENT, "cs", "RasHangUp", name);
     _Ras.RasHangUpA(h);
     if (wait) WaitForHangUp(h);
     rasHandle = nullptr;
@@ -463,7 +463,7 @@ void WINSOCKINTERFACE::Disconnect(BBOOL wait, BBOOL arg) {
     secondPhase = 0;
     connecting = 0;
     connectionState = ras::kStateDisconnected;
-    QV_TRACE(TRACE_COMM, 6, "csi", "Interface Disconnect", name, lineNumber);
+    QV_TRACE(TRACE_COMM, TRACE_COMM_EVENT, "csi", "Interface Disconnect", name, lineNumber);
     // The links go first (error 9990), as the interface's own disconnect would end them.
     EndLinks();
     if (secondary && Control()) {

@@ -1,4 +1,5 @@
 #include "CommLink.h"
+#include "ByteOrder.h"
 #include "RequestMonitor.h"
 #include <cstring>
 #include <vector>
@@ -10,7 +11,7 @@ COMMLINK::COMMLINK(LINKTYPE type, LINKCONTROL* ctl, BBOOL isQueued)
       cleanShutdownStarted(0), resetable(0), queued(isQueued), receivingStopped(0), sendActive(0),
       messageMode(0), cleanShutdownWanted(0), secondaryLimit(1), error(0), systemError(0),
       blockingTimeOut(0), control(ctl ? ctl : _pDefaultLinkControl), netInterface(nullptr),
-      wakeEvent(nullptr), owner(nullptr), lock(1), queueLimit(0), maxMessage(0), lowWaterMark(0),
+      wakeEvent(nullptr), owner(nullptr), lock(MSEM_LOCAL), queueLimit(0), maxMessage(0), lowWaterMark(0),
       queuedForSending(0), receivedCount(0), sentCount(0), pool(nullptr), recvQueue(0), sendQueue(0),
       currentRecvBuffer(nullptr), nextRecvBuffer(nullptr), currentSendBuffer(nullptr) {
     messageMode = control ? control->messageMode : 0;
@@ -162,7 +163,7 @@ BBOOL COMMLINK::WaitMessage() {
         BBOOL status = QueryRecvStatus();
         // A link that has ended will get nothing more: waiting on would never return.
         if (status || error || !wakeEvent || closed || !open || (!connected && !connectPending)) return status;
-        wakeEvent->WaitEvent(0);
+        wakeEvent->WaitEvent(QV_WAIT_FOREVER);
         wakeEvent->ResetEvent();
     }
 }
@@ -232,15 +233,11 @@ BBOOL COMMLINK::StartCleanShutdown() {
 }
 
 void COMMLINK::WriteFrameLength(char* at, unsigned long n) {
-    at[0] = (char)(n >> 24);
-    at[1] = (char)(n >> 16);
-    at[2] = (char)(n >> 8);
-    at[3] = (char)n;
+    PutBe32(at, n);
 }
 
 unsigned long COMMLINK::ReadFrameLength(const char* at) {
-    const unsigned char* p = (const unsigned char*)at;
-    return ((unsigned long)p[0] << 24) | ((unsigned long)p[1] << 16) | ((unsigned long)p[2] << 8) | p[3];
+    return GetBe32(at);
 }
 
 COMMLINK::FrameCheck COMMLINK::CheckFrame(IOBUFFER* b) {

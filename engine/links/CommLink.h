@@ -89,7 +89,7 @@ public:
     LINKINTERFACE* netInterface;
     ESEMAPHORE* wakeEvent;
     DATACONNECTION* owner;
-    MSEMAPHORE lock;
+    MSEMAPHORE lock;  // local (a critical section): taken per buffer on the relay path
     int queueLimit;
     int maxMessage;
     int lowWaterMark;  // the delivery threshold of a stream buffer

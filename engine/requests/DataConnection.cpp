@@ -4,6 +4,7 @@
 #include "RequestMonitor.h"
 #include "DataManager.h"
 #include "EngineTrace.h"
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 
@@ -30,7 +31,7 @@ DATACONNECTION::DATACONNECTION(LINKCONTROL& ctl, const char* transportName, cons
       connectSeen(0), skip(0), refused(0), closeWhenIdle(0), resetable(0), dropRequested(0), dropAbort(0),
       holdMessages(0), sendBusy(0), notified(0), resetWord(0), fullMessages(0), cleanShutdown(0), lastError(0),
       status(nullptr), activeCell(nullptr), requestCount(0), resultCount(0), control(&ctl), auxParent(nullptr),
-      primary(nullptr), monitor(nullptr), secondaryMonitor(nullptr), requests(0), results(0), sendHeld(0),
+      primary(nullptr), monitor(nullptr), secondaryMonitor(nullptr), requests(0), results(0), sendHeld(0), draining(0),
       activeChain(nullptr) {
     CopyCut(name, text, sizeof(name));
     CopyCut(port, portText, sizeof(port));
@@ -43,7 +44,7 @@ DATACONNECTION::DATACONNECTION(const DATACONNECTION& from, BBOOL isAuxPort, BBOO
       resetable(0), dropRequested(0), dropAbort(0), holdMessages(0), sendBusy(0), notified(0), resetWord(0),
       fullMessages(from.fullMessages), cleanShutdown(0), lastError(0), status(nullptr), activeCell(nullptr),
       requestCount(0), resultCount(0), control(from.control), auxParent(isAuxPort ? (DATACONNECTION*)&from : nullptr),
-      primary(nullptr), monitor(from.monitor), secondaryMonitor(nullptr), requests(0), results(0), sendHeld(0),
+      primary(nullptr), monitor(from.monitor), secondaryMonitor(nullptr), requests(0), results(0), sendHeld(0), draining(0),
       activeChain(nullptr) {
     CopyCut(name, from.name, sizeof(name));
     CopyCut(port, from.port, sizeof(port));
@@ -240,8 +241,10 @@ bSPOINTER& DATACONNECTION::QueueResult(DATARESULT* result) {
 }
 
 void DATACONNECTION::SetDropRequested(BBOOL drop, BBOOL abort) {
-    dropRequested = drop;
+    // The kind first: a monitor that sees the request on its pass must also see whether it aborts.
     dropAbort = abort;
+    std::atomic_thread_fence(std::memory_order_release);
+    dropRequested = drop;
     if (drop) {
         holdMessages = 1;
         if (monitor) monitor->RequestWakeup();

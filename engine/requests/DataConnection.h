@@ -58,39 +58,45 @@ public:
 
     static SOCKETLINKMAKER pMakeSocketLink;
 
-    char name[128];
-    char port[64];
-    char linkType[64];
-    long words[2];
-    BBOOL active;
-    BBOOL inbound;
-    BBOOL serviceFlag;
-    BBOOL connectSeen;
-    BBOOL skip;
-    BBOOL refused;
-    BBOOL closeWhenIdle;
-    BBOOL resetable;
-    volatile BBOOL dropRequested;
-    BBOOL dropAbort;
-    volatile BBOOL holdMessages;
-    BBOOL sendBusy;
-    BBOOL notified;
-    long resetWord;
-    BBOOL fullMessages;
-    BBOOL cleanShutdown;
-    long lastError;
-    CONNECTIONSTATUS* status;
-    bSPOINTER* activeCell;
-    long requestCount;
-    long resultCount;
-    LINKCONTROL* control;
-    DATACONNECTION* auxParent;
-    DATACONNECTION* primary;
-    REQUESTMONITOR* monitor;
-    REQUESTMONITOR* secondaryMonitor;
-    CHAIN<DATAREQUEST> requests;
-    CHAIN<DATARESULT> results;
-    BBOOL sendHeld;
+    // Who may touch each field: "before active" is set by the opening thread before the
+    // connection joins its monitor's active set and only read after; "monitor" is its
+    // monitor's thread while serving it; "any thread" is a whole-word flag the monitor
+    // reads on its next pass, the setter waking the monitor.
+
+    char name[128];  // before active
+    char port[64];  // before active; Connect writes back the port the system bound
+    char linkType[64];  // before active
+    long words[2];  // the owning service's
+    BBOOL active;  // before active
+    BBOOL inbound;  // before active
+    BBOOL serviceFlag;  // before active
+    BBOOL connectSeen;  // monitor
+    BBOOL skip;  // before active (an auxiliary port passed by its monitor)
+    BBOOL refused;  // Connect, when the link was refused
+    BBOOL closeWhenIdle;  // before active
+    BBOOL resetable;  // before active
+    volatile BBOOL dropRequested;  // any thread, through SetDropRequested; cleared by the monitor
+    volatile BBOOL dropAbort;  // with dropRequested, and written before it
+    volatile BBOOL holdMessages;  // any thread: SetDropRequested sets it, StartMessages clears it
+    BBOOL sendBusy;  // monitor
+    BBOOL notified;  // monitor, and Connect before active
+    long resetWord;  // monitor
+    BBOOL fullMessages;  // before active
+    BBOOL cleanShutdown;  // before active
+    long lastError;  // Connect, when it fails
+    CONNECTIONSTATUS* status;  // before active; the monitor clears it at the close
+    bSPOINTER* activeCell;  // under the active set's lock
+    long requestCount;  // monitor
+    long resultCount;  // monitor
+    LINKCONTROL* control;  // before active
+    DATACONNECTION* auxParent;  // before active
+    DATACONNECTION* primary;  // under the active set's lock
+    REQUESTMONITOR* monitor;  // before active
+    REQUESTMONITOR* secondaryMonitor;  // before active
+    CHAIN<DATAREQUEST> requests;  // any thread; under the link's lock while active
+    CHAIN<DATARESULT> results;  // any thread; under the link's lock while active
+    BBOOL sendHeld;  // any thread
+    BBOOL draining;  // monitor: a drop waits until what is queued has been sent
 
 private:
     CHAIN<DATACONNECTION>* activeChain;  // the set activeCell sits in

@@ -1,5 +1,6 @@
 #include "DataPackage.h"
 #include "StreamPrefix.h"
+#include "TableIO.h"
 #include "TaskAbend.h"
 #include <cstring>
 
@@ -87,7 +88,7 @@ void DATALABEL::Attach(STORABLE& object, const char* text) {
 }
 
 BBOOL DATALABEL::StreamOut(STREAMBUF& out) {
-    if (out.cursor.length >= 4) out.CopyIn(&classId, 4);
+    tableio::PutLong(out, classId);
     long room = out.cursor.length;
     if (room <= 0) return 1;
     long n = (long)strlen(labelName);
@@ -99,12 +100,7 @@ BBOOL DATALABEL::StreamOut(STREAMBUF& out) {
 }
 
 BBOOL DATALABEL::StreamIn(STREAMBUF& in) {
-    unsigned long id = 0;
-    if (in.cursor.length >= 4) {
-        in.CopyOut(&id, 4);
-        if (in.flags & SPF_SWAPPED) id = SwapLong(id);
-    }
-    classId = id;
+    classId = tableio::GetU32(in, tableio::Swapped(in));
     // The name runs to its terminator; the whole body is consumed.
     long n = 0;
     labelName[0] = 0;
@@ -222,8 +218,7 @@ int DATAPACKAGE::ItemStreamSize(BBOOL forPrefix) {
 BBOOL DATAPACKAGE::StreamOut(STREAMBUF& out) {
     out << ownLabel;
     out << BEGINDI(352);
-    unsigned long n = (unsigned long)entries.count;
-    if (out.cursor.length >= 4) out.CopyIn(&n, 4);
+    tableio::PutLong(out, (unsigned long)entries.count);
     out << ENDDI();
     for (bSPOINTER* c = entries.first; c->target; c = c->next) {
         LABEL<STORABLE>* e = LABEL<STORABLE>::FromCell(c);
@@ -264,11 +259,7 @@ static void SkipObject(STREAMBUF& in) {
 BBOOL DATAPACKAGE::StreamIn(STREAMBUF& in) {
     in >> ownLabel;
     in >> BEGINDI();
-    unsigned long n = 0;
-    if (in.cursor.length >= 4) {
-        in.CopyOut(&n, 4);
-        if (in.flags & SPF_SWAPPED) n = SwapLong(n);
-    }
+    unsigned long n = tableio::GetU32(in, tableio::Swapped(in));
     in >> ENDDI();
 
     if (flags != 0 && ownLabel.labelName[0])

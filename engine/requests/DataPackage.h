@@ -1,6 +1,6 @@
 #pragma once
 // Streamable containers of labelled objects, rebuilt on reading through a class registry.
-#include <windows.h>
+#include "QvWindows.h"
 #include "QvBase.h"
 #include "BaseItem.h"
 #include "Allocator.h"
@@ -22,11 +22,7 @@ public:
     DESTROYER destroy;
 };
 
-// The package registry's RegisterClass, not the window-class macro of the Win32 headers
-// (RegisterClassA stays available for windows).
-#ifdef RegisterClass
-#undef RegisterClass
-#endif
+// The package registry (QvWindows.h keeps the name free of the window-class macro).
 BBOOL RegisterClass(unsigned long classId, DATACLASS::CREATOR create, DATACLASS::DESTROYER destroy);
 
 class DATALABEL : public STORABLE, public STREAMABLE {

@@ -3,8 +3,9 @@
 #include "DataConnection.h"
 #include "DataStore.h"
 #include "CommLink.h"
+#include "SpControl.h"
 #include "TaskAbend.h"
-#include <windows.h>
+#include "QvWindows.h"
 #include <cstring>
 
 namespace {
@@ -19,10 +20,18 @@ ReleaseLock& TheReleaseLock() {
     static ReleaseLock lock;
     return lock;
 }
+
+// Releases destroy messages, and destroying anything holds the object-cleanup
+// lock while the program serialises destruction; destructors of messages and
+// of their holders release in turn. With two locks a release on one thread and
+// a destruction on another would each wait for the other's lock, so while the
+// support object exists (and with it that lock) the cleanup lock is the
+// release lock too.
+CRITICAL_SECTION* ReleaseSection() { return _pSupport ? &_CSObjectCleanup : &TheReleaseLock().cs; }
 }  // namespace
 
-void DATAREQBASE::EnterRelease() { EnterCriticalSection(&TheReleaseLock().cs); }
-void DATAREQBASE::LeaveRelease() { LeaveCriticalSection(&TheReleaseLock().cs); }
+void DATAREQBASE::EnterRelease() { EnterCriticalSection(ReleaseSection()); }
+void DATAREQBASE::LeaveRelease() { LeaveCriticalSection(ReleaseSection()); }
 
 DATAREQBASE::DATAREQBASE(BBOOL request)
     : STREAMABLE(0x14000000UL, 0), connection(nullptr), object(nullptr), isRequest(request),
@@ -253,7 +262,7 @@ int DATAREQUEST::ItemStreamSize(BBOOL forPrefix) {
 // ---- results
 
 DATARESULT::DATARESULT(DATAREQUEST* req, DATARESULT* model, BBOOL keep)
-    : DATAREQBASE(0), request(req), message(nullptr), word1(0), released(keep) {
+    : DATAREQBASE(0), request(req), message(nullptr), word1(0), released(keep), moreData(0) {
     if (!req) return;
     code = req->code;
     EnterRelease();
@@ -368,7 +377,7 @@ void REQUESTPROCESS::ClearObjectWait() {
     leaveWaiters();
     // The wait's reference goes without a release: whoever ends the wait still
     // works on the process (restarts it, then drops its own reference).
-    --count;
+    InterlockedDecrement(&count);
 }
 
 void REQUESTPROCESS::leaveWaiters() {

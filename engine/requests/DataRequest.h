@@ -43,6 +43,8 @@ public:
 
     // The queues and the releases of every message run under one lock, so a release asked
     // for by a worker and the send that follows a dequeue never both miss (or both do) it.
+    // It is the object-cleanup lock (_CSObjectCleanup) whenever the support object exists:
+    // destruction holds that lock and destructors release messages. Any thread.
     static void EnterRelease();
     static void LeaveRelease();
     void HoldForQueue();      // a queue takes a reference
@@ -124,6 +126,7 @@ public:
     char* message;
     long word1;
     BBOOL released;
+    BBOOL moreData;  // more of the body follows: a transfer is still delivering it
 
 private:
     void Detach();

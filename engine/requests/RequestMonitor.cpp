@@ -2,6 +2,7 @@
 #include "EngineTrace.h"
 #include "TcpSockLink.h"
 #include "TaskAbend.h"
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -88,7 +89,7 @@ void REQUESTMONITOR::outboundMonitor(void* m) { static_cast<REQUESTMONITOR*>(m)-
 void REQUESTMONITOR::CommonMonitor(void*) {
     DMCONTROL* dm = _pDataSys;
     while (!dm->commonStop) {
-        dm->commonEvent.WaitEvent(0);
+        dm->commonEvent.WaitEvent(QV_WAIT_FOREVER);
         dm->commonEvent.ResetEvent();
         if (dm->commonStop) break;
         CITERATOR<REQUESTMONITOR> it;
@@ -111,7 +112,7 @@ void REQUESTMONITOR::CommonMonitor(void*) {
 void REQUESTMONITOR::Run(BBOOL in) {
     for (;;) {
         if (stopEvent.QueryEvent()) break;
-        if (!shared) wakeEvent.WaitEvent(0);
+        if (!shared) wakeEvent.WaitEvent(QV_WAIT_FOREVER);
         wakeEvent.ResetEvent();
         if (stopEvent.QueryEvent()) break;
         wakeRequested = 0;
@@ -158,130 +159,159 @@ void REQUESTMONITOR::Serve(DATACONNECTION* c, BBOOL in) {
         return;
     }
     L->QueryRecvStatus();
-
-    if (c->dropRequested) {
-        BBOOL abort = c->dropAbort;
-        c->SetDropRequested(0, 0);
-        L->cleanShutdownWanted = 0;
-        if (L->cleanShutdownStarted) {
-            L->cleanShutdownStarted = 0;
-            L->closeHandled = 1;
-        }
-        L->closed = 1;
-        L->aborted = abort;
-        L->NotifyMonitor();
-    }
-
-    if (!c->connectSeen) {
-        BBOOL up = 0;
-        if (in) {
-            up = L->connected;
-        } else {
-            if (L->lookupDone) {
-                L->lookupDone = 0;
-                if (L->error) {
-                    QV_COMM_TRACE("cppii", "Outbound Connect Failed", c, L, (int)L->error, (int)L->systemError);
-                    c->SetDropRequested(1, 0);
-                    return;
-                }
-                QV_COMM_TRACE("cpp", "Outbound Host Located", c, L);
-                if (c->status) c->status->NotifyConnectLink();
-            }
-            up = L->connected;
-        }
-        if (up) {
-            c->connectSeen = 1;
-            if (in)
-                QV_COMM_TRACE("cpp", c->notified ? "Inbound Connect Complete" : "Inbound Connect", c, L);
-            else
-                QV_COMM_TRACE("cpp", "Outbound Connect Completed", c, L);
-            if (notifier) {
-                if (!c->notified) {
-                    c->notified = 1;
-                    notifier(c, CONN_OPENED);
-                }
-                notifier(c, CONN_CONNECTED);
-            }
-            if (c->status) c->status->NotifyConnectLink();
-        }
-    }
-
-    if (!c->holdMessages) {
-        for (;;) {
-            IOBUFFER* msg = c->fullMessages ? L->GetFullMessage() : L->GetNextMessage();
-            if (!msg) break;
-            QV_COMM_TRACE("cpi", "Message Received", c, (int)msg->cursor.length);
-            if (in) {
-                DATAREQUEST* r = buildRequest(msg, c);
-                if (r) {
-                    r->connection = c;
-                    c->requestCount++;
-                    if (c->status) c->status->NotifyRequest(r);
-                    evaluateRequest(r);
-                }
-            } else {
-                DATARESULT* r = buildResult(msg, c);
-                if (r) {
-                    r->connection = c;
-                    if (c->status) c->status->NotifyRequest(r->request);
-                    evaluateResult(r);
-                    c->resultCount++;
-                }
-            }
-            if (c->holdMessages) break;
-        }
-    }
-
+    if (c->dropRequested && !DrainsBeforeDrop(c, L)) ServeDrop(c, L);
+    if (!c->connectSeen && !ServeConnect(c, L, in)) return;
+    if (!c->holdMessages) ServeMessages(c, L, in);
+    else if (c->dropRequested) DiscardMessages(L);
     if (L->closed && (!LinkMonitorRunning() || L->closeHandled)) {
-        c->connectSeen = 0;
-        QV_COMM_TRACE("cppo", in ? "Inbound Disconnect" : "Outbound Disconnect", c, L,
-                      (int)(L->reset || L->refused || L->aborted));
-        if (c->notified && notifier) {
-            c->notified = 0;
-            notifier(c, CONN_CLOSED);
-        }
-        if (c->status) {
-            c->status->NotifyTerminateLink();
-            c->status = nullptr;
-        }
-        if (c->resetable && L->IsResetable()) {
-            L->ResetLink();
-            c->resetWord = 0;
-        } else if (c->closeWhenIdle || L->ResetLink() != 0) {
-            c->Disconnect();
-            Release(c);
-        }
+        // The link may have queued its last messages and the end-of-stream marker
+        // after the pass above looked: served now, or the tail of a stream is lost.
+        if (!c->holdMessages) ServeMessages(c, L, in);
+        ServeClose(c, L, in);
         return;
     }
-
-    if (in) {
-        if (c->sendBusy) c->sendBusy = L->QuerySendActive(0);
-        while (!c->sendBusy) {
-            DATARESULT* r = c->results.RemoveFirst();
-            if (!r) break;
-            r->TakenFromQueue();
-            if (sendResult(r, c)) c->resultCount++;
-            r->DropQueueHold();
-        }
-    } else {
-        while (c->connectSeen && !c->sendHeld) {
-            if (c->sendBusy) c->sendBusy = L->QuerySendActive(0);
-            if (c->sendBusy || c->requests.count == 0) break;
-            DATAREQUEST* r = c->requests.RemoveFirst();
-            if (!r) break;
-            r->TakenFromQueue();
-            if (!r->sendable || r->cancelled) {
-                r->FreeRequest(0);
-            } else if (sendRequest(r, c)) {
-                c->requestCount++;
-            }
-            r->DropQueueHold();
-        }
-    }
-
+    if (in)
+        SendResults(c, L);
+    else
+        SendRequests(c, L);
     if (c->closeWhenIdle && (in ? c->resultCount : c->requestCount) > 0 && !L->QuerySendActive(0) && !L->closed &&
         !L->shutdownRequested && c->requests.count == 0 && c->results.count == 0)
         L->Shutdown(0);
+}
+
+// A drop that does not abort lets the link send what is queued for it first;
+// the sends finishing wake the monitor, which then drops the link.
+BBOOL REQUESTMONITOR::DrainsBeforeDrop(DATACONNECTION* c, COMMLINK* L) {
+    if (c->dropAbort || !L->COMMLINK::QueryLinkStatus()) return 0;
+    BBOOL queued = L->QuerySendActive(0) || c->results.count > 0 || (c->connectSeen && c->requests.count > 0);
+    if (!queued) return 0;
+    if (!c->draining) QV_COMM_TRACE("cpp", "Drop After Sending", c, L);
+    c->draining = 1;
+    return 1;
+}
+
+void REQUESTMONITOR::ServeDrop(DATACONNECTION* c, COMMLINK* L) {
+    BBOOL abort = c->dropAbort;
+    c->SetDropRequested(0, 0);
+    c->draining = 0;
+    L->cleanShutdownWanted = 0;
+    if (L->cleanShutdownStarted) {
+        L->cleanShutdownStarted = 0;
+        L->closeHandled = 1;
+    }
+    L->aborted = abort;
+    // Closed last: the link monitor closes the link as soon as it sees the flag.
+    std::atomic_thread_fence(std::memory_order_release);
+    L->closed = 1;
+    L->NotifyMonitor();
+}
+
+// What arrives on a link being drained goes nowhere.
+void REQUESTMONITOR::DiscardMessages(COMMLINK* L) {
+    while (IOBUFFER* msg = L->GetNextMessage()) msg->freeobj();
+}
+
+// False when the connection was dropped and is done with for this pass.
+BBOOL REQUESTMONITOR::ServeConnect(DATACONNECTION* c, COMMLINK* L, BBOOL in) {
+    if (!in && L->lookupDone) {
+        L->lookupDone = 0;
+        if (L->error) {
+            QV_COMM_TRACE("cppii", "Outbound Connect Failed", c, L, (int)L->error, (int)L->systemError);
+            c->SetDropRequested(1, 0);
+            return 0;
+        }
+        QV_COMM_TRACE("cpp", "Outbound Host Located", c, L);
+        if (c->status) c->status->NotifyConnectLink();
+    }
+    if (!L->connected) return 1;
+    c->connectSeen = 1;
+    if (in)
+        QV_COMM_TRACE("cpp", c->notified ? "Inbound Connect Complete" : "Inbound Connect", c, L);
+    else
+        QV_COMM_TRACE("cpp", "Outbound Connect Completed", c, L);
+    if (notifier) {
+        if (!c->notified) {
+            c->notified = 1;
+            notifier(c, CONN_OPENED);
+        }
+        notifier(c, CONN_CONNECTED);
+    }
+    if (c->status) c->status->NotifyConnectLink();
+    return 1;
+}
+
+void REQUESTMONITOR::ServeMessages(DATACONNECTION* c, COMMLINK* L, BBOOL in) {
+    for (;;) {
+        IOBUFFER* msg = c->fullMessages ? L->GetFullMessage() : L->GetNextMessage();
+        if (!msg) break;
+        QV_COMM_TRACE("cpi", "Message Received", c, (int)msg->cursor.length);
+        if (in) {
+            DATAREQUEST* r = buildRequest(msg, c);
+            if (r) {
+                r->connection = c;
+                c->requestCount++;
+                if (c->status) c->status->NotifyRequest(r);
+                evaluateRequest(r);
+            }
+        } else {
+            DATARESULT* r = buildResult(msg, c);
+            if (r) {
+                r->connection = c;
+                if (c->status) c->status->NotifyRequest(r->request);
+                evaluateResult(r);
+                c->resultCount++;
+            }
+        }
+        if (c->holdMessages) break;
+    }
+}
+
+void REQUESTMONITOR::ServeClose(DATACONNECTION* c, COMMLINK* L, BBOOL in) {
+    c->connectSeen = 0;
+    QV_COMM_TRACE("cppo", in ? "Inbound Disconnect" : "Outbound Disconnect", c, L,
+                  (int)(L->reset || L->refused || L->aborted));
+    if (c->notified && notifier) {
+        c->notified = 0;
+        notifier(c, CONN_CLOSED);
+    }
+    if (c->status) {
+        c->status->NotifyTerminateLink();
+        c->status = nullptr;
+    }
+    if (c->resetable && L->IsResetable()) {
+        L->ResetLink();
+        c->resetWord = 0;
+    } else if (c->closeWhenIdle || L->ResetLink() != 0) {
+        c->Disconnect();
+        Release(c);
+    }
+}
+
+void REQUESTMONITOR::SendResults(DATACONNECTION* c, COMMLINK* L) {
+    if (c->sendBusy) c->sendBusy = L->QuerySendActive(0);
+    while (!c->sendBusy) {
+        DATARESULT* r = c->results.RemoveFirst();
+        if (!r) break;
+        r->TakenFromQueue();
+        if (sendResult(r, c)) c->resultCount++;
+        r->DropQueueHold();
+    }
+}
+
+void REQUESTMONITOR::SendRequests(DATACONNECTION* c, COMMLINK* L) {
+    while (c->connectSeen && !c->sendHeld) {
+        if (c->sendBusy) c->sendBusy = L->QuerySendActive(0);
+        if (c->sendBusy || c->requests.count == 0) break;
+        DATAREQUEST* r = c->requests.RemoveFirst();
+        if (!r) break;
+        r->TakenFromQueue();
+        if (!r->sendable || r->cancelled) {
+            r->FreeRequest(0);
+        } else if (sendRequest(r, c)) {
+            c->requestCount++;
+        }
+        r->DropQueueHold();
+    }
 }
 
 // ---- link-monitor thread of a listening socket connection ------------------
@@ -329,8 +359,11 @@ void REQUESTMONITOR::TCPIPMonitor(void* argument) {
 
 void REQUESTMONITOR::ServeLinkEvent(TCPSOCKLINK* ready) {
     BBOOL failed = 0;
-    if (ready->QueryLinkStatus(nullptr)) {
-        ready->ReceiveMonitor();
+    // A link the wait just reported readable or writable needs no status look of its own:
+    // the receive or send reports a failure.
+    BBOOL reported = ready->readyEvent == 'r' || ready->readyEvent == 'w';
+    if (reported ? ready->COMMLINK::QueryLinkStatus() : ready->QueryLinkStatus(nullptr)) {
+        ReceiveWhatIsWaiting(ready);
         ready->QuerySendStatus(0);
     } else {
         int e = ready->systemError;
@@ -357,6 +390,14 @@ void REQUESTMONITOR::ServeLinkEvent(TCPSOCKLINK* ready) {
     }
     if (ready->wakeEvent && ready->wakeEvent != &wakeEvent) ready->wakeEvent->PostEvent();
     RequestWakeup();
+}
+
+// Several buffers per readiness event while each receive fills its buffer: one wait
+// and one wake-up of the monitor for all of them.
+void REQUESTMONITOR::ReceiveWhatIsWaiting(TCPSOCKLINK* ready) {
+    for (int i = 0; i < MaxReceivesPerEvent; i++) {
+        if (!ready->ReceiveMonitor() || !ready->receiveFilled || ready->receivingStopped) break;
+    }
 }
 
 void REQUESTMONITOR::AcceptOn(TCPSOCKLINK* listener, TCPSOCKLINK* n, TCPCONTROL* K) {

@@ -58,11 +58,22 @@ public:
 private:
     void Run(BBOOL in);
     void Pass(BBOOL in);
+    // Serves one connection: a drop, its connect, what it received, its close, its sends.
     void Serve(DATACONNECTION* c, BBOOL in);
+    BBOOL DrainsBeforeDrop(DATACONNECTION* c, COMMLINK* L);
+    void ServeDrop(DATACONNECTION* c, COMMLINK* L);
+    void DiscardMessages(COMMLINK* L);
+    BBOOL ServeConnect(DATACONNECTION* c, COMMLINK* L, BBOOL in);
+    void ServeMessages(DATACONNECTION* c, COMMLINK* L, BBOOL in);
+    void ServeClose(DATACONNECTION* c, COMMLINK* L, BBOOL in);
+    void SendResults(DATACONNECTION* c, COMMLINK* L);
+    void SendRequests(DATACONNECTION* c, COMMLINK* L);
     void Release(DATACONNECTION* c);
     void ShutdownPrimaries();
     BBOOL LinkMonitorRunning() const;
     void ServeLinkEvent(TCPSOCKLINK* ready);
+    void ReceiveWhatIsWaiting(TCPSOCKLINK* ready);
+    static const int MaxReceivesPerEvent = 16;
     // Gives a link accepted on listener (null: none) its connection; called without the listener's lock.
     void AcceptOn(TCPSOCKLINK* listener, TCPSOCKLINK* accepted, TCPCONTROL* control);
     void LinkMonitorShutdown(TCPSOCKLINK* listener, TCPCONTROL* control);

@@ -2,6 +2,7 @@
 #include "TcpInterface.h"
 #include "TcpSockLink.h"
 #include "TaskAbend.h"
+#include "BufferPool.h"
 
 BBOOL TCPCONTROL::UseAsyncDNS = 1;
 BBOOL TCPCONTROL::UseLocalLoop = 1;
@@ -10,6 +11,7 @@ BBOOL TCPCONTROL::PhonebookRouting = 1;
 BBOOL TCPCONTROL::MultipleRouting = 1;
 
 CHAIN<TCPINTERFACE>* _pTCPIPInterfaces = nullptr;
+BUFFERPOOL* _pTCPStreamPool = nullptr;
 int DTCPLINK_INIT::InitCount = 0;
 
 TCPCONTROL::TCPCONTROL()
@@ -34,6 +36,8 @@ DTCPLINK_INIT::DTCPLINK_INIT() {
     _pTCPIPInterfaces = new CHAIN<TCPINTERFACE>(1);
     if (!_pTCPIPInterfaces) _Task_Abend(ABEND_STG101, sizeof(CHAIN<TCPINTERFACE>));
     _pTCPIPInterfaces->prepare();
+    _pTCPStreamPool = new BUFFERPOOL(nullptr, TCP_STREAM_BUFFER_SIZE, 64, 0, TRUE);
+    _pTCPStreamPool->prepare();
 }
 
 DTCPLINK_INIT::~DTCPLINK_INIT() {
@@ -43,4 +47,7 @@ DTCPLINK_INIT::~DTCPLINK_INIT() {
         _pTCPIPInterfaces->freeobj();
     }
     _pTCPIPInterfaces = nullptr;
+    // A buffer still out at exit goes back to its pool later: then the pool stays.
+    if (_pTCPStreamPool && _pTCPStreamPool->inUse == 0) _pTCPStreamPool->freeobj();
+    _pTCPStreamPool = nullptr;
 }

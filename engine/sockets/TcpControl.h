@@ -6,6 +6,7 @@
 
 class TCPSOCKLINK;
 class TCPINTERFACE;
+class BUFFERPOOL;
 
 // Which interfaces the outbound links of a service may use; 3 = the configured dial-up connections.
 typedef int USETCPINTERFACES;
@@ -42,6 +43,13 @@ public:
 // The program's interfaces and dial-up lines. Owning: removing an entry destroys it.
 // Its lock (recursive) is held for every walk of the list.
 extern CHAIN<TCPINTERFACE>* _pTCPIPInterfaces;
+
+// The buffers of stream-mode socket links (a stream handler, no framing): larger than the
+// library's 4096 bytes, whose size message-mode frames are bound by, so that a fast stream
+// costs one receive, one queueing and one send per 64 KB. Freed buffers are kept for reuse.
+// Any thread may get and free them.
+extern BUFFERPOOL* _pTCPStreamPool;
+const int TCP_STREAM_BUFFER_SIZE = 65536;
 
 class DTCPLINK_INIT {
 public:

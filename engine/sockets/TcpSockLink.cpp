@@ -8,9 +8,10 @@
 TCPSOCKLINK::TCPSOCKLINK(TCPCONTROL& ctl, LINKTYPE type, int limit)
     : COMMLINK(type, &ctl, 1), socket(0), acceptedSocket(0), keptListeningSocket(0), port(0), localPort(0),
       remoteAddress(0), acceptedPeerAddress(0), acceptedPeerPort(0), lengthPrefix{0, 0, 0, 0}, prefixCount(0), sendBlocking(1),
-      monitored(0), framed(0), waiting(0), wakeAsked(0), counted(0), listening(0), sendIncomplete(0), linkMonitor(nullptr),
+      monitored(0), framed(0), waiting(0), wakeAsked(0), idle(0), idleWake(accepting), counted(0), listening(0),
+      sendIncomplete(0), linkMonitor(nullptr),
       tcpControl(&ctl), parent(nullptr), wakeSender(nullptr), wakeReceiver(nullptr), interfaceNode(nullptr),
-      ownerNode(nullptr), secondaries(1), k() {
+      ownerNode(nullptr), secondaries(1), k(), readyEvent('n'), receiveFilled(0) {
     secondaryLimit = limit;
     blocking = 1;
     secondaries.lock.Attach(&lock);
@@ -20,9 +21,11 @@ TCPSOCKLINK::TCPSOCKLINK(TCPSOCKLINK& primary, LINKTYPE type)
     : COMMLINK(type, primary.tcpControl, 1), socket(primary.acceptedSocket), acceptedSocket(0),
       keptListeningSocket(0), port(primary.port), localPort(0), remoteAddress(primary.acceptedPeerAddress),
       acceptedPeerAddress(0), acceptedPeerPort(0), lengthPrefix{0, 0, 0, 0}, prefixCount(0), sendBlocking(1),
-      monitored(primary.monitored), framed(0), waiting(0), wakeAsked(0), counted(0), listening(0), sendIncomplete(0),
+      monitored(primary.monitored), framed(0), waiting(0), wakeAsked(0), idle(0), idleWake(FALSE), counted(0),
+      listening(0), sendIncomplete(0),
       linkMonitor(nullptr), tcpControl(primary.tcpControl), parent(&primary), wakeSender(nullptr),
-      wakeReceiver(nullptr), interfaceNode(nullptr), ownerNode(nullptr), secondaries(1), k(primary.k) {
+      wakeReceiver(nullptr), interfaceNode(nullptr), ownerNode(nullptr), secondaries(1), k(primary.k), readyEvent('n'),
+      receiveFilled(0) {
     wakeEvent = primary.wakeEvent;
     secondaryLimit = 0;
     blocking = 1;
@@ -80,6 +83,8 @@ void TCPSOCKLINK::EndAccess() {
 // ---- opening -------------------------------------------------------------
 
 int TCPSOCKLINK::OpenLink(const char* address, BUFFERPOOL* bufferPool, int limit) {
+    // Stream-mode links take the large buffers; their secondaries inherit the pool.
+    if (!bufferPool && !InMessageMode() && !messageMode) bufferPool = _pTCPStreamPool;
     COMMLINK::OpenLink(address, bufferPool, limit);
     int bufferSize = pool ? (int)pool->bufferSize : 4096;
     if (!accepting) {
@@ -269,7 +274,7 @@ int TCPSOCKLINK::receiveData(unsigned char* at, int length, BBOOL peek, BBOOL to
             i->active = 1;
             InterlockedExchangeAdd(&i->bytesReceived, result);
         }
-        QV_TRACE(TRACE_COMM, 1, "pi", this, result);
+        QV_TRACE(TRACE_COMM, TRACE_COMM_RECEIVE, "pi", this, result);
     }
     return result;
 }
@@ -327,6 +332,7 @@ BBOOL TCPSOCKLINK::ReceiveFramePrefix() {
 
 BBOOL TCPSOCKLINK::ReceiveMonitor() {
     dataPending = 0;
+    receiveFilled = 0;
     BBOOL handler = control->streamHandler && !framed;
     if (closed) {
         if (!handler || !currentRecvBuffer || framed || shutdownRequested) {
@@ -344,7 +350,9 @@ BBOOL TCPSOCKLINK::ReceiveMonitor() {
         }
         if (!currentRecvBuffer) return 1;
         IOBUFFER* b = currentRecvBuffer;
-        int n = receiveData((unsigned char*)b->cursor.data, (int)b->cursor.length, 0, 1);
+        int want = (int)b->cursor.length;
+        int n = receiveData((unsigned char*)b->cursor.data, want, 0, 1);
+        receiveFilled = n > 0 && n == want;
         if (n < 0) {
             return 0;  // bytes in hand reach a stream handler once the closed link is served
         } else if (framed || shutdownRequested) {
@@ -445,7 +453,9 @@ BBOOL TCPSOCKLINK::QuerySendStatus(BBOOL useVirtual) {
 BBOOL TCPSOCKLINK::SendNotify() {
     if (sendQueue.count > 0 && !shutdownRequested && !(sendActive && sendIncomplete)) {
         sendActive = 1;
-        QuerySendStatus(1);
+        // A monitored link's failures show in its readiness wait and in the send
+        // itself: no status look of its own first.
+        QuerySendStatus(!monitored);
     }
     return error != 0;
 }
@@ -455,6 +465,7 @@ void TCPSOCKLINK::NotifyMonitor() {
     TCPSOCKLINK* w = p->wakeSender;
     // Asked first: a monitor just about to wait sees it and does not start waiting.
     InterlockedExchange(&p->wakeAsked, 1);
+    if (InterlockedCompareExchange(&p->idle, 0, 0)) p->idleWake.PostEvent();
     if (p->waiting && w && w->open && w->connected && !w->closed) {
         unsigned char frame[4] = {0, 0, 0, 0};
         w->TCPSocketSend(frame, 4);
@@ -592,6 +603,7 @@ int TCPSOCKLINK::ResetLink() {
     closeHandled = 0;
     dataPending = 0;
     error = 0;
+    NotifyMonitor();  // its readiness wait had nothing to watch until now
     return 0;
 }
 

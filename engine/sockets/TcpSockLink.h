@@ -118,6 +118,10 @@ public:
     BBOOL framed;
     volatile BBOOL waiting;
     volatile LONG wakeAsked;  // a wake-up was asked for; the next wait returns at once
+    // The readiness wait has no socket to watch and waits on idleWake instead (an accepting
+    // link's own; NotifyMonitor posts it). Changed with interlocked calls.
+    volatile LONG idle;
+    ESEMAPHORE idleWake;
     BBOOL counted;
     BBOOL listening;
     BBOOL sendIncomplete;
@@ -132,6 +136,11 @@ public:
     // connection frees its link, which leaves this chain), so never the other way round.
     CHAIN<TCPSOCKLINK> secondaries;
     TCPSOCKETCONSTANTS k;
+    // Link-monitor thread only: what the last readiness wait reported for this link
+    // ('r' readable, 'w' writable, 'e' in the error set, 'n' served for a flag), and
+    // whether the last receive filled all the room it was given (more may be waiting).
+    char readyEvent;
+    BBOOL receiveFilled;
 
     // Largest number of secondaries one readiness wait can watch.
     static const int MaxWatched = 100;

@@ -161,17 +161,17 @@ BBOOL WINSOCKCONTROL::LoadWinSock(BBOOL async, BBOOL noStartup) {
         if (TCPCONTROL::UseAsyncDNS && !async && !noStartup) library->startMonitor();
     }
     if (!noStartup) {
-        QV_TRACE(TRACE_FUNCTION, 3, "cp", "WSAStartup Called", this);
+        QV_TRACE(TRACE_FUNCTION, TRACE_FUNCTION_EXECUTED, "cp", "WSAStartup Called", this);
         int rc = fn.WSAStartup(VersionRequired, &wsaData);
-        QV_TRACE(TRACE_FUNCTION, 3, "cpi", "WSAStartup Returned", this, rc);
+        QV_TRACE(TRACE_FUNCTION, TRACE_FUNCTION_EXECUTED, "cpi", "WSAStartup Returned", this, rc);
         if (rc == 0) {
             started = 1;
             startupCount++;
         }
         if (started && dialInterface && dialerExtensions && fn.WSADialModem) {
-            QV_TRACE(TRACE_FUNCTION, 3, "cp", "WSADialModem Called", this);
+            QV_TRACE(TRACE_FUNCTION, TRACE_FUNCTION_EXECUTED, "cp", "WSADialModem Called", this);
             int d = fn.WSADialModem(0);
-            QV_TRACE(TRACE_FUNCTION, 3, "cpi", "WSADialModem Returned", this, d);
+            QV_TRACE(TRACE_FUNCTION, TRACE_FUNCTION_EXECUTED, "cpi", "WSADialModem Returned", this, d);
         }
     }
     return noStartup ? loaded : started;
@@ -180,7 +180,7 @@ BBOOL WINSOCKCONTROL::LoadWinSock(BBOOL async, BBOOL noStartup) {
 void WINSOCKCONTROL::cleanupWinsock() {
     while (startupCount > 0) {
         startupCount--;
-        QV_TRACE(TRACE_FUNCTION, 3, "cp", "WSACleanup", this);
+        QV_TRACE(TRACE_FUNCTION, TRACE_FUNCTION_EXECUTED, "cp", "WSACleanup", this);
         if (loaded && fn.WSACleanup) fn.WSACleanup();
     }
 }
@@ -192,14 +192,14 @@ void WINSOCKCONTROL::UnloadWinSock(BBOOL full, BBOOL fromEventThread, BBOOL noCl
         if (startupCount > 0) {
             startupCount--;
             if (loaded && !noCleanup) {
-                QV_TRACE(TRACE_FUNCTION, 3, "cp", "WSACleanup", this);
+                QV_TRACE(TRACE_FUNCTION, TRACE_FUNCTION_EXECUTED, "cp", "WSACleanup", this);
                 fn.WSACleanup();
             }
         }
         if (!full || !loaded || noCleanup) return;
         cleanupWinsock();
         if (dialInterface && dialerExtensions && fn.WSAHangUpModem) {
-            QV_TRACE(TRACE_FUNCTION, 3, "cp", "WSAHangUpModem", this);
+            QV_TRACE(TRACE_FUNCTION, TRACE_FUNCTION_EXECUTED, "cp", "WSAHangUpModem", this);
             fn.WSAHangUpModem(0);
         }
         if (library && --library->useCount == 0) {
@@ -216,8 +216,8 @@ void WINSOCKCONTROL::UnloadWinSock(BBOOL full, BBOOL fromEventThread, BBOOL noCl
     }
     // The event thread may itself wait for the load lock: it is waited for only after the lock is given back.
     if (last) {
-        if (!fromEventThread) last->stopMonitor(1, 0);
-        last->unloadWinsock();
+        // A thread that would not end keeps its library: it may still run in it.
+        if (fromEventThread || last->stopMonitor(1, 0)) last->unloadWinsock();
         last->freeobj();
     }
 }
@@ -238,7 +238,7 @@ WINSOCKREQUEST* WINSOCKCONTROL::StartHostLookup(WINSOCKLINK& link, const char* h
         d->AddRequest(r);
         r->task = fn.WSAAsyncGetHostByName(d->eventWindow, WINSOCKDLL::LookupMessage, r->hostName, r->buffer,
                                            WINSOCKREQUEST::BufferSize);
-        QV_TRACE(TRACE_FUNCTION, 3, "cspp", "WSAAsyncGetHost-Request", r->hostName, &link, (void*)r->task);
+        QV_TRACE(TRACE_FUNCTION, TRACE_FUNCTION_EXECUTED, "cspp", "WSAAsyncGetHost-Request", r->hostName, &link, (void*)r->task);
         if (!r->task) {
             r->link = nullptr;
             d->RemoveRequest(r);

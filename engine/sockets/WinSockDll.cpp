@@ -33,7 +33,7 @@ void WINSOCKREQUEST::CancelRequest() {
 
 WINSOCKDLL::WINSOCKDLL(const char* text)
     : libraryHandle(nullptr), extensionHandle(nullptr), useCount(0), node(nullptr), owner(nullptr),
-      eventThread(nullptr), eventThreadId(0), asyncMode(0), eventWindow(nullptr), timerId(0), timerTicks(0), buttonPressed(0),
+      eventThread(nullptr), eventThreadId(0), eventThreadHandle(nullptr), eventLock(1), asyncMode(0), eventWindow(nullptr), timerId(0), timerTicks(0), buttonPressed(0),
       loading(0), unloading(0), requests(1), fn(), windowReady(1) {
     size_t n = text ? strnlen(text, sizeof(name) - 1) : 0;
     if (n) memcpy(name, text, n);
@@ -49,6 +49,8 @@ WINSOCKDLL::~WINSOCKDLL() {
     }
     if (node && _pWinSockDlls && !_pWinSockDlls->removingAll && node->linked) _pWinSockDlls->bRemove(*node, 1);
     node = nullptr;
+    if (eventThreadHandle) CloseHandle(eventThreadHandle);
+    eventThreadHandle = nullptr;
 }
 
 void WINSOCKDLL::AddRequest(WINSOCKREQUEST* r) {
@@ -125,19 +127,50 @@ BBOOL WINSOCKDLL::startMonitor() {
     return 1;
 }
 
-void WINSOCKDLL::stopMonitor(BBOOL wait, BBOOL async) {
-    unsigned long id = eventThreadId;
-    HWND window = eventWindow;
-    if (id && window) PostMessageA(window, async ? HangUpMessage : WM_QUIT, 0, 0);
-    // The thread's queue too: in quorhub the quit posted to the window alone left the loop waiting.
-    if (id && !async) PostThreadMessageA(id, WM_QUIT, 0, 0);
-    if (!wait) return;
-    // By id: an asynchronous sequence lets go of its thread object as it ends.
-    if (id) PGMTHREAD::WaitByID(id);
+BBOOL WINSOCKDLL::stopMonitor(BBOOL wait, BBOOL async) {
+    HANDLE thread = nullptr;
+    {
+        MSEMHOLD hold(eventLock);
+        if (eventThreadId) {
+            if (eventWindow) PostMessageA(eventWindow, async ? HangUpMessage : WM_QUIT, 0, 0);
+            // The thread's queue too, should the window be gone.
+            if (!async) PostThreadMessageA(eventThreadId, WM_QUIT, 0, 0);
+        }
+        if (wait && eventThreadHandle && eventThreadId != GetCurrentThreadId())
+            DuplicateHandle(GetCurrentProcess(), eventThreadHandle, GetCurrentProcess(), &thread, SYNCHRONIZE, FALSE, 0);
+    }
+    if (!wait) return TRUE;
+    // By handle, never by id: an ended thread's id may already be another's.
+    BBOOL ended = TRUE;
+    if (thread) {
+        ended = WaitForSingleObject(thread, StopWaitMs) == WAIT_OBJECT_0;
+        CloseHandle(thread);
+    }
+    if (!ended) {
+        QV_TRACE(TRACE_FUNCTION, TRACE_FUNCTION_EXECUTED, "cpl", "WinSock event thread still running", this, (long)eventThreadId);
+        return FALSE;
+    }
     if (eventThread && !eventThread->threadId) {
         eventThread->freeobj();
         eventThread = nullptr;
     }
+    return TRUE;
+}
+
+void WINSOCKDLL::threadEntered(HWND window) {
+    HANDLE own = nullptr;
+    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &own, SYNCHRONIZE, FALSE, 0);
+    MSEMHOLD hold(eventLock);
+    if (eventThreadHandle) CloseHandle(eventThreadHandle);
+    eventThreadHandle = own;
+    eventThreadId = GetCurrentThreadId();
+    eventWindow = window;
+}
+
+void WINSOCKDLL::threadLeaving() {
+    MSEMHOLD hold(eventLock);
+    eventThreadId = 0;
+    eventWindow = nullptr;
 }
 
 void WINSOCKDLL::winSockAsyncProc(void* instance) {
@@ -149,9 +182,8 @@ void WINSOCKDLL::winSockAsyncProc(void* instance) {
         d->freeobj();
         return;
     }
-    d->eventThreadId = GetCurrentThreadId();
     SetWindowLongPtrA(w, 0, (LONG_PTR)d);
-    d->eventWindow = w;
+    d->threadEntered(w);
     d->windowReady.PostEvent();
     if (d->asyncMode) PostMessageA(w, LoadMessage, 0, 0);
     MSG msg;
@@ -160,7 +192,7 @@ void WINSOCKDLL::winSockAsyncProc(void* instance) {
         DispatchMessageA(&msg);
     }
     d->threadEnded();
-    d->eventWindow = nullptr;
+    d->threadLeaving();
     DestroyWindow(w);
     d->freeobj();
 }
@@ -178,6 +210,11 @@ LRESULT WINSOCKDLL::WinSockEventProc(HWND, UINT message, WPARAM wParam, LPARAM l
         return 1;
     case UnloadMessage:
         unload();
+        return 1;
+    case WM_CLOSE:
+        // Not the user's window: closing every window of the program (as a
+        // task list's end does) would leave look-ups unanswered and the thread
+        // deaf to the quit posted to its window. It ends with its library.
         return 1;
     case ConnectedMessage:
         markConnected(reinterpret_cast<LINKINTERFACE*>(lParam));
@@ -226,7 +263,7 @@ void WINSOCKDLL::LookupAnswered(WPARAM task, LPARAM status) {
     char host[256];
     memcpy(host, match->hostName, sizeof(host));
     WINSOCKLINK* link = match->link;
-    QV_TRACE(TRACE_FUNCTION, 3, "cspi", "WSAAsyncGetHost-Result", host, link, error);
+    QV_TRACE(TRACE_FUNCTION, TRACE_FUNCTION_EXECUTED, "cspi", "WSAAsyncGetHost-Result", host, link, error);
     match->link = nullptr;
     if (match->node && match->node->linked) requests.bRemove(*match->node, 1);
     match->node = nullptr;

@@ -39,7 +39,9 @@ public:
     BBOOL loadWinsock();
     void unloadWinsock();
     BBOOL startMonitor();
-    void stopMonitor(BBOOL wait, BBOOL async);
+    // Asks the event thread to end (async: to hang up, then end); with wait,
+    // waits at most StopWaitMs for it. TRUE when no event thread runs any more.
+    BBOOL stopMonitor(BBOOL wait, BBOOL async);
     static void winSockAsyncProc(void* instance);
     // Nonzero when this instance handled the message.
     LRESULT WinSockEventProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -58,7 +60,12 @@ public:
     bSPOINTER* node;
     WINSOCKCONTROL* owner;
     PGMTHREAD* eventThread;  // released by the thread itself once an asynchronous sequence ends
-    volatile unsigned long eventThreadId;  // the last thread started; waited for by this id (an ended one is not found)
+    // The running event thread, 0 once it has ended; with the window, set and
+    // cleared by the thread under eventLock: a message posted under that lock
+    // never reaches a later thread that took the same id over.
+    volatile unsigned long eventThreadId;
+    HANDLE eventThreadHandle;  // the last event thread's, our own: waitable after its end; under eventLock
+    MSEMAPHORE eventLock;
     BBOOL asyncMode;
     volatile HWND eventWindow;
     int timerId;
@@ -80,6 +87,9 @@ public:
     static const int LinkTickMs = 500;
     static const int WindowTickMs = 1000;
     static const int MaxTicks = 10;
+    // Longest wait for the event thread to end: its hang-up and unload take at
+    // most MaxTicks ticks of each timer.
+    static const int StopWaitMs = 30000;
     // A cancelled request is kept this long in case its answer still comes.
     static const unsigned long SweepSeconds = 100;
 
@@ -94,6 +104,9 @@ private:
     BBOOL waitTick(UINT timer, int ms);
     void killTimer();
     void threadEnded();
+    // The event thread records itself, and clears itself as it leaves.
+    void threadEntered(HWND window);
+    void threadLeaving();
 };
 
 extern CHAIN<WINSOCKDLL>* _pWinSockDlls;

@@ -22,6 +22,19 @@ void CopyOut(const BUFFER& out, const char* text) {
     if (n) memcpy(out.data, text, n);
     out.data[n] = 0;
 }
+
+// Bytes from at to the next 4096-byte boundary of the address.
+int PageRoom(const unsigned char* at) { return 4096 - (int)((UINT_PTR)at & 4095); }
+
+// Reads the first byte of each page of the range, stores 0xFE and stores the byte back.
+void TouchPages(unsigned char* at, int length) {
+    for (int done = 0; done < length; done += PageRoom(at + done)) {
+        volatile unsigned char* first = at + done;
+        unsigned char keep = *first;
+        *first = 0xFE;
+        *first = keep;
+    }
+}
 }  // namespace
 
 WINSOCKLINK::WINSOCKLINK(TCPCONTROL& ctl, const char* portText, LINKTYPE type, int limit)
@@ -112,13 +125,14 @@ TCPSOCKLINK* WINSOCKLINK::WaitLinkEvent(int seconds, BBOOL checkStatus) {
             if (checkStatus && s->open && !s->closed && !s->error) {
                 s->QueryLinkStatus();
                 if (_pSupport->trace.IsTracing(TRACE_FUNCTION))
-                    QV_TRACE(TRACE_COMM, 3, "cpiiii", "TCP-Select Status", s, (int)s->socket, (int)s->connected,
+                    QV_TRACE(TRACE_COMM, TRACE_COMM_EVENT, "cpiiii", "TCP-Select Status", s, (int)s->socket, (int)s->connected,
                              (int)s->closed, (int)s->connectPending);
             }
             if ((s->dataPending && !s->closed && !s->receivingStopped) ||
                 (s->closed && !s->closeHandled && !s->cleanShutdownStarted)) {
                 lock.Reserve(QV_WAIT_FOREVER, 0);  // kept for the caller's EndAccess
                 waiting = 0;
+                s->readyEvent = 'n';
                 return s;
             }
             if (s->open && !s->closed && !s->error && !s->lookupPending) {
@@ -130,8 +144,12 @@ TCPSOCKLINK* WINSOCKLINK::WaitLinkEvent(int seconds, BBOOL checkStatus) {
         }
     }
     if (!readSet->count && !writeSet->count && !errorSet->count) {
-        // Nothing to watch (a single-connection link between its peers): look again shortly.
-        Sleep(50);
+        // Nothing to watch (a single-connection link between its peers) until NotifyMonitor
+        // says so, as ResetLink does; looked at again after 50 ms whatever comes.
+        idleWake.ResetEvent();
+        InterlockedExchange(&idle, 1);
+        if (!InterlockedExchange(&wakeAsked, 0)) idleWake.WaitEvent(50);
+        InterlockedExchange(&idle, 0);
         waiting = 0;
         return nullptr;
     }
@@ -172,6 +190,7 @@ TCPSOCKLINK* WINSOCKLINK::WaitLinkEvent(int seconds, BBOOL checkStatus) {
         event = 'e';
     }
     if (!found) event = 'n';
+    if (found) found->readyEvent = event;
     QV_COMM_TRACE("cpb", "TCP-Select", found, (int)event);
     waiting = 0;
     if (!found) lock.Release(0);
@@ -292,7 +311,7 @@ BBOOL WINSOCKLINK::TCPSetBlockingMode(BBOOL on) {
     if (!LibraryLoaded() || !socket) return 0;
     u_long nonBlocking = on ? 0 : 1;
     int rc = socketControl->fn.ioctlsocket(socket, FIONBIO, &nonBlocking);
-    QV_TRACE(TRACE_FUNCTION, 3, "cpii", "TCPSetBlockingMode", this, (int)on, rc);
+    QV_TRACE(TRACE_FUNCTION, TRACE_FUNCTION_EXECUTED, "cpii", "TCPSetBlockingMode", this, (int)on, rc);
     return rc == 0;
 }
 
@@ -300,7 +319,7 @@ QVSOCKET WINSOCKLINK::TCPSocketAccept(int) {
     if (!LibraryLoaded()) return k.invalidSocket;
     sockaddr_in sa = {};
     int len = sizeof(sa);
-    QV_TRACE(TRACE_FUNCTION, 3, "cp", "accept", this);
+    QV_TRACE(TRACE_FUNCTION, TRACE_FUNCTION_EXECUTED, "cp", "accept", this);
     SOCKET s = socketControl->fn.accept(socket, (sockaddr*)&sa, &len);
     acceptedPeerAddress = len > 0 ? sa.sin_addr.s_addr : k.noAddress;
     acceptedPeerPort = len > 0 ? socketControl->fn.ntohs(sa.sin_port) : 0;
@@ -308,7 +327,7 @@ QVSOCKET WINSOCKLINK::TCPSocketAccept(int) {
         BOOL on = 1;
         socketControl->fn.setsockopt(s, SOL_SOCKET, SO_KEEPALIVE, (const char*)&on, sizeof(on));
     }
-    QV_TRACE(TRACE_FUNCTION, 3, "cpp", "accepted", this, (void*)s);
+    QV_TRACE(TRACE_FUNCTION, TRACE_FUNCTION_EXECUTED, "cpp", "accepted", this, (void*)s);
     return (QVSOCKET)s;
 }
 
@@ -319,7 +338,7 @@ BBOOL WINSOCKLINK::TCPSocketBind(unsigned short at, unsigned long address) {
     sa.sin_port = socketControl->fn.htons(at);
     sa.sin_addr.s_addr = address;
     int rc = socketControl->fn.bind(socket, (sockaddr*)&sa, sizeof(sa));
-    QV_TRACE(TRACE_FUNCTION, 3, "cpii", "bind", this, (int)at, rc);
+    QV_TRACE(TRACE_FUNCTION, TRACE_FUNCTION_EXECUTED, "cpii", "bind", this, (int)at, rc);
     return rc == 0;
 }
 
@@ -334,7 +353,7 @@ void WINSOCKLINK::TCPSocketClose(QVSOCKET s) {
     if (!LibraryLoaded()) return;
     CancelLookup();
     int rc = socketControl->fn.closesocket((SOCKET)s);
-    QV_TRACE(TRACE_FUNCTION, 3, "cppi", "closesocket", this, (void*)s, rc);
+    QV_TRACE(TRACE_FUNCTION, TRACE_FUNCTION_EXECUTED, "cppi", "closesocket", this, (void*)s, rc);
 }
 
 BBOOL WINSOCKLINK::TCPSocketConnect(unsigned long address) {
@@ -342,6 +361,8 @@ BBOOL WINSOCKLINK::TCPSocketConnect(unsigned long address) {
     WINSOCKFUNCTIONS& f = socketControl->fn;
     BOOL on = 1;
     f.setsockopt(socket, SOL_SOCKET, SO_KEEPALIVE, (const char*)&on, sizeof(on));
+    // Framed links here are the wake-up pair: a 4-byte frame must not wait for the last one's ack.
+    if (framed) f.setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, (const char*)&on, sizeof(on));
     if (TcpInterface() && TcpInterface()->address) f.setsockopt(socket, SOL_SOCKET, SO_DONTROUTE, (const char*)&on, sizeof(on));
     BBOOL hook = blocking && (socketControl->useBlockingHook ||
                               (_pSupport && PGMTHREAD::GetCurrentID() == _pSupport->mainThread.threadId));
@@ -353,7 +374,7 @@ BBOOL WINSOCKLINK::TCPSocketConnect(unsigned long address) {
     int rc = f.connect(socket, (sockaddr*)&sa, sizeof(sa));
     if (rc != 0) savedError = f.WSAGetLastError();
     if (hook) f.WSAUnhookBlockingHook();
-    QV_TRACE(TRACE_FUNCTION, 3, "cpii", "connect", this, (int)port, rc);
+    QV_TRACE(TRACE_FUNCTION, TRACE_FUNCTION_EXECUTED, "cpii", "connect", this, (int)port, rc);
     return rc == 0;
 }
 
@@ -366,7 +387,7 @@ BBOOL WINSOCKLINK::TCPSocketListen() {
         if (backlog < 1) backlog = 1;
     }
     int rc = socketControl->fn.listen(socket, backlog);
-    QV_TRACE(TRACE_FUNCTION, 3, "cpii", "listen", this, backlog, rc);
+    QV_TRACE(TRACE_FUNCTION, TRACE_FUNCTION_EXECUTED, "cpii", "listen", this, backlog, rc);
     return rc == 0;
 }
 
@@ -377,27 +398,26 @@ QVSOCKET WINSOCKLINK::TCPSocketOpen(BBOOL reuseAddress, int) {
         BOOL on = 1;
         socketControl->fn.setsockopt(s, SOL_SOCKET, SO_REUSEADDR, (const char*)&on, sizeof(on));
     }
-    QV_TRACE(TRACE_FUNCTION, 3, "cpp", "socket", this, (void*)s);
+    QV_TRACE(TRACE_FUNCTION, TRACE_FUNCTION_EXECUTED, "cpp", "socket", this, (void*)s);
     return (QVSOCKET)s;
 }
 
 int WINSOCKLINK::TCPSocketReceive(unsigned char* at, int length, BBOOL peek) {
     if (!LibraryLoaded()) return k.socketError;
+    // Windows 95's stack is given one page at a time, each page touched first so that it is
+    // present and writable; elsewhere every page is touched and the range goes in one call,
+    // since a call per page would cap a stream at a few megabytes a second.
+    BBOOL pageByPage = _SystemIsWindows95 != 0;
     int total = 0;
     int last = 1;
     while (length > 0 && last > 0) {
-        // Up to the next page boundary, its first byte touched so the page is there for the stack.
-        int chunk = 4096 - (int)((UINT_PTR)at & 4095);
-        if (chunk > length) chunk = length;
-        volatile unsigned char* first = at;
-        unsigned char keep = *first;
-        *first = 0xFE;
-        *first = keep;
+        int chunk = PageRoom(at);
+        if (chunk > length || !pageByPage) chunk = length;
+        TouchPages(at, chunk);
         last = socketControl->fn.recv(socket, (char*)at, chunk, peek ? MSG_PEEK : 0);
         if (last <= 0) break;
-        QV_TRACE(TRACE_FUNCTION, 3, "cpi", "TCPrecv", this, last);
-        keep = *first;
-        *first = keep;
+        QV_TRACE(TRACE_FUNCTION, TRACE_FUNCTION_EXECUTED, "cpi", "TCPrecv", this, last);
+        TouchPages(at, 1);
         total += last;
         at += last;
         length -= last;
@@ -425,7 +445,7 @@ BBOOL WINSOCKLINK::TCPSocketShutdown(QVSOCKET s, BBOOL closing) {
     } else {
         rc = socketControl->fn.shutdown((SOCKET)s, !abortive ? 1 : (win95 ? 2 : 0));
     }
-    QV_TRACE(TRACE_FUNCTION, 3, "cppi", "shutdown", this, (void*)s, (int)abortive);
+    QV_TRACE(TRACE_FUNCTION, TRACE_FUNCTION_EXECUTED, "cppi", "shutdown", this, (void*)s, (int)abortive);
     return rc == 0;
 }
 
@@ -450,7 +470,7 @@ int WINSOCKLINK::TCPSocketStatus() {
         } else {
             char oob[256];
             int r = f.recv(socket, oob, sizeof(oob), MSG_OOB);
-            QV_TRACE(TRACE_FUNCTION, 3, "cpi", "OOB-DATA", this, r);
+            QV_TRACE(TRACE_FUNCTION, TRACE_FUNCTION_EXECUTED, "cpi", "OOB-DATA", this, r);
             if (r == 0)
                 code = k.errNotConnected;
             else if (r < 0)
@@ -458,7 +478,7 @@ int WINSOCKLINK::TCPSocketStatus() {
         }
         if (code) systemError = code;
     }
-    QV_TRACE(TRACE_FUNCTION, 3, "cpi", "TCPSocketStatus", this, code);
+    QV_TRACE(TRACE_FUNCTION, TRACE_FUNCTION_EXECUTED, "cpi", "TCPSocketStatus", this, code);
     return code;
 }
 

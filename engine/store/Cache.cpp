@@ -50,7 +50,7 @@ BBOOL CACHE::Accept(DATAOBJECT& object, BBOOL atEnd) {
     if (stopping || !accepting) return FALSE;
     long size = object.DataLength();
     if (!CheckAccept(object, (int)size)) return FALSE;
-    QV_TRACE(TRACE_CACHE, 1, "cppii", ItemClassName(), this, &object, (int)size, (int)currentSize);
+    QV_TRACE(TRACE_CACHE, TRACE_CACHE_ACCEPT, "cppii", ItemClassName(), this, &object, (int)size, (int)currentSize);
     Lock();
     // A level with a level above it is the disk level.
     bool asMemory = upperLevel == nullptr;
@@ -78,7 +78,7 @@ BBOOL CACHE::Accept(DATAOBJECT& object, BBOOL atEnd) {
 }
 
 void CACHE::Remove(DATAOBJECT& object, BBOOL release, BBOOL) {
-    QV_TRACE(TRACE_CACHE, 2, "cppii", ItemClassName(), this, &object, (int)object.DataLength(), (int)currentSize);
+    QV_TRACE(TRACE_CACHE, TRACE_CACHE_REMOVE, "cppii", ItemClassName(), this, &object, (int)object.DataLength(), (int)currentSize);
     Lock();
     long admitted;
     if (object.memoryCache == this) {
@@ -183,7 +183,7 @@ void CACHE::Rewrite(DATAOBJECT&) {}
 MEMCACHE::MEMCACHE(int maximum, int maximumObject) : CACHE(maximum ? maximum : 8, maximumObject) {}
 
 BBOOL MEMCACHE::Retrieve(DATAOBJECT& object, REQUESTPROCESS* process, BBOOL) {
-    QV_TRACE(TRACE_CACHE, 3, "cppp", ItemClassName(), this, &object, process);
+    QV_TRACE(TRACE_CACHE, TRACE_CACHE_RETRIEVE, "cppp", ItemClassName(), this, &object, process);
     if (object.memoryCache == this) MoveToFront(object);
     return TRUE;
 }

@@ -283,7 +283,7 @@ void DATAOBJECT::FreeObject() {
     if (OnDisk() && !Released() && !memoryCache && diskCache && count == 2) {
         SetReleased(1);
         FreeDataKeepLength();
-        --count;
+        InterlockedDecrement(&count);
         return;
     }
     freeobj();
@@ -521,7 +521,7 @@ BBOOL DATASTORE::StreamIn(STREAMBUF& in) {
 // One object of the body: kept, in the stored order, only when read whole.
 BBOOL DATASTORE::streamInObject(STREAMBUF& in) {
     if (in.cursor.length <= 0 && !(in.openLength && in.destination)) {
-        streamStatus = 9996;
+        streamStatus = STREAM_BADLENGTH;
         return FALSE;
     }
     DATAOBJECT* o = new (this) DATAOBJECT();
@@ -529,7 +529,7 @@ BBOOL DATASTORE::streamInObject(STREAMBUF& in) {
     o->pooled = dataColumn && dataColumn->type.code == DATA_SEGMENTED_TYPE;
     in.classTag = 0;
     in >> *o;
-    if (!o->streamStatus && in.classTag != QvTag("DAOa")) o->streamStatus = 9996;
+    if (!o->streamStatus && in.classTag != QvTag("DAOa")) o->streamStatus = STREAM_BADLENGTH;
     if (o->streamStatus) {
         streamStatus = o->streamStatus;
         o->prepare();

@@ -1,6 +1,6 @@
 #include "DiskCache.h"
 
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -93,7 +93,7 @@ std::string DISKCACHE::DataPath(DATAOBJECT& object) {
     return DirectoryPath(BuildObjectFileName(object, stem)) + dataSuffix;
 }
 
-void DISKCACHE::traceError(const std::string& path) { QV_TRACE(TRACE_CACHE, 6, "cs", ItemClassName(), path.c_str()); }
+void DISKCACHE::traceError(const std::string& path) { QV_TRACE(TRACE_CACHE, TRACE_CACHE_ERROR, "cs", ItemClassName(), path.c_str()); }
 
 // ---- start and the level's operations
 
@@ -108,7 +108,7 @@ BBOOL DISKCACHE::Startup() {
     stopThread = 0;
     startedEvent.ResetEvent();
     if (serviceThread.StartUp(&DISKCACHE::serviceMonitor, this)) {
-        startedEvent.WaitEvent(0);
+        startedEvent.WaitEvent(QV_WAIT_FOREVER);
         running = accepting;
     }
     return accepting;
@@ -161,7 +161,7 @@ BBOOL DISKCACHE::checkMemoryCopy(DATAOBJECT& object) {
 }
 
 BBOOL DISKCACHE::Retrieve(DATAOBJECT& object, REQUESTPROCESS* process, BBOOL definitionOnly) {
-    QV_TRACE(TRACE_CACHE, 3, "cpppo", ItemClassName(), this, &object, process, (int)object.Released());
+    QV_TRACE(TRACE_CACHE, TRACE_CACHE_RETRIEVE, "cpppo", ItemClassName(), this, &object, process, (int)object.Released());
     if (checkMemoryCopy(object)) return TRUE;
     if (process) {
         Lock();
@@ -442,7 +442,7 @@ void DISKCACHE::serviceMonitor(void* argument) {
     cache->startedEvent.PostEvent();
     for (;;) {
         if (cache->stopThread) break;
-        cache->workEvent.WaitEvent(0);
+        cache->workEvent.WaitEvent(QV_WAIT_FOREVER);
         cache->workEvent.ResetEvent();
         if (cache->stopThread) break;
         while (!cache->stopThread && (cache->loadQueue.Count() > 0 || cache->writeQueue.Count() > 0)) {
@@ -482,7 +482,7 @@ void DISKCACHE::loadNext(FILESTREAM& file) {
         if (ok) object->defined = 1;
     }
     if (ok) ok = readData(*object);
-    QV_TRACE(TRACE_CACHE, 4, "cpppi", ItemClassName(), this, object, process, (int)ok);
+    QV_TRACE(TRACE_CACHE, TRACE_CACHE_READ, "cpppi", ItemClassName(), this, object, process, (int)ok);
     if (ok) {
         object->SetOnDisk(1);
         object->SetReleased(0);
@@ -548,7 +548,7 @@ void DISKCACHE::writeNext(FILESTREAM& file) {
         ok = writeData(file, *object);
         if (ok) object->dataChanged = 0;
     }
-    QV_TRACE(TRACE_CACHE, 5, "cppooi", ItemClassName(), this, object, (int)definitionDue, (int)dataDue, (int)ok);
+    QV_TRACE(TRACE_CACHE, TRACE_CACHE_WRITE, "cppooi", ItemClassName(), this, object, (int)definitionDue, (int)dataDue, (int)ok);
     object->SetOnDisk(ok);
     if (!ok) {
         traceError(definitionDue && object->headerChanged ? DefinitionPath(*object) : DataPath(*object));

@@ -1,7 +1,7 @@
 #pragma once
 // Native controls: the base of every control class, static texts, controls of
 // superclassed window classes, and the window procedure all controls run through.
-#include <windows.h>
+#include "QvWindows.h"
 
 #include "ZKCString.h"
 #include "zDisplay.h"

@@ -18,6 +18,23 @@
 
 zDialogFrameStack* _dfs = nullptr;
 
+std::mutex& ziDialogListLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+bool zDialogFrameStack::remove(zDialogFrame* frame) {
+    bool found = false;
+    zSlist rest;
+    while (entries() > 0) {
+        zDialogFrame* f = static_cast<zDialogFrame*>(remHead());
+        if (f == frame) found = true;
+        else rest.atTail(f);
+    }
+    while (rest.entries() > 0) atTail(rest.remHead());
+    return found;
+}
+
 namespace {
 
 HCURSOR helpCursor = 0;
@@ -50,6 +67,11 @@ void disableIfAlive(zWindow* w) {
     if (w && w->hwnd && IsWindow(w->hwnd)) EnableWindow(w->hwnd, FALSE);
 }
 
+// By handle: a frame of another thread may be gone by the time it is enabled.
+void enableIfAlive(HWND h, BOOL on) {
+    if (h && IsWindow(h)) EnableWindow(h, on);
+}
+
 bool className20(HWND h, const char* name) {
     char buf[21] = {0};
     GetClassNameA(h, buf, sizeof buf);
@@ -60,6 +82,7 @@ bool className20(HWND h, const char* name) {
 
 int ziFlushDialogClasses() {
     HINSTANCE inst = _app ? _app->hInst : GetModuleHandleA(nullptr);
+    std::lock_guard<std::mutex> hold(ziDialogListLock());
     auto& names = pendingClasses();
     for (auto it = names.begin(); it != names.end();) {
         WNDCLASSA wc;
@@ -119,6 +142,11 @@ zDialogFrame::zDialogFrame(zWindow* parent, zSizer* s, unsigned long style, cons
 zDialogFrame::~zDialogFrame() {
     delete reader;
     reader = nullptr;
+    {
+        // Deleted inside its modal loop: the stack must not keep a dead frame.
+        std::lock_guard<std::mutex> hold(ziDialogListLock());
+        if (_dfs) _dfs->remove(this);
+    }
     if (_activeDialog && _activeDialog == hwnd) _activeDialog = 0;
     if (hwnd && !(stateFlags & zWinHandleDestroyed) && IsWindow(hwnd)) {
         // Gone before the class can go; the object is being deleted already.
@@ -137,6 +165,7 @@ zDialogFrame::~zDialogFrame() {
 
 void zDialogFrame::ziForgetClass() {
     if (ownClass_.empty()) return;
+    std::lock_guard<std::mutex> hold(ziDialogListLock());
     pendingClasses().push_back(ownClass_);
     ownClass_.clear();
 }
@@ -290,12 +319,14 @@ int zDialogFrame::modal(zModalStyle) {
     // Remembered before the dialog takes the focus, so that it can go back there.
     HWND before = GetFocus();
     if (hwnd) SetFocus(hwnd);
-    if (!_dfs) {
-        _dfs = new zDialogFrameStack;
-    } else if (_dfs->entries() > 0) {
-        disableIfAlive(_dfs->headFrame());
+    HWND outer = 0;
+    {
+        std::lock_guard<std::mutex> hold(ziDialogListLock());
+        if (!_dfs) _dfs = new zDialogFrameStack;
+        else if (_dfs->entries() > 0) outer = _dfs->headFrame()->hwnd;
+        _dfs->atHead(this);
     }
-    _dfs->atHead(this);
+    enableIfAlive(outer, FALSE);
     modalFlag = 1;
     zWindow* mainWin = _app ? _app->mainFrame : nullptr;
     if (parentWin != this) disableIfAlive(parentWin);
@@ -313,13 +344,19 @@ void zDialogFrame::shutdown() {
     if (modalFlag) {
         zWindow* mainWin = _app ? _app->mainFrame : nullptr;
         bool ownerTurn = true;
-        if (_dfs) {
-            if (_dfs->headFrame() == this) _dfs->remHead();
-            if (_dfs->entries() > 0 && _dfs->headFrame()->hwnd && IsWindow(_dfs->headFrame()->hwnd)) {
-                enableIfAlive(_dfs->headFrame());
+        HWND next = 0;
+        {
+            std::lock_guard<std::mutex> hold(ziDialogListLock());
+            // A frame that is not innermost (another thread's dialog opened
+            // over it) leaves the one over it as it is.
+            bool wasHead = _dfs && _dfs->headFrame() == this;
+            bool removed = _dfs && _dfs->remove(this);
+            if (_dfs && _dfs->entries() > 0 && _dfs->headFrame()->hwnd && IsWindow(_dfs->headFrame()->hwnd)) {
+                if (wasHead || !removed) next = _dfs->headFrame()->hwnd;
                 ownerTurn = false;
             }
         }
+        enableIfAlive(next, TRUE);
         if (ownerTurn) {
             if (parentWin != this) enableIfAlive(parentWin);
             if (mainWin && mainWin != parentWin && mainWin != this) enableIfAlive(mainWin);

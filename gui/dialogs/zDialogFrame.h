@@ -1,6 +1,7 @@
 #pragma once
 // Dialog frames built from DIALOG resources, their modal loop, and form dialogs
 // that exchange data with the caller's variables.
+#include <mutex>
 #include <string>
 
 #include "zFrameWin.h"
@@ -16,9 +17,17 @@ enum zModalStyle { zModalApp = 0, zModalSystem = 1 };
 class zDialogFrameStack : public zSlist {
 public:
     zDialogFrame* headFrame() const { return static_cast<zDialogFrame*>(head()); }
+    // Takes the frame out wherever it stands; false when it was not there.
+    bool remove(zDialogFrame* frame);
 };
 
+// The modal stack; a dialog of another thread (the dial-up login) pushes on it
+// too, so it is used only under ziDialogListLock().
 extern zDialogFrameStack* _dfs;
+// Guards _dfs and the frame classes waiting to be unregistered. Never held
+// while a window is enabled or sent a message: that window's thread may be
+// waiting for this lock.
+std::mutex& ziDialogListLock();
 
 // Kind flag of form dialogs.
 const unsigned long zKindFormDialog = 0x100;

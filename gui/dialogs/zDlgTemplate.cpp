@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "ByteOrder.h"
 #include "zApp.h"
 #include "zButton.h"
 #include "zControl.h"
@@ -183,7 +184,7 @@ unsigned ziDialogReader::readWord() {
         readPos = end_;
         return 0;
     }
-    unsigned v = readPos[0] | (readPos[1] << 8);
+    unsigned v = GetLe16(readPos);
     readPos += 2;
     return v;
 }
@@ -210,7 +211,7 @@ ZKCString ziDialogReader::readString(size_t limit) {
             readPos = end_;
             break;
         }
-        wchar_t c = (wchar_t)(readPos[0] | (readPos[1] << 8));
+        wchar_t c = (wchar_t)GetLe16(readPos);
         readPos += 2;
         if (c == 0) break;
         if (w.size() < limit) w.push_back(c);

@@ -1,6 +1,6 @@
 #pragma once
 // Reads DIALOG resources into framework controls; converts dialog units to pixels.
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <cstddef>
 

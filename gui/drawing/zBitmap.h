@@ -2,7 +2,7 @@
 // Device bitmaps, icons, a display drawing into a bitmap, and device-independent
 // bitmaps (DIBs) kept in movable global memory: a 40-byte header, the colour
 // table as 4-byte entries, then the pixel rows, whatever form the file had.
-#include <windows.h>
+#include "QvWindows.h"
 #include "zDisplay.h"
 
 class zResId;

@@ -1,7 +1,7 @@
 #pragma once
 // Displays: a device context wrapper whose drawing state lives in the object,
 // so it survives while no context is held and is re-applied on every lock.
-#include <windows.h>
+#include "QvWindows.h"
 
 class zPoint;
 class zDimension;

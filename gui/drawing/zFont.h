@@ -1,6 +1,6 @@
 #pragma once
 // Fonts, font descriptions and metrics, and what a display's device can do.
-#include <windows.h>
+#include "QvWindows.h"
 #include "ZKTPtrList.h"
 #include "zDisplay.h"
 

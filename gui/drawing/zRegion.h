@@ -1,7 +1,7 @@
 #pragma once
 // Regions with set algebra, a display recording into a memory metafile, and
 // measures in device-independent units turned into a display's logical units.
-#include <windows.h>
+#include "QvWindows.h"
 #include "zDisplay.h"
 
 class zRect;

@@ -1,6 +1,6 @@
 #include "zIntlContext.h"
 
-#include <windows.h>
+#include "QvWindows.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // allowed characters, or a literal that typing steps over.
 #include <vector>
 
-#include <windows.h>
+#include "QvWindows.h"
 
 // Picture-element flags (the formatter's option word carries them).
 const unsigned long zPictLower = 0x8000;     // store letters lower case

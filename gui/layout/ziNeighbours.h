@@ -1,7 +1,7 @@
 #pragma once
 // What the window core needs of sizers, fonts, colours, icons and resource ids,
 // gathered in one place.
-#include <windows.h>
+#include "QvWindows.h"
 
 class zSizer;
 class zFont;

@@ -4,7 +4,7 @@
 // scrolls up past the last row and only changed cells are drawn again.
 #include <vector>
 
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <string>
 #include "zGeometry.h"

@@ -1,7 +1,7 @@
 #pragma once
 // Resource names (by number or text, with the module that holds them), raw
 // user resources, superclassed control records and message boxes.
-#include <windows.h>
+#include "QvWindows.h"
 #include "ZKCString.h"
 #include "ZKList.h"
 

@@ -1,6 +1,6 @@
 #include "ZKxmsg.h"
 
-#include <windows.h>
+#include "QvWindows.h"
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>

@@ -17,7 +17,7 @@
 
 zApp* _app = nullptr;
 HWND _hMDIclient = 0;
-HWND _activeDialog = 0;
+thread_local HWND _activeDialog = 0;
 int ___scrPixHeight = 0;
 int ___scrPixWidth = 0;
 int ___scrPixPerInchX = 0;
@@ -179,7 +179,18 @@ zApp::~zApp() {
     if (_app == this) _app = nullptr;
 }
 
+bool zApp::onMainThread() const {
+    return !mainFrame || !mainFrame->hwnd || GetWindowThreadProcessId(mainFrame->hwnd, nullptr) == GetCurrentThreadId();
+}
+
 void zApp::handleMessage(MSG& m) {
+    // The main window's keys and the MDI keys belong to the main frame's thread.
+    if (!onMainThread()) {
+        if (_activeDialog && IsWindow(_activeDialog) && IsDialogMessageA(_activeDialog, &m)) return;
+        TranslateMessage(&m);
+        DispatchMessageA(&m);
+        return;
+    }
     if (accel && mainFrame && mainFrame->hwnd && IsWindowEnabled(mainFrame->hwnd) &&
         TranslateAcceleratorA(mainFrame->hwnd, accel, &m))
         return;
@@ -192,9 +203,12 @@ void zApp::handleMessage(MSG& m) {
 void zApp::go() {
     MSG m;
     memset(&m, 0, sizeof m);
+    // Idle tasks and the exit code are the main thread's; another thread's
+    // modal loop (the dial-up login) only pumps its own messages.
+    const bool own = onMainThread();
     for (;;) {
         // A disabled device would only spin the loop: wait for messages then.
-        if (taskDev && taskDev->enabled && taskDev->count() > 0) {
+        if (own && taskDev && taskDev->enabled && taskDev->count() > 0) {
             if (!PeekMessageA(&m, 0, 0, 0, PM_NOREMOVE)) {
                 taskDev->poll();
                 continue;
@@ -206,7 +220,7 @@ void zApp::go() {
         if (m.message == WM_QUIT) break;
         handleMessage(m);
     }
-    exitCode = (int)m.wParam;
+    if (own) exitCode = (int)m.wParam;
 }
 
 void zApp::quit() { PostQuitMessage(0); }

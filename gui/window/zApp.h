@@ -1,6 +1,6 @@
 #pragma once
 // The application object, its message loop and the idle-task device.
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <commdlg.h>
 
@@ -111,6 +111,8 @@ public:
     static const char* const kSuperClasses[6][2];  // (system class, framework class)
 
 private:
+    // True on the thread of the main frame (or while there is none).
+    bool onMainThread() const;
     void handleMessage(MSG& m);
     void registerControls();
     std::list<zControlType*> ctrlTypes;
@@ -118,7 +120,8 @@ private:
 
 extern zApp* _app;
 extern HWND _hMDIclient;
-extern HWND _activeDialog;
+// Each thread's own: IsDialogMessageA serves only the calling thread's dialogs.
+extern thread_local HWND _activeDialog;
 extern int ___scrPixHeight;
 extern int ___scrPixWidth;
 extern int ___scrPixPerInchX;

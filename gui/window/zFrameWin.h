@@ -1,6 +1,6 @@
 #pragma once
 // Top-level frames, the application frame, popups, child frames and child windows.
-#include <windows.h>
+#include "QvWindows.h"
 
 #include "zWindow.h"
 

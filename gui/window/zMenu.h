@@ -1,6 +1,6 @@
 #pragma once
 // Menu bars, system menus and popup menus; each is a device with its own handler records.
-#include <windows.h>
+#include "QvWindows.h"
 
 #include "zGeometry.h"
 #include "zNotify.h"

@@ -1,6 +1,6 @@
 #pragma once
 // Handler records, the lists that hold them and the devices (menus) that keep their own.
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <list>
 

@@ -1,6 +1,6 @@
 #pragma once
 // Panes: child windows that draw through a display and can scroll their contents.
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <vector>
 

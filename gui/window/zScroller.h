@@ -1,6 +1,6 @@
 #pragma once
 // Scrollers: turn a window's scroll events (and paging keys) into moves of its contents.
-#include <windows.h>
+#include "QvWindows.h"
 
 #include "zGeometry.h"
 #include "zWindow.h"

@@ -1,6 +1,6 @@
 #pragma once
 // The screen's facts, read once from the desktop window's context.
-#include <windows.h>
+#include "QvWindows.h"
 
 #include "ZKTPtrList.h"
 

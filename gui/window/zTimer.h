@@ -1,6 +1,6 @@
 #pragma once
 // Framework timers: all share one 100 ms Windows timer on the main frame.
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <list>
 

@@ -1,6 +1,6 @@
 #pragma once
 // Window objects, event records and the central window procedure.
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <string>
 #include <utility>

@@ -12,12 +12,18 @@ ziWindowMap::~ziWindowMap() { delete[] table; }
 unsigned long ziWindowMap::bucketOf(HWND h) const { return hashFn(&h) % nBuckets; }
 
 zWindow* ziWindowMap::insert(HWND h, zWindow* w) {
-    zWindow* old = remove(h);
+    std::lock_guard<std::mutex> hold(lock);
+    zWindow* old = removeLocked(h);
     table[bucketOf(h)].push_back(ziWindowCell{h, w});
     return old;
 }
 
 zWindow* ziWindowMap::remove(HWND h) {
+    std::lock_guard<std::mutex> hold(lock);
+    return removeLocked(h);
+}
+
+zWindow* ziWindowMap::removeLocked(HWND h) {
     std::list<ziWindowCell>& b = table[bucketOf(h)];
     zWindow* old = nullptr;
     for (auto it = b.begin(); it != b.end();) {
@@ -32,6 +38,7 @@ zWindow* ziWindowMap::remove(HWND h) {
 }
 
 zWindow* ziWindowMap::get(HWND h) const {
+    std::lock_guard<std::mutex> hold(lock);
     const std::list<ziWindowCell>& b = table[bucketOf(h)];
     zWindow* found = nullptr;
     for (const ziWindowCell& c : b)
@@ -40,6 +47,7 @@ zWindow* ziWindowMap::get(HWND h) const {
 }
 
 unsigned long ziWindowMap::size() const {
+    std::lock_guard<std::mutex> hold(lock);
     unsigned long n = 0;
     for (unsigned long i = 0; i < nBuckets; ++i) n += (unsigned long)table[i].size();
     return n;

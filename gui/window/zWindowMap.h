@@ -1,8 +1,11 @@
 #pragma once
 // Window handle to framework object, hashed into a fixed number of buckets.
-#include <windows.h>
+// Thread-safe: a dialog run on another thread (the dial-up login) maps its
+// windows while the GUI thread looks up its own.
+#include "QvWindows.h"
 
 #include <list>
+#include <mutex>
 
 class zWindow;
 
@@ -33,7 +36,10 @@ public:
     unsigned long size() const;
 
 private:
+    zWindow* removeLocked(HWND h);
+
     unsigned long nBuckets;
     std::list<ziWindowCell>* table;
     ziHashProc hashFn;
+    mutable std::mutex lock;  // guards table; held only inside these calls
 };

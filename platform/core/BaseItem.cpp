@@ -1,6 +1,6 @@
 #include "BaseItem.h"
 
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <cstring>
 
@@ -29,7 +29,8 @@ void BASEITEM::freeobj(ALLOCATOR& allocator) {
 }
 
 void BASEITEM::ReleaseMemory(int how, void* where) {
-    if (--count > 0) return;
+    // Holders on other threads take and drop the same object at the same time.
+    if (InterlockedDecrement(&count) > 0) return;
     // Decided before the destructor runs: the support object may be the one going.
     const bool serialise = _pSupport && _pSupport->lockObjectCleanup;
     if (serialise) EnterCriticalSection(&_CSObjectCleanup);
@@ -44,7 +45,7 @@ void BASEITEM::ReleaseMemory(int how, void* where) {
 }
 
 void BASEITEM::prepare() {
-    ++count;
+    InterlockedIncrement(&count);
     if (!IsItemBLOCKED()) MEMORYPOOL::PrepareObj(this);
 }
 

@@ -5,7 +5,7 @@
 
 class BASEITEM {
 public:
-    long count;  // prepare() calls not yet matched by freeobj
+    long count;  // prepare() calls not yet matched by freeobj; changed only atomically
 
     BASEITEM() : count(0) {}
     BASEITEM(const BASEITEM&) : count(0) {}

@@ -38,3 +38,15 @@ inline void PutBe32(void* at, uint32_t v) {
     unsigned char* p = static_cast<unsigned char*>(at);
     for (int i = 0; i < 4; ++i) p[i] = (unsigned char)(v >> (24 - 8 * i));
 }
+// The n low bytes of v (n at most 8), least significant first: for numbers
+// as wide as the build's pointers.
+inline void PutLeN(void* at, uint64_t v, int n) {
+    unsigned char* p = static_cast<unsigned char*>(at);
+    for (int i = 0; i < n; ++i) p[i] = (unsigned char)(v >> (8 * i));
+}
+inline uint64_t GetLeN(const void* at, int n) {
+    const unsigned char* p = static_cast<const unsigned char*>(at);
+    uint64_t v = 0;
+    for (int i = 0; i < n; ++i) v |= (uint64_t)p[i] << (8 * i);
+    return v;
+}

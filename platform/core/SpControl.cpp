@@ -1,6 +1,6 @@
 #include "SpControl.h"
 
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 #pragma once
 // The library's singleton and the globals of the object model.
-#include <windows.h>
+#include "QvWindows.h"
 
 #include "BaseItem.h"
 #include "BufferPool.h"

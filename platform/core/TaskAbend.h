@@ -1,6 +1,6 @@
 #pragma once
 // The single fatal-error exit: diagnostics, the user's message and exit code 1.
-#include <windows.h>
+#include "QvWindows.h"
 
 #include "QvBase.h"
 

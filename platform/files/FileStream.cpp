@@ -1,9 +1,11 @@
 #include "FileStream.h"
 
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <cerrno>
 #include <string>
+
+#include "ByteOrder.h"
 
 namespace {
 
@@ -122,8 +124,7 @@ int FILESTREAM::ReadBuffer() {
             return 0;
         }
         if (got < 4) return fail(FILE_BADRECORD);
-        length = (unsigned long)b[0] | ((unsigned long)b[1] << 8) | ((unsigned long)b[2] << 16) |
-                 ((unsigned long)b[3] << 24);
+        length = GetLe32(b);
         if (length > (unsigned long)buffer.capacity) return fail(FILE_BADRECORD);
     } else {
         length = recordLength ? recordLength : (unsigned long)fixedRecordSize;
@@ -154,8 +155,8 @@ int FILESTREAM::WriteBuffer() {
     if (!rc) rc = position();
     if (!rc) switchTo(2);
     if (!rc && lengthPrefixes) {
-        unsigned char b[4] = {(unsigned char)length, (unsigned char)(length >> 8), (unsigned char)(length >> 16),
-                              (unsigned char)(length >> 24)};
+        unsigned char b[4];
+        PutLe32(b, length);
         if (std::fwrite(b, 1, 4, file) != 4) rc = FILE_WRITEFAILED;
     }
     if (!rc && length && std::fwrite(buffer.area.data, 1, length, file) != length) rc = FILE_WRITEFAILED;

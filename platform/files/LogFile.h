@@ -1,7 +1,7 @@
 #pragma once
 // Text logs with time-stamped lines, optional dated backups recorded in a
 // profile, and the help-viewer helper of the same family.
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <cstdio>
 

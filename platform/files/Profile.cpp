@@ -1,6 +1,6 @@
 #include "Profile.h"
 
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <cerrno>
 #include <climits>

@@ -13,7 +13,7 @@ unsigned char* MemBlkAlloc(int size, MEMTYPE type, int* handle) {
     unsigned char* p = static_cast<unsigned char*>(std::malloc(size));
     if (!p) return nullptr;
     MemoryTotal() += size;
-    QV_TRACE(TRACE_MEMORY, 1, "pib", p, size, type);
+    QV_TRACE(TRACE_MEMORY, TRACE_MEMORY_SYSTEM_ALLOC, "pib", p, size, type);
     return p;
 }
 
@@ -21,7 +21,7 @@ unsigned char* ShmBlkAlloc(int, int*) { return nullptr; }
 
 void MemBlkFree(unsigned char* block, int size, MEMTYPE type, int handle) {
     if (!block) return;
-    QV_TRACE(TRACE_MEMORY, 2, "pibi", block, size, type, handle);
+    QV_TRACE(TRACE_MEMORY, TRACE_MEMORY_SYSTEM_FREE, "pibi", block, size, type, handle);
     std::free(block);
     MemoryTotal() -= size;
 }

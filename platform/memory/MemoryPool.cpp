@@ -36,12 +36,12 @@ MEMBLK* MEMBLK::Make(int size, MEMTYPE type, int handle) {
     b->handle = handle;
     b->freePtr = p + HeaderSize;
     b->freeSize = size - HeaderSize;
-    QV_TRACE(TRACE_MEMORY, 15, "pibi", b, size, type, handle);
+    QV_TRACE(TRACE_MEMORY, TRACE_MEMORY_BLOCK_ALLOC, "pibi", b, size, type, handle);
     return b;
 }
 
 void MEMBLK::Unmake(MEMBLK* b) {
-    QV_TRACE(TRACE_MEMORY, 16, "pibi", b, (int)b->size, b->type, (int)b->handle);
+    QV_TRACE(TRACE_MEMORY, TRACE_MEMORY_BLOCK_FREE, "pibi", b, (int)b->size, b->type, (int)b->handle);
     b->tag = 0;
     MemBlkFree(reinterpret_cast<unsigned char*>(b), (int)b->size, b->type, (int)b->handle);
 }
@@ -85,7 +85,7 @@ BUDDYSYSTEM* BUDDYSYSTEM::Create(void* area, int size, int maxBlockArg) {
         h->offset = 0;
         h->toHead = h->fromHead = h;
     }
-    QV_TRACE(TRACE_BUDSYS, 1, "pipi", b, size, b, maxBlockArg);
+    QV_TRACE(TRACE_BUDSYS, TRACE_BUDSYS_CREATE, "pipi", b, size, b, maxBlockArg);
     b->AddMemory(p + own + heads, size - own - heads);
     return b;
 }
@@ -97,14 +97,14 @@ void BUDDYSYSTEM::PutOnList(BUDDYBLOCK* block) {
     block->fromHead = h->fromHead;
     h->fromHead->toHead = block;
     h->fromHead = block;
-    QV_TRACE(TRACE_BUDSYS, 7, "ppi", this, block, (int)block->order);
+    QV_TRACE(TRACE_BUDSYS, TRACE_BUDSYS_AVAILABLE, "ppi", this, block, (int)block->order);
 }
 
 void BUDDYSYSTEM::TakeFromList(BUDDYBLOCK* block) {
     block->toHead->fromHead = block->fromHead;
     block->fromHead->toHead = block->toHead;
     block->toHead = block->fromHead = nullptr;
-    QV_TRACE(TRACE_BUDSYS, 8, "ppi", this, block, (int)block->order);
+    QV_TRACE(TRACE_BUDSYS, TRACE_BUDSYS_RESERVED, "ppi", this, block, (int)block->order);
 }
 
 void BUDDYSYSTEM::AddMemory(unsigned char* area, int size) {
@@ -116,7 +116,7 @@ void BUDDYSYSTEM::AddMemory(unsigned char* area, int size) {
         BUDDYBLOCK* piece = reinterpret_cast<BUDDYBLOCK*>(area);
         piece->order = k;
         piece->offset = 0;
-        QV_TRACE(TRACE_BUDSYS, 2, "ppiii", this, piece, remaining, k, (int)maxOrder);
+        QV_TRACE(TRACE_BUDSYS, TRACE_BUDSYS_ADD_MEMORY, "ppiii", this, piece, remaining, k, (int)maxOrder);
         PutOnList(piece);
         area += 1L << k;
         remaining -= 1L << k;
@@ -140,11 +140,11 @@ void* BUDDYSYSTEM::Alloc(int size) {
         BUDDYBLOCK* upper = reinterpret_cast<BUDDYBLOCK*>(reinterpret_cast<unsigned char*>(b) + (1L << b->order));
         upper->order = b->order;
         upper->offset = 1L << b->order;
-        QV_TRACE(TRACE_BUDSYS, 6, "pppi", this, b, upper, (int)b->order);
+        QV_TRACE(TRACE_BUDSYS, TRACE_BUDSYS_SPLIT, "pppi", this, b, upper, (int)b->order);
         PutOnList(upper);
     }
     void* result = reinterpret_cast<unsigned char*>(b) + HeaderSize;
-    QV_TRACE(TRACE_BUDSYS, 3, "ppii", this, result, size, (int)(1L << k));
+    QV_TRACE(TRACE_BUDSYS, TRACE_BUDSYS_ALLOC, "ppii", this, result, size, (int)(1L << k));
     return result;
 }
 
@@ -152,7 +152,7 @@ void BUDDYSYSTEM::Free(void* p) {
     BUDDYBLOCK* b = reinterpret_cast<BUDDYBLOCK*>(static_cast<unsigned char*>(p) - HeaderSize);
     if (b->tag != TAG_USED) _Task_Abend(ABEND_MEM102, (ULONG_PTR)p);
     b->tag = 0;  // a second release of the same block is caught
-    QV_TRACE(TRACE_BUDSYS, 4, "ppp", this, p, b);
+    QV_TRACE(TRACE_BUDSYS, TRACE_BUDSYS_FREED, "ppp", this, p, b);
     // Whole pieces never merge: at maxOrder there is nothing above, and the
     // piece after a smaller one is smaller still.
     while (b->order < maxOrder) {
@@ -161,7 +161,7 @@ void BUDDYSYSTEM::Free(void* p) {
         BUDDYBLOCK* buddy = reinterpret_cast<BUDDYBLOCK*>(base + (b->offset ^ bit));
         if (buddy->tag != TAG_FREE || buddy->order != b->order) break;
         TakeFromList(buddy);
-        QV_TRACE(TRACE_BUDSYS, 5, "pppi", this, buddy, b, (int)b->order);
+        QV_TRACE(TRACE_BUDSYS, TRACE_BUDSYS_COMBINE, "pppi", this, buddy, b, (int)b->order);
         BUDDYBLOCK* upper = buddy > b ? buddy : b;
         if (buddy < b) b = buddy;
         upper->tag = 0;
@@ -199,13 +199,13 @@ MEMORYPOOL* MEMORYPOOL::Create(MEMTYPE type, int blockSize) {
     if (!pool->buddy) _Task_Abend(ABEND_MEM101, (ULONG_PTR)blockSize);
     own->freePtr += own->freeSize;
     own->freeSize = 0;
-    QV_TRACE(TRACE_MEMORY, 11, "ppbii", own, pool, type, blockSize, (int)pool->handle);
+    QV_TRACE(TRACE_MEMORY, TRACE_MEMORY_POOL_CREATE, "ppbii", own, pool, type, blockSize, (int)pool->handle);
     return pool;
 }
 
 void MEMORYPOOL::Delete(MEMORYPOOL* pool) {
     if (!pool) return;
-    QV_TRACE(TRACE_MEMORY, 12, "pp", pool->ownBlock, pool);
+    QV_TRACE(TRACE_MEMORY, TRACE_MEMORY_POOL_DELETE, "pp", pool->ownBlock, pool);
     MEMBLK* b = pool->firstBlock;
     while (b) {
         if (b->tag != TAG_MEMB) _Task_Abend(ABEND_DEL103, (ULONG_PTR)b);
@@ -272,7 +272,7 @@ void* MEMORYPOOL::Allocate(int size, unsigned long tag) {
         h->size = recorded;
         p = h + 1;
     }
-    QV_TRACE(TRACE_MEMORY, 13, "pppil", this, h, p, (int)recorded, tag);
+    QV_TRACE(TRACE_MEMORY, TRACE_MEMORY_ALLOC, "pppil", this, h, p, (int)recorded, tag);
     lock.Release(FALSE);
     return p;
 }
@@ -283,7 +283,7 @@ void MEMORYPOOL::Free(void* p) {
     lock.Reserve(QV_WAIT_FOREVER, FALSE);
     if (h->tag != TAG_MEMH || h->pool != this) _Task_Abend(ABEND_MEM102, (ULONG_PTR)p);
     long recorded = h->size;
-    QV_TRACE(TRACE_MEMORY, 14, "pppi", this, h, p, (int)recorded);
+    QV_TRACE(TRACE_MEMORY, TRACE_MEMORY_FREE, "pppi", this, h, p, (int)recorded);
     h->tag = 0;
     if (recorded >= MIN_CELL_TOTAL && recorded <= CellSize) {
         cells->delitem(h);

@@ -1,6 +1,6 @@
 #include "BufferPool.h"
 
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <new>
 
@@ -10,13 +10,12 @@
 namespace {
 
 void Trace(unsigned short event, const char* kinds, BUFFERPOOL* pool, IOBUFFER* b) {
-    if (_pSupport && _pSupport->trace.IsTracing(TRACE_MEMORY))
-        _pSupport->trace.TraceEvent(TRACE_MEMORY, event, kinds, pool, b, b->area.data, static_cast<int>(b->count));
+    QV_TRACE(TRACE_MEMORY, event, kinds, pool, b, b->area.data, static_cast<int>(b->count));
 }
 
 }  // namespace
 
-BUFFERPOOL::BUFFERPOOL(MEMORYPOOL* pool, int size, int keep, int align)
+BUFFERPOOL::BUFFERPOOL(MEMORYPOOL* pool, int size, int keep, int align, BBOOL localLocks)
     : bufferSize(size),
       maxFree(keep),
       inUse(0),
@@ -24,9 +23,9 @@ BUFFERPOOL::BUFFERPOOL(MEMORYPOOL* pool, int size, int keep, int align)
       alignment(align),
       useDataAllocator(align != 0),
       memoryPool(pool),
-      objects(QvTag("IOBF"), static_cast<int>(sizeof(IOBUFFER)), 4096, TRUE, 0),
-      data(QvTag("IOBD"), size, 65536, TRUE, align),
-      freeBuffers(TRUE) {}
+      objects(QvTag("IOBF"), static_cast<int>(sizeof(IOBUFFER)), 4096, localLocks ? MSEM_LOCAL : TRUE, 0),
+      data(QvTag("IOBD"), size, 65536, localLocks ? MSEM_LOCAL : TRUE, align),
+      freeBuffers(localLocks ? MSEM_LOCAL : TRUE) {}
 
 BUFFERPOOL::~BUFFERPOOL() {
     while (IOBUFFER* b = freeBuffers.RemoveFirst()) Release(b);
@@ -55,7 +54,7 @@ IOBUFFER* BUFFERPOOL::GetBuffer(int size) {
         if (size != 0) b->noReuse = TRUE;
     }
     InterlockedIncrement(&inUse);
-    Trace(17, "ppp", this, b);
+    Trace(TRACE_MEMORY_BUFFER_ALLOC, "ppp", this, b);
     return b;
 }
 
@@ -70,7 +69,7 @@ IOBUFFER* BUFFERPOOL::GetBuffer(const BUFFER& memory) {
     // Any thread may get and free buffers.
     InterlockedIncrement(&inUse);
     InterlockedIncrement(&foreignCount);
-    Trace(19, "ppp", this, b);
+    Trace(TRACE_MEMORY_SHARED_BUFFER_ALLOC, "ppp", this, b);
     return b;
 }
 
@@ -94,7 +93,7 @@ void BUFFERPOOL::Release(IOBUFFER* b) {
 
 void BUFFERPOOL::FreeBuffer(IOBUFFER* b, BBOOL areaOnly) {
     if (!b) return;
-    Trace(b->foreign ? 20 : 18, "pppo", this, b);
+    Trace(b->foreign ? TRACE_MEMORY_SHARED_BUFFER_FREE : TRACE_MEMORY_BUFFER_FREE, "pppo", this, b);
     if (areaOnly) {
         // The object stays out: it is counted down when it comes back.
         GiveBackMemory(b);

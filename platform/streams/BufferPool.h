@@ -17,7 +17,9 @@ public:
     ALLOCATOR data;          // standard buffer memory when aligned
     CHAIN<IOBUFFER> freeBuffers;
 
-    BUFFERPOOL(MEMORYPOOL* pool, int bufferSize, int maxFree, int alignment);
+    // localLocks: only threads of this process use the pool, so its locks are
+    // critical sections (MSEM_LOCAL) rather than kernel mutexes.
+    BUFFERPOOL(MEMORYPOOL* pool, int bufferSize, int maxFree, int alignment, BBOOL localLocks = FALSE);
     ~BUFFERPOOL() override;
 
     // size 0: a standard buffer (reused when one is kept); > 0: that size;

@@ -1,6 +1,6 @@
 #include "IdControl.h"
 
-#include <cstring>
+#include "ByteOrder.h"
 
 IDCONTROL::IDCONTROL(int b) : base(b), nextId(1), spare(0), groups(FALSE) {}
 
@@ -25,8 +25,9 @@ BBOOL IDCONTROL::StreamOut(STREAMBUF& s) {
     s << BEGINDI(0, 0, 0);
     unsigned long values[3] = {nextId, static_cast<unsigned long>(base), spare};
     for (unsigned long v : values) {
-        unsigned int u = static_cast<unsigned int>(v);
-        s.CopyIn(&u, 4);
+        unsigned char b[4];
+        PutLe32(b, v);
+        s.CopyIn(b, 4);
     }
     s << ENDDI();
     return TRUE;
@@ -42,11 +43,8 @@ BBOOL IDCONTROL::StreamIn(STREAMBUF& s) {
     }
     unsigned long values[3] = {0, 0, 0};
     for (unsigned long& v : values) {
-        unsigned int u = 0;
-        if (s.cursor.length >= 4) {
-            s.CopyOut(&u, 4);
-            v = (s.flags & SPF_SWAPPED) ? SwapLong(u) : u;
-        }
+        unsigned char b[4];
+        if (s.cursor.length >= 4 && s.CopyOut(b, 4) == 4) v = GetStreamU32(b, s.flags);
     }
     s >> ENDDI();
     // 0 means "no id" and is never handed out.

@@ -31,7 +31,7 @@ void IOBUFFER::FreeArea() {
 
 void IOBUFFER::freeobj() {
     if (!pool) _Task_Abend(ABEND_DEL104, reinterpret_cast<ULONG_PTR>(this));
-    if (--count > 0) return;
+    if (InterlockedDecrement(&count) > 0) return;
     pool->FreeBuffer(this, FALSE);
 }
 

@@ -1,40 +1,12 @@
 #include "StreamPrefix.h"
 
-#include <cstring>
+#include "ByteOrder.h"
 
 namespace {
 
-void PutU16(char* at, unsigned long v) {
-    unsigned short s = static_cast<unsigned short>(v);
-    std::memcpy(at, &s, 2);
-}
-
-void PutU32(char* at, unsigned long v) {
-    unsigned int u = static_cast<unsigned int>(v);
-    std::memcpy(at, &u, 4);
-}
-
-unsigned long GetU16(const char* at) {
-    unsigned short s;
-    std::memcpy(&s, at, 2);
-    return s;
-}
-
-unsigned long GetU32(const char* at) {
-    unsigned int u;
-    std::memcpy(&u, at, 4);
-    return u;
-}
-
-unsigned short Swap16(unsigned long v) {
-    return static_cast<unsigned short>(((v & 0xFF) << 8) | ((v >> 8) & 0xFF));
-}
-
 // What the writer may carry: the form is its own choice, and it never claims
 // the other byte order.
-unsigned long WritableFlags(unsigned long flags) {
-    return flags & ~(SPF_FORM | SPF_SWAPPED);
-}
+unsigned long WritableFlags(unsigned long flags) { return flags & ~(SPF_FORM | SPF_SWAPPED); }
 
 bool FitsShort(unsigned long flags, unsigned long code, unsigned long length) {
     return (flags & 0xC0FFFFFFUL) == 0 && code <= 0xFF && length <= 0xFF;
@@ -46,9 +18,12 @@ bool FitsMedium(unsigned long flags, unsigned long code, unsigned long length) {
 
 }  // namespace
 
-unsigned long SwapLong(unsigned long v) {
-    v &= 0xFFFFFFFFUL;
-    return ((v & 0xFF) << 24) | ((v & 0xFF00) << 8) | ((v >> 8) & 0xFF00) | ((v >> 24) & 0xFF);
+unsigned long GetStreamU16(const void* at, unsigned long flags) {
+    return (flags & SPF_SWAPPED) ? GetBe16(at) : GetLe16(at);
+}
+
+unsigned long GetStreamU32(const void* at, unsigned long flags) {
+    return (flags & SPF_SWAPPED) ? GetBe32(at) : GetLe32(at);
 }
 
 int MeasurePrefix(int room, unsigned long flags, unsigned long code, unsigned long length) {
@@ -72,23 +47,18 @@ bool PutPrefix(char* at, int size, unsigned long flags, unsigned long code, unsi
     case SPREFIX_MEDIUM:
         if (!FitsMedium(flags, code, length)) return false;
         flags |= SPF_FORM_MEDIUM;
-        at[0] = static_cast<char>(flags >> 24);
-        at[1] = static_cast<char>(flags >> 16);
-        PutU16(at + 2, code);
-        PutU16(at + 4, length);
+        PutBe16(at, flags >> 16);
+        PutLe16(at + 2, code);
+        PutLe16(at + 4, length);
         return true;
     case SPREFIX_LONG:
         flags |= SPF_FORM_LONG;
-        // The flags word goes most significant byte first, whatever the machine.
-        at[0] = static_cast<char>(flags >> 24);
-        at[1] = static_cast<char>(flags >> 16);
-        at[2] = static_cast<char>(flags >> 8);
-        at[3] = static_cast<char>(flags);
-        PutU32(at + 4, code);
-        PutU32(at + 8, length);
+        // The flags word goes most significant byte first: its top bits tell the form.
+        PutBe32(at, flags);
+        PutLe32(at + 4, code);
+        PutLe32(at + 8, length);
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -121,22 +91,13 @@ int ReadPrefix(const char* at, int avail, unsigned long& flags, unsigned long& c
             code = u[1];
             length = u[2];
         } else if (size == SPREFIX_MEDIUM) {
-            flags = (static_cast<unsigned long>(u[0]) << 24) | (static_cast<unsigned long>(u[1]) << 16);
-            code = GetU16(at + 2);
-            length = GetU16(at + 4);
-            if (flags & SPF_SWAPPED) {
-                code = Swap16(code);
-                length = Swap16(length);
-            }
+            flags = static_cast<unsigned long>(GetBe16(at)) << 16;
+            code = GetStreamU16(at + 2, flags);
+            length = GetStreamU16(at + 4, flags);
         } else {
-            flags = (static_cast<unsigned long>(u[0]) << 24) | (static_cast<unsigned long>(u[1]) << 16) |
-                    (static_cast<unsigned long>(u[2]) << 8) | u[3];
-            code = GetU32(at + 4);
-            length = GetU32(at + 8);
-            if (flags & SPF_SWAPPED) {
-                code = SwapLong(code);
-                length = SwapLong(length);
-            }
+            flags = GetBe32(at);
+            code = GetStreamU32(at + 4, flags);
+            length = GetStreamU32(at + 8, flags);
         }
         if ((flags & SPF_DIRECT) || length <= static_cast<unsigned long>(avail - size)) return size;
     }

@@ -40,4 +40,8 @@ bool PutPrefix(char* at, int size, unsigned long flags, unsigned long code, unsi
 // bytes outside the buffer (SPF_DIRECT).
 int ReadPrefix(const char* at, int avail, unsigned long& flags, unsigned long& code, unsigned long& length);
 
-unsigned long SwapLong(unsigned long v);
+// A 16- or 32-bit number of a prefix or a body: the writer puts the least
+// significant byte first; SPF_SWAPPED in the prefix's flags says the bytes
+// came the other way.
+unsigned long GetStreamU16(const void* at, unsigned long flags);
+unsigned long GetStreamU32(const void* at, unsigned long flags);

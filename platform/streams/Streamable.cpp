@@ -4,22 +4,12 @@
 #include <cstring>
 
 #include "Allocator.h"
+#include "ByteOrder.h"
 #include "MemoryPool.h"
 #include "SpControl.h"
 #include "TaskAbend.h"
 
 namespace {
-
-unsigned long GetU32(const char* at) {
-    unsigned int u;
-    std::memcpy(&u, at, 4);
-    return u;
-}
-
-void PutU32(char* at, unsigned long v) {
-    unsigned int u = static_cast<unsigned int>(v);
-    std::memcpy(at, &u, 4);
-}
 
 unsigned long FormBits(int size) {
     return size == SPREFIX_LONG ? SPF_FORM_LONG : size == SPREFIX_MEDIUM ? SPF_FORM_MEDIUM : 0;
@@ -58,10 +48,10 @@ unsigned long BodyInBuffer(unsigned long flags, unsigned long length) { return (
 // A class tag or object id after the prefix: 0 when fewer than 4 bytes remain.
 unsigned long TakeWord(STREAMBUF& s, unsigned long flags) {
     if (s.cursor.length < 4) return 0;
-    unsigned long v = GetU32(s.cursor.data);
+    unsigned long v = GetStreamU32(s.cursor.data, flags);
     s.cursor.data += 4;
     s.cursor.length -= 4;
-    return (flags & SPF_SWAPPED) ? SwapLong(v) : v;
+    return v;
 }
 
 }  // namespace
@@ -243,13 +233,13 @@ STREAMBUF& operator<<(STREAMBUF& s, STREAMABLE& o) {
         long flushMark = s.flushCount;
         if (o.flags & SPF_CLASSTAG) {
             s.classTag = o.ItemClassID();
-            PutU32(s.cursor.data, s.classTag);
+            PutLe32(s.cursor.data, s.classTag);
             s.cursor.data += 4;
             s.cursor.length -= 4;
         }
         if (o.flags & SPF_OBJECTID) {
             s.objectId = o.objectId;
-            PutU32(s.cursor.data, o.objectId);
+            PutLe32(s.cursor.data, o.objectId);
             s.cursor.data += 4;
             s.cursor.length -= 4;
         }
@@ -400,8 +390,7 @@ STREAMBUF& operator>>(STREAMBUF& s, const ENDDI&) {
 BBOOL STREAMCOUNT::StreamIn(STREAMBUF& s) {
     count = 0;
     if (s.cursor.length >= 4) {
-        count = GetU32(s.cursor.data);
-        if (s.flags & SPF_SWAPPED) count = SwapLong(count);
+        count = GetStreamU32(s.cursor.data, s.flags);
         s.cursor.data += 4;
         s.cursor.length -= 4;
     }
@@ -410,7 +399,7 @@ BBOOL STREAMCOUNT::StreamIn(STREAMBUF& s) {
 
 BBOOL STREAMCOUNT::StreamOut(STREAMBUF& s) {
     if (s.cursor.length >= 4) {
-        PutU32(s.cursor.data, count);
+        PutLe32(s.cursor.data, count);
         s.cursor.data += 4;
         s.cursor.length -= 4;
     }

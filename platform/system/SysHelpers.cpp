@@ -14,17 +14,14 @@
 
 namespace {
 
-const int kTaskCategory = 0x04;
-const int kMsgPostedEvent = 10;
-
 // The trace dump shows the ids as the items say: a 16-bit application
 // message id in hexadecimal, a command id in decimal.
 void TraceAppPosted(HWND window, unsigned msg, unsigned short id, LPARAM lParam) {
-    QV_TRACE(kTaskCategory, kMsgPostedEvent, "lihl", long(LONG_PTR(window)), int(msg), int(id), long(lParam));
+    QV_TRACE(TRACE_TASK, TRACE_TASK_MSG_POSTED, "lihl", long(LONG_PTR(window)), int(msg), int(id), long(lParam));
 }
 
 void TraceCmdPosted(HWND window, unsigned msg, int id, LPARAM lParam) {
-    QV_TRACE(kTaskCategory, kMsgPostedEvent, "liil", long(LONG_PTR(window)), int(msg), id, long(lParam));
+    QV_TRACE(TRACE_TASK, TRACE_TASK_MSG_POSTED, "liil", long(LONG_PTR(window)), int(msg), id, long(lParam));
 }
 
 }  // namespace

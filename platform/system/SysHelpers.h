@@ -3,9 +3,7 @@
 // starting programs, date texts, path joining, run-time library binding,
 // window timers, finding another program's window, menu texts and registry
 // value edits that hand back the old value for a later restore.
-#include <windows.h>
-// winuser.h maps this old name to PostThreadMessage; ours is the console helper.
-#undef PostAppMessage
+#include "QvWindows.h"
 
 #include "QvBase.h"
 

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "ByteOrder.h"
 #include "Field.h"
 #include "Table.h"
 #include "TableIO.h"
@@ -38,7 +39,8 @@ STREAMBUF& operator<<(STREAMBUF& s, const COLTYPE& t) {
     if (s.cursor.length < 9) return s;
     unsigned short v[4] = {t.code, t.length, t.size2, t.size3};
     for (unsigned short x : v) {
-        unsigned char b[2] = {(unsigned char)x, (unsigned char)(x >> 8)};
+        unsigned char b[2];
+        PutLe16(b, x);
         s.CopyIn(b, 2);
     }
     s.CopyIn(&t.fill, 1);
@@ -53,10 +55,7 @@ STREAMBUF& operator>>(STREAMBUF& s, COLTYPE& t) {
     }
     s.CopyOut(b, 9);
     unsigned short v[4];
-    for (int i = 0; i < 4; ++i) {
-        v[i] = (unsigned short)(b[2 * i] | (b[2 * i + 1] << 8));
-        if (Swapped(s)) v[i] = (unsigned short)((v[i] >> 8) | (v[i] << 8));
-    }
+    for (int i = 0; i < 4; ++i) v[i] = (unsigned short)GetStreamU16(b + 2 * i, s.flags);
     t = COLTYPE(v[0], v[1], v[2], v[3], b[8]);
     return s;
 }

@@ -2,12 +2,14 @@
 // Little-endian numbers and short texts in table-store stream bodies.
 #include <cstring>
 
+#include "ByteOrder.h"
 #include "Streamable.h"
 
 namespace tableio {
 
 inline void PutU32(STREAMBUF& s, unsigned long v) {
-    unsigned char b[4] = {(unsigned char)v, (unsigned char)(v >> 8), (unsigned char)(v >> 16), (unsigned char)(v >> 24)};
+    unsigned char b[4];
+    PutLe32(b, v);
     s.CopyIn(b, 4);
 }
 
@@ -15,9 +17,7 @@ inline void PutU32(STREAMBUF& s, unsigned long v) {
 inline unsigned long GetU32(STREAMBUF& s, bool swap) {
     unsigned char b[4];
     if (s.cursor.length < 4 || s.CopyOut(b, 4) != 4) return 0;
-    unsigned long v = (unsigned long)b[0] | ((unsigned long)b[1] << 8) | ((unsigned long)b[2] << 16) |
-                      ((unsigned long)b[3] << 24);
-    return swap ? SwapLong(v) : v;
+    return swap ? GetBe32(b) : GetLe32(b);
 }
 
 // A NUL-terminated text of at most 63 characters.

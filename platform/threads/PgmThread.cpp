@@ -142,9 +142,9 @@ unsigned __stdcall PGMTHREAD::RunThread(void* object) {
     PGMTHREAD* t = static_cast<PGMTHREAD*>(object);
     InterlockedExchange(&t->entered, 1);
     t->ExecSetup();
-    QV_TRACE(TRACE_TASK, 7, "ill", (int)t->threadId, t, t->procedure);
+    QV_TRACE(TRACE_TASK, TRACE_TASK_THREAD_STARTED, "ill", (int)t->threadId, t, t->procedure);
     if (t->procedure) t->procedure(t->argument);
-    QV_TRACE(TRACE_TASK, 8, "i", (int)GetCurrentThreadId());
+    QV_TRACE(TRACE_TASK, TRACE_TASK_THREAD_STOPPED, "i", (int)GetCurrentThreadId());
     if (GetCurrent() == t) {
         ThreadLock guard;
         t->threadId = 0;
@@ -157,11 +157,26 @@ unsigned __stdcall PGMTHREAD::RunThread(void* object) {
 BBOOL PGMTHREAD::Stop() {
     ThreadLock guard;
     if (!threadId || !handle) return FALSE;
-    QV_TRACE(TRACE_TASK, 9, "i", (int)threadId);
+    QV_TRACE(TRACE_TASK, TRACE_TASK_THREAD_KILLED, "i", (int)threadId);
     for (int i = 0; i < 5000 && !InterlockedCompareExchange(&entered, 0, 0); ++i) Sleep(1);
     TerminateThread(handle, 0xFFFFFFFF);
     if (selfSlot) *selfSlot = nullptr;
     return TRUE;
+}
+
+PGMTHREADSCOPE::PGMTHREADSCOPE() : adopted(nullptr) {
+    if (!_pSupport || PGMTHREAD::GetCurrent()) return;
+    adopted = new PGMTHREAD;
+    adopted->ExecSetup();
+}
+
+PGMTHREADSCOPE::~PGMTHREADSCOPE() {
+    if (!adopted) return;
+    {
+        ThreadLock guard;
+        adopted->threadId = 0;
+    }
+    adopted->freeobj();
 }
 
 HANDLE PGMTHREAD::DuplicateOwnHandle() {

@@ -1,7 +1,7 @@
 #pragma once
 // The program module (string table, resources) and the thread objects every
 // thread of the system runs in.
-#include <windows.h>
+#include "QvWindows.h"
 
 #include "BaseItem.h"
 #include "Semaphore.h"
@@ -66,4 +66,18 @@ private:
     // Set by the new thread as its first step: ending a thread that has not
     // yet left the system's start-up code can take the whole process down.
     volatile LONG entered = 0;
+};
+
+// Registers a thread the system did not start (a remote-access or test thread)
+// as a program thread for the scope, so that it reads texts like the others;
+// on a program thread it does nothing.
+class PGMTHREADSCOPE {
+public:
+    PGMTHREADSCOPE();
+    ~PGMTHREADSCOPE();
+    PGMTHREADSCOPE(const PGMTHREADSCOPE&) = delete;
+    PGMTHREADSCOPE& operator=(const PGMTHREADSCOPE&) = delete;
+
+private:
+    PGMTHREAD* adopted;
 };

@@ -1,16 +1,30 @@
 #include "Semaphore.h"
 
-#include <windows.h>
+#include "QvWindows.h"
+
+#include <new>
 
 #include "SpControl.h"
 #include "TaskAbend.h"
 
+namespace {
+CRITICAL_SECTION* SectionOf(void* handle) { return static_cast<CRITICAL_SECTION*>(handle); }
+}  // namespace
+
 MSEMAPHORE::MSEMAPHORE(BBOOL create)
     : handle(nullptr), owner(0), depth(0), valid(0), contended(0), ownsHandle(0), held(0) {
     if (!create) return;
-    handle = CreateMutexA(nullptr, FALSE, nullptr);
+    if (create == MSEM_LOCAL) {
+        CRITICAL_SECTION* section = new (std::nothrow) CRITICAL_SECTION;
+        if (!section) _Task_Abend(ABEND_SEM104, ERROR_NOT_ENOUGH_MEMORY);
+        InitializeCriticalSection(section);
+        handle = section;
+        valid = MSEM_LOCAL;
+    } else {
+        handle = CreateMutexA(nullptr, FALSE, nullptr);
+    }
     if (!handle) _Task_Abend(ABEND_SEM104, GetLastError());
-    valid = 1;
+    if (!valid) valid = 1;
     ownsHandle = 1;
 }
 
@@ -30,16 +44,18 @@ BBOOL MSEMAPHORE::Reserve(int timeout, BBOOL noTrace) {
     if (!_pSupport || noTrace) {
         waited = 0;
     } else if (_pSupport->trace.IsTracing(TRACE_TASK)) {
-        DWORD r = WaitForSingleObject(handle, 1);
+        DWORD r = IsLocal() ? (TryEnterCriticalSection(SectionOf(handle)) ? WAIT_OBJECT_0 : WAIT_TIMEOUT) : WaitForSingleObject(handle, 1);
         if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED) {
             waited = 0;
             got = true;
         } else {
             waited = 1;
-            QV_TRACE(TRACE_TASK, 5, "ll", handle, owner);
+            QV_TRACE(TRACE_TASK, TRACE_TASK_SEM_RESERVE, "ll", handle, owner);
         }
     }
-    if (!got) {
+    if (!got && IsLocal()) {
+        if (!EnterSection(timeout)) return FALSE;
+    } else if (!got) {
         DWORD r = WaitForSingleObject(handle, timeout < 0 ? INFINITE : (DWORD)timeout);
         if (r == WAIT_TIMEOUT) return FALSE;
         if (r != WAIT_OBJECT_0 && r != WAIT_ABANDONED) _Task_Abend(ABEND_SEM101, GetLastError());
@@ -56,19 +72,44 @@ void MSEMAPHORE::Release(BBOOL force) {
     DWORD me = GetCurrentThreadId();
     if (!force && !(held && owner == me)) _Task_Abend(ABEND_SEM105, owner);
     if (--depth > 0) return;
-    if (contended) QV_TRACE(TRACE_TASK, 6, "ll", handle, owner);
+    if (contended) QV_TRACE(TRACE_TASK, TRACE_TASK_SEM_RELEASE, "ll", handle, owner);
     depth = 0;
     held = 0;
     owner = 0;
+    if (IsLocal()) {
+        // As with the mutex, a forced release by a thread that does not hold it changes nothing.
+        CRITICAL_SECTION* section = SectionOf(handle);
+        if ((DWORD)(ULONG_PTR)section->OwningThread == me) LeaveCriticalSection(section);
+        return;
+    }
     // A forced release from a thread that never held the mutex is refused by
     // the system; that is what force asks to overlook.
     if (!ReleaseMutex(handle) && !force) _Task_Abend(ABEND_SEM102, GetLastError());
 }
 
+BBOOL MSEMAPHORE::EnterSection(int timeout) {
+    if (timeout < 0) {
+        EnterCriticalSection(SectionOf(handle));
+        return TRUE;
+    }
+    // A critical section has no timed wait: try until the time is up.
+    DWORD start = GetTickCount();
+    while (!TryEnterCriticalSection(SectionOf(handle))) {
+        if (GetTickCount() - start >= (DWORD)timeout) return FALSE;
+        Sleep(1);
+    }
+    return TRUE;
+}
+
 void MSEMAPHORE::Close(BBOOL force) {
     if (handle && ownsHandle) {
         if (held && !force) _Task_Abend(ABEND_SEM106, owner);
-        CloseHandle(handle);
+        if (IsLocal()) {
+            DeleteCriticalSection(SectionOf(handle));
+            delete SectionOf(handle);
+        } else {
+            CloseHandle(handle);
+        }
     }
     handle = nullptr;
     valid = 0;
@@ -105,8 +146,8 @@ void ESEMAPHORE::PostEvent() {
         posted = 1;
         return;
     }
-    QV_TRACE(TRACE_TASK, 3, "ll", handle, GetCurrentThreadId());
-    if (!SetEvent(handle)) QV_TRACE(TRACE_TASK, 4, "lli", handle, GetCurrentThreadId(), (int)GetLastError());
+    QV_TRACE(TRACE_TASK, TRACE_TASK_EVENT_POST, "ll", handle, GetCurrentThreadId());
+    if (!SetEvent(handle)) QV_TRACE(TRACE_TASK, TRACE_TASK_POST_ERROR, "lli", handle, GetCurrentThreadId(), (int)GetLastError());
 }
 
 void ESEMAPHORE::ResetEvent() {
@@ -124,9 +165,9 @@ BBOOL ESEMAPHORE::QueryEvent() {
 
 BBOOL ESEMAPHORE::WaitEvent(int timeout) {
     if (!handle) return FALSE;
-    QV_TRACE(TRACE_TASK, 1, "lli", handle, GetCurrentThreadId(), timeout);
+    QV_TRACE(TRACE_TASK, TRACE_TASK_EVENT_WAIT, "lli", handle, GetCurrentThreadId(), timeout);
     DWORD r = WaitForSingleObject(handle, timeout < 1 ? INFINITE : (DWORD)timeout);
-    QV_TRACE(TRACE_TASK, 2, "lli", handle, GetCurrentThreadId(), (int)r);
+    QV_TRACE(TRACE_TASK, TRACE_TASK_EVENT_WAKE, "lli", handle, GetCurrentThreadId(), (int)r);
     return r == WAIT_OBJECT_0;
 }
 

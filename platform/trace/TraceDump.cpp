@@ -1,13 +1,15 @@
 // Text dumps of the trace ring and of tables.
 #include "TraceDump.h"
 
-#include <windows.h>
+#include "QvWindows.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
+#include "ByteOrder.h"
 #include "Column.h"
 #include "Field.h"
 #include "Row.h"
@@ -33,44 +35,15 @@ struct CategoryName {
     const EventName* events;
 };
 
-const EventName kCommEvents[] = {{1, "Receive"}, {2, "Transmit"}, {3, "Event"}, {4, "Status"}, {0, nullptr}};
-const EventName kAppEvents[] = {{1, "Event"}, {2, "Read"}, {3, "Write"}, {4, "Convert"}, {0, nullptr}};
-const EventName kTaskEvents[] = {{7, "Thread Started"}, {8, "Thread Stopped"}, {9, "Thread Killed"},
-                                 {1, "Event Wait"},     {2, "Event Wake"},     {3, "Event Post"},
-                                 {4, "Post Error"},     {10, "Msg Posted"},    {5, "Sem. Reserve"},
-                                 {6, "Sem. Release"},   {0, nullptr}};
-const EventName kFunctionEvents[] = {{1, "Called"}, {2, "Return"}, {3, "Executed"}, {0, nullptr}};
-const EventName kMemoryEvents[] = {{1, "System Alloc"},         {2, "System Free"},
-                                   {3, "c++_Alloc"},            {4, "c++_Free"},
-                                   {5, "Shared_Alloc"},         {6, "Shared_Free"},
-                                   {11, "Pool Create"},         {12, "Pool Delete"},
-                                   {13, "Alloc"},               {14, "Free"},
-                                   {15, "Block Alloc"},         {16, "Block Free"},
-                                   {17, "Buffer Alloc"},        {18, "Buffer Free"},
-                                   {19, "Shared Buffer Alloc"}, {20, "Shared Buffer Free"},
-                                   {0, nullptr}};
-const EventName kBudsysEvents[] = {{1, "Create"}, {2, "Add Memory"}, {3, "Alloc"},     {4, "Freed"},
-                                   {5, "Combine"}, {6, "Split"},     {7, "Available"}, {8, "Reserved"},
-                                   {0, nullptr}};
-const EventName kCacheEvents[] = {{1, "Accept"}, {2, "Remove"}, {3, "Retrieve"}, {4, "Read"},
-                                  {5, "Write"},  {6, "ERROR"},  {0, nullptr}};
-const EventName kDdeEvents[] = {{1, "Acknowledged"},
-                                {2, "Received"},
-                                {3, "Processed"},
-                                {4, "Executed"},
-                                {5, "Transmitted"},
-                                {6, "Transmit Failed"},
-                                {8, "Advise"},
-                                {9, "Unadvise"},
-                                {7, "Connection Terminated"},
-                                {10, "Initiated"},
-                                {0, nullptr}};
-
-const CategoryName kCategories[] = {{0x01, "COMM", kCommEvents},         {0x80, "DDE", kDdeEvents},
-                                    {0x04, "TASK", kTaskEvents},         {0x02, "APP", kAppEvents},
-                                    {0x10, "MEMORY", kMemoryEvents},     {0x20, "BUDSYS", kBudsysEvents},
-                                    {0x08, "FUNCTION", kFunctionEvents}, {0x40, "CACHE", kCacheEvents},
-                                    {0, nullptr, nullptr}};
+// The name tables are made from the lists the trace calls use.
+#define QV_EVENT_ROW(name, number, text) {number, text},
+#define QV_EVENT_TABLE(name, bit, text, events) const EventName name##_NAMES[] = {events(QV_EVENT_ROW){0, nullptr}};
+QV_TRACE_CATEGORIES(QV_EVENT_TABLE)
+#define QV_CATEGORY_ROW(name, bit, text, events) {bit, text, name##_NAMES},
+const CategoryName kCategories[] = {QV_TRACE_CATEGORIES(QV_CATEGORY_ROW){0, nullptr, nullptr}};
+#undef QV_CATEGORY_ROW
+#undef QV_EVENT_TABLE
+#undef QV_EVENT_ROW
 
 const CategoryName* findCategory(int bit) {
     for (const CategoryName* c = kCategories; c->name; ++c)
@@ -95,18 +68,6 @@ char escapeLetter(unsigned char c) {
     }
 }
 
-unsigned readU16(const unsigned char* p) { return p[0] | (p[1] << 8); }
-unsigned long readU32(const unsigned char* p) {
-    return (unsigned long)p[0] | ((unsigned long)p[1] << 8) | ((unsigned long)p[2] << 16) |
-           ((unsigned long)p[3] << 24);
-}
-
-ULONG_PTR readPtr(const unsigned char* p) {
-    ULONG_PTR v = 0;
-    for (size_t i = 0; i < sizeof v; ++i) v |= (ULONG_PTR)p[i] << (8 * i);
-    return v;
-}
-
 // Appends formatted text to the line, cut at the line end.
 void addText(char* line, char*& cursor, const char* text) {
     int room = kLineSize - (int)(cursor - line);
@@ -128,15 +89,12 @@ void indentTo(char* line, char*& cursor, int column) {
     while (cursor - line < column) *cursor++ = ' ';
 }
 
-// Formats one record into the file; false on a write error.
-bool dumpRecord(FILE* file, const unsigned char* rec, int recLength) {
-    char line[kLineSize + 2];
-    char* cursor = line;
+// The clock, thread, category and event of a record.
+void addHead(char* line, char*& cursor, const unsigned char* rec) {
     char work[96];
-    unsigned items = readU16(rec + 2);
-    int category = (int)readU16(rec + 4);
-    int event = (int)readU16(rec + 6);
-    std::snprintf(work, sizeof work, "%lu  %lx  ", readU32(rec + 8), readU32(rec + 12));
+    int category = (int)GetLe16(rec + 4);
+    int event = (int)GetLe16(rec + 6);
+    std::snprintf(work, sizeof work, "%lu  %lx  ", (unsigned long)GetLe32(rec + 8), (unsigned long)GetLe32(rec + 12));
     addText(line, cursor, work);
     if (const CategoryName* cat = findCategory(category)) {
         addText(line, cursor, cat->name);
@@ -151,10 +109,41 @@ bool dumpRecord(FILE* file, const unsigned char* rec, int recLength) {
         std::snprintf(work, sizeof work, "Class=%d  Code=%d", category, event);
         addText(line, cursor, work);
     }
+}
+
+// A fixed-size item's value: numbers in decimal or hexadecimal, a class name as its text.
+void addFixed(char* line, char*& cursor, char kind, uint64_t v) {
+    char work[32];
+    switch (kind) {
+    case 'i':
+    case 'o': std::snprintf(work, sizeof work, "%d", (int)(int32_t)(uint32_t)v); break;
+    case 'c': {
+        const char* name = reinterpret_cast<const char*>((ULONG_PTR)v);
+        int room = kLineSize - (int)(cursor - line);
+        // The recorded pointer is a static class name; a stale one must
+        // not take the dump (or the fatal exit that asked for it) down.
+        if (name && room > 0 && !IsBadStringPtrA(name, room)) {
+            int n = (int)strnlen(name, room);
+            std::memcpy(cursor, name, n);
+            cursor += n;
+        }
+        return;
+    }
+    default: std::snprintf(work, sizeof work, "0x%llx", (unsigned long long)v); break;
+    }
+    addText(line, cursor, work);
+}
+
+// Formats one record into the file; false on a write error.
+bool dumpRecord(FILE* file, const unsigned char* rec, int recLength) {
+    char line[kLineSize + 2];
+    char* cursor = line;
+    unsigned items = GetLe16(rec + 2);
+    addHead(line, cursor, rec);
     if (items == 0) return writeLine(file, line, cursor);
     addText(line, cursor, "  Data=");
     int dataColumn = (int)(cursor - line);
-    const unsigned char* p = rec + 16;
+    const unsigned char* p = rec + TRACETABLE::HeaderSize;
     const unsigned char* end = rec + recLength;
     for (unsigned i = 0; i < items && p < end; ++i) {
         if (i > 0) {
@@ -162,55 +151,16 @@ bool dumpRecord(FILE* file, const unsigned char* rec, int recLength) {
             indentTo(line, cursor, dataColumn);
         }
         char kind = (char)*p++;
-        switch (kind) {
-        case 'b':
-            if (end - p < 1) return writeLine(file, line, cursor);
-            std::snprintf(work, sizeof work, "0x%x", *p);
-            p += 1;
-            addText(line, cursor, work);
-            break;
-        case 'h':
-            if (end - p < 2) return writeLine(file, line, cursor);
-            std::snprintf(work, sizeof work, "0x%x", readU16(p));
-            p += 2;
-            addText(line, cursor, work);
-            break;
-        case 'i':
-        case 'o':
-            if (end - p < 4) return writeLine(file, line, cursor);
-            std::snprintf(work, sizeof work, "%ld", (long)readU32(p));
-            p += 4;
-            addText(line, cursor, work);
-            break;
-        case 'l':
-            if (end - p < 4) return writeLine(file, line, cursor);
-            std::snprintf(work, sizeof work, "0x%lx", readU32(p));
-            p += 4;
-            addText(line, cursor, work);
-            break;
-        case 'p':
-            if (end - p < (long)sizeof(void*)) return writeLine(file, line, cursor);
-            std::snprintf(work, sizeof work, "0x%llx", (unsigned long long)readPtr(p));
-            p += sizeof(void*);
-            addText(line, cursor, work);
-            break;
-        case 'c': {
-            if (end - p < (long)sizeof(void*)) return writeLine(file, line, cursor);
-            const char* name = reinterpret_cast<const char*>(readPtr(p));
-            p += sizeof(void*);
-            int room = kLineSize - (int)(cursor - line);
-            // The recorded pointer is a static class name; a stale one must
-            // not take the dump (or the fatal exit that asked for it) down.
-            if (name && room > 0 && !IsBadStringPtrA(name, room)) {
-                int n = (int)strnlen(name, room);
-                std::memcpy(cursor, name, n);
-                cursor += n;
-            }
-            break;
+        if (const TRACEITEMKIND* fixed = FindTraceItemKind(kind)) {
+            if (end - p < fixed->payload) return writeLine(file, line, cursor);
+            addFixed(line, cursor, kind, GetLeN(p, fixed->payload));
+            p += fixed->payload;
+            continue;
         }
+        switch (kind) {
         case 'd': {
             if (end - p < 2) return writeLine(file, line, cursor);
-            int n = (int)readU16(p);
+            int n = (int)GetLe16(p);
             p += 2;
             if (n > end - p) n = (int)(end - p);
             if (!WriteTraceData(file, line, &cursor, kLineSize, (const char*)p, n)) return false;

@@ -1,8 +1,10 @@
 #include "TraceTable.h"
 
 #include <cstdarg>
+#include <cstdint>
 #include <cstring>
 
+#include "ByteOrder.h"
 #include "MemoryPool.h"
 #include "PgmThread.h"
 #include "SpControl.h"
@@ -12,29 +14,150 @@ TRACEROWFIELDS TRACETABLE::rowFields = nullptr;
 namespace {
 const unsigned long TAG_TRACE = QvTag("TRCT");
 
+// Texts and rows are read twice, to size the record and to write it, and
+// another thread may change them in between: the writing pass writes no more
+// than the sizing pass counted. Row entries: the column count, then each length.
+struct SizedItems {
+    static const int Max = 256;
+    long length[Max];
+    int count = 0;
+    int used = 0;
+
+    // Sizing pass: keeps a data length, cut to the item limit; 0 once the list is full.
+    long Keep(long n, long limit) {
+        if (n < 0) n = 0;
+        if (n > limit) n = limit;
+        if (count >= Max) return 0;
+        return length[count++] = n;
+    }
+    // Writing pass: the next sized length, or less when the data shrank meanwhile.
+    long Fit(long n) {
+        long most = Next();
+        if (n < 0) n = 0;
+        return n < most ? n : most;
+    }
+    long Next() { return used < count ? length[used++] : 0; }
+};
+
+// A fixed-size item's argument, widened so that every kind fits.
+uint64_t TakeFixed(va_list& args, TRACEARGUMENT how) {
+    switch (how) {
+    case TRACE_ARG_LONG: return (uint64_t)(unsigned long)va_arg(args, long);
+    case TRACE_ARG_POINTER: return (uint64_t) reinterpret_cast<ULONG_PTR>(va_arg(args, const void*));
+    default: return (uint64_t)(unsigned)va_arg(args, int);
+    }
+}
+
+// The rows' field views, filled by the table store's hook; at most MaxColumns.
+int RowFields(ROW* row, BUFFER* views) {
+    int cols = (row && TRACETABLE::rowFields) ? TRACETABLE::rowFields(row, views, TRACETABLE::MaxColumns) : 0;
+    return cols > TRACETABLE::MaxColumns ? TRACETABLE::MaxColumns : cols;
+}
+
+// Sizing pass: the bytes the items take; counts the items (a row one per column).
+long SizeItems(const char* kinds, va_list& args, long limit, SizedItems& sized, int& items, BUFFER* views) {
+    long size = 0;
+    for (const char* k = kinds; *k; ++k) {
+        if (const TRACEITEMKIND* fixed = FindTraceItemKind(*k)) {
+            (void)TakeFixed(args, fixed->argument);
+            size += 1 + fixed->payload;
+            ++items;
+            continue;
+        }
+        switch (*k) {
+        case 's': {
+            const char* s = va_arg(args, const char*);
+            size += 2 + sized.Keep(s ? (long)std::strlen(s) : 0, limit);
+            ++items;
+            break;
+        }
+        case 'd': {
+            const void* d = va_arg(args, const void*);
+            long n = va_arg(args, int);
+            size += 3 + sized.Keep(d ? n : 0, limit);
+            ++items;
+            break;
+        }
+        case 'r': {
+            int cols = RowFields(va_arg(args, ROW*), views);
+            if (sized.count + 1 + cols > SizedItems::Max) cols = 0;
+            // A full list keeps no entry: the writing pass then reads 0 columns too.
+            if (sized.count < SizedItems::Max) sized.length[sized.count++] = cols;
+            for (int c = 0; c < cols; ++c) {
+                size += 3 + sized.Keep(views[c].data ? views[c].length : 0, limit);
+                ++items;
+            }
+            break;
+        }
+        default: (void)va_arg(args, int); break;  // records nothing
+        }
+    }
+    return size;
+}
+
 struct Writer {
     unsigned char* p;
     void Byte(unsigned char b) { *p++ = b; }
     void U16(unsigned v) {
-        p[0] = (unsigned char)v;
-        p[1] = (unsigned char)(v >> 8);
+        PutLe16(p, v);
         p += 2;
     }
     void U32(unsigned long v) {
-        for (int i = 0; i < 4; ++i) p[i] = (unsigned char)(v >> (8 * i));
+        PutLe32(p, v);
         p += 4;
     }
-    // An address, little-endian at the build's pointer width.
-    void Ptr(const void* a) {
-        ULONG_PTR v = reinterpret_cast<ULONG_PTR>(a);
-        for (size_t i = 0; i < sizeof v; ++i) p[i] = (unsigned char)(v >> (8 * i));
-        p += sizeof v;
+    void Fixed(const TRACEITEMKIND& kind, uint64_t v) {
+        Byte((unsigned char)kind.kind);
+        PutLeN(p, v, kind.payload);
+        p += kind.payload;
     }
-    void Bytes(const void* d, size_t n) {
+    void Data(const void* d, long n) {
+        Byte('d');
+        U16((unsigned)n);
         if (n) std::memcpy(p, d, n);
         p += n;
     }
+    void Text(const char* s, long n) {
+        Byte('s');
+        if (n) std::memcpy(p, s, n);
+        p += n;
+        Byte(0);
+    }
 };
+
+// Writing pass: the items as the sizing pass counted them.
+void WriteItems(Writer& w, const char* kinds, va_list& args, SizedItems& sized, BUFFER* views) {
+    for (const char* k = kinds; *k; ++k) {
+        if (const TRACEITEMKIND* fixed = FindTraceItemKind(*k)) {
+            w.Fixed(*fixed, TakeFixed(args, fixed->argument));
+            continue;
+        }
+        switch (*k) {
+        case 's': {
+            const char* s = va_arg(args, const char*);
+            w.Text(s, sized.Fit(s ? (long)std::strlen(s) : 0));
+            break;
+        }
+        case 'd': {
+            const void* d = va_arg(args, const void*);
+            long n = va_arg(args, int);
+            w.Data(d, sized.Fit(d ? n : 0));
+            break;
+        }
+        case 'r': {
+            int cols = RowFields(va_arg(args, ROW*), views);
+            int sizedCols = (int)sized.Next();
+            // A column that has gone meanwhile is written empty, so the item count holds.
+            for (int c = 0; c < sizedCols; ++c) {
+                bool have = c < cols && views[c].data;
+                w.Data(have ? views[c].data : nullptr, sized.Fit(have ? views[c].length : 0));
+            }
+            break;
+        }
+        default: (void)va_arg(args, int); break;
+        }
+    }
+}
 }  // namespace
 
 TRACETABLE::TRACETABLE(unsigned short cats, int size)
@@ -53,7 +176,7 @@ BBOOL TRACETABLE::StartTrace(unsigned short cats, int size) {
     void* memory = _pSystemMemoryPool ? _pSystemMemoryPool->Allocate(size, TAG_TRACE) : nullptr;
     if (!memory) return FALSE;
     std::memset(memory, 0, size);
-    lock.Reserve(QV_WAIT_FOREVER, TRUE);
+    MSEMHOLD hold(lock, TRUE);
     ring.data = static_cast<char*>(memory);
     ring.length = size;
     oldest = next = 0;
@@ -63,52 +186,50 @@ BBOOL TRACETABLE::StartTrace(unsigned short cats, int size) {
     startClock = (long)clock();
     startTime = time(nullptr);
     active = 1;
-    lock.Release(FALSE);
     return TRUE;
 }
 
 void TRACETABLE::StopTrace() {
-    lock.Reserve(QV_WAIT_FOREVER, TRUE);
-    char* memory = active ? ring.data : nullptr;
-    active = 0;
-    ring.data = nullptr;
-    ring.length = 0;
-    oldest = next = 0;
-    wrapped = 0;
-    lock.Release(FALSE);
+    char* memory = nullptr;
+    {
+        MSEMHOLD hold(lock, TRUE);
+        memory = active ? ring.data : nullptr;
+        active = 0;
+        ring.data = nullptr;
+        ring.length = 0;
+        oldest = next = 0;
+        wrapped = 0;
+    }
+    // Freed outside our lock, as in StartTrace: the pool traces under its own.
     if (memory) MEMORYPOOL::FreeObj(memory);
 }
 
 void TRACETABLE::Pause() {
-    lock.Reserve(QV_WAIT_FOREVER, TRUE);
+    MSEMHOLD hold(lock, TRUE);
     paused = 1;
-    lock.Release(FALSE);
 }
 
 void TRACETABLE::Resume() {
-    lock.Reserve(QV_WAIT_FOREVER, TRUE);
+    MSEMHOLD hold(lock, TRUE);
     paused = 0;
-    lock.Release(FALSE);
 }
 
 void TRACETABLE::Clear() {
-    lock.Reserve(QV_WAIT_FOREVER, TRUE);
+    MSEMHOLD hold(lock, TRUE);
     oldest = next = 0;
     wrapped = 0;
     if (ring.data) std::memset(ring.data, 0, ring.length);
-    lock.Release(FALSE);
 }
 
 void TRACETABLE::Suspend() { suspended = 1; }
 
 void TRACETABLE::SetItemLimit(int limit) {
-    lock.Reserve(QV_WAIT_FOREVER, TRUE);
+    MSEMHOLD hold(lock, TRUE);
     if (limit < 1) limit = 1;
     if (limit > 65535 - HeaderSize - 3) limit = 65535 - HeaderSize - 3;
     limitAsked = limit;
     if (ring.length && limit > ring.length - HeaderSize - 3) limit = ring.length - HeaderSize - 3;
     itemLimit = limit;
-    lock.Release(FALSE);
 }
 
 BBOOL TRACETABLE::IsEndAt(long offset) const {
@@ -119,73 +240,39 @@ BBOOL TRACETABLE::IsEndAt(long offset) const {
 
 void* TRACETABLE::TraceEvent(unsigned short category, unsigned short event, const char* kinds, ...) {
     if (suspended || !kinds) return nullptr;
-    lock.Reserve(QV_WAIT_FOREVER, TRUE);
-    if (!active || paused || suspended || !(categories & category) || !ring.data) {
-        lock.Release(FALSE);
-        return nullptr;
-    }
-    const long limit = itemLimit;
+    MSEMHOLD hold(lock, TRUE);
+    if (!active || paused || suspended || !(categories & category) || !ring.data) return nullptr;
     BUFFER rowFieldViews[MaxColumns];
-    // Texts and rows are read twice, to size and to write, and another thread
-    // may change them in between: the second pass writes no more than the
-    // first one sized. Row entries: the column count, then each length.
-    const int MaxSized = 256;
-    long sized[MaxSized];
-    int nSized = 0;
-    auto keep = [&](long n) {
-        if (n < 0) n = 0;
-        if (n > limit) n = limit;
-        if (nSized >= MaxSized) return 0L;
-        return sized[nSized++] = n;
-    };
-
-    // Size the record.
+    SizedItems sized;
+    int items = 0;
     va_list args;
     va_start(args, kinds);
-    long size = HeaderSize;
-    int items = 0;
-    for (const char* k = kinds; *k; ++k) {
-        switch (*k) {
-        case 'b': case 'h': case 'i': case 'o': (void)va_arg(args, int); size += TraceItemSize(*k); ++items; break;
-        case 'l': (void)va_arg(args, long); size += TraceItemSize(*k); ++items; break;
-        case 'c': case 'p': (void)va_arg(args, const void*); size += TraceItemSize(*k); ++items; break;
-        case 's': {
-            const char* s = va_arg(args, const char*);
-            size += 2 + keep(s ? (long)std::strlen(s) : 0);
-            ++items;
-            break;
-        }
-        case 'd': {
-            const void* d = va_arg(args, const void*);
-            long n = va_arg(args, int);
-            size += 3 + keep(d ? n : 0);
-            ++items;
-            break;
-        }
-        case 'r': {
-            ROW* row = va_arg(args, ROW*);
-            int cols = (row && rowFields) ? rowFields(row, rowFieldViews, MaxColumns) : 0;
-            if (cols > MaxColumns) cols = MaxColumns;
-            if (nSized + 1 + cols > MaxSized) cols = 0;
-            sized[nSized++] = cols;
-            for (int c = 0; c < cols; ++c) {
-                size += 3 + keep(rowFieldViews[c].data ? rowFieldViews[c].length : 0);
-                ++items;
-            }
-            break;
-        }
-        default: (void)va_arg(args, int); break;
-        }
-    }
+    const long size = HeaderSize + SizeItems(kinds, args, itemLimit, sized, items, rowFieldViews);
     va_end(args);
 
     // A record never outgrows the ring (with room left for the end mark) nor its length field.
-    if (size > ring.length - HeaderSize || size > 65535) {
-        lock.Release(FALSE);
-        return nullptr;
-    }
+    if (size > ring.length - HeaderSize || size > 65535) return nullptr;
+    MakeRoom(size);
 
-    // Make room.
+    unsigned char* start = reinterpret_cast<unsigned char*>(ring.data + next);
+    Writer w{start};
+    w.U16((unsigned)size);
+    w.U16((unsigned)items);
+    w.U16(category);
+    w.U16(event);
+    w.U32((unsigned long)clock());
+    w.U32(PGMTHREAD::GetCurrentID());
+    va_start(args, kinds);
+    WriteItems(w, kinds, args, sized, rowFieldViews);
+    va_end(args);
+    // Data that shrank meanwhile leaves a tail: zeros up to the sized length.
+    if (w.p < start + size) std::memset(w.p, 0, start + size - w.p);
+    next += size;
+    return start;
+}
+
+void TRACETABLE::MakeRoom(long size) {
+    // Wrap when the rest of the ring is too short.
     long clearAt = -1, clearLen = 0;
     if (ring.length - next < size) {
         clearAt = next;
@@ -206,74 +293,8 @@ void* TRACETABLE::TraceEvent(unsigned short category, unsigned short event, cons
         if (after == 0 && oldest == 0) break;
         oldest = after;
     }
+    // A zero length marks the end of the written part.
     if (clearAt >= 0 && clearLen > 0) std::memset(ring.data + clearAt, 0, clearLen);
-
-    // Write.
-    unsigned char* start = reinterpret_cast<unsigned char*>(ring.data + next);
-    Writer w{start};
-    w.U16((unsigned)size);
-    w.U16((unsigned)items);
-    w.U16(category);
-    w.U16(event);
-    w.U32((unsigned long)clock());
-    w.U32(PGMTHREAD::GetCurrentID());
-    int used = 0;
-    // The sized length, or less when the data shrank meanwhile.
-    auto fit = [&](long n) {
-        long most = used < nSized ? sized[used++] : 0;
-        if (n < 0) n = 0;
-        return n < most ? n : most;
-    };
-    va_start(args, kinds);
-    for (const char* k = kinds; *k; ++k) {
-        switch (*k) {
-        case 'b': w.Byte('b'); w.Byte((unsigned char)va_arg(args, int)); break;
-        case 'h': w.Byte('h'); w.U16((unsigned)va_arg(args, int) & 0xFFFF); break;
-        case 'c': w.Byte('c'); w.Ptr(va_arg(args, const char*)); break;
-        case 'i': w.Byte('i'); w.U32((unsigned long)va_arg(args, int)); break;
-        case 'o': w.Byte('o'); w.U32((unsigned long)va_arg(args, int)); break;
-        case 'l': w.Byte('l'); w.U32((unsigned long)va_arg(args, long)); break;
-        case 'p': w.Byte('p'); w.Ptr(va_arg(args, void*)); break;
-        case 's': {
-            const char* s = va_arg(args, const char*);
-            long n = fit(s ? (long)std::strlen(s) : 0);
-            w.Byte('s');
-            w.Bytes(s, n);
-            w.Byte(0);
-            break;
-        }
-        case 'd': {
-            const void* d = va_arg(args, const void*);
-            long n = va_arg(args, int);
-            n = fit(d ? n : 0);
-            w.Byte('d');
-            w.U16((unsigned)n);
-            w.Bytes(d, n);
-            break;
-        }
-        case 'r': {
-            ROW* row = va_arg(args, ROW*);
-            int cols = (row && rowFields) ? rowFields(row, rowFieldViews, MaxColumns) : 0;
-            int sizedCols = used < nSized ? (int)sized[used++] : 0;
-            // A column that has gone meanwhile is written empty, so the item count holds.
-            for (int c = 0; c < sizedCols; ++c) {
-                bool have = c < cols && rowFieldViews[c].data;
-                long n = fit(have ? rowFieldViews[c].length : 0);
-                w.Byte('d');
-                w.U16((unsigned)n);
-                w.Bytes(have ? rowFieldViews[c].data : nullptr, n);
-            }
-            break;
-        }
-        default: (void)va_arg(args, int); break;
-        }
-    }
-    va_end(args);
-    // Data that shrank meanwhile leaves a tail: zeros up to the sized length.
-    if (w.p < start + size) std::memset(w.p, 0, start + size - w.p);
-    next += size;
-    lock.Release(FALSE);
-    return start;
 }
 
 long TRACETABLE::NextRecord(long offset) const {
@@ -282,7 +303,7 @@ long TRACETABLE::NextRecord(long offset) const {
 }
 
 int TRACETABLE::Walk(VISITOR visit, void* context) {
-    lock.Reserve(QV_WAIT_FOREVER, TRUE);
+    MSEMHOLD hold(lock, TRUE);
     int n = 0;
     if (active && ring.data && (wrapped || next != oldest)) {
         long offset = oldest;
@@ -306,6 +327,5 @@ int TRACETABLE::Walk(VISITOR visit, void* context) {
             offset = NextRecord(offset);
         }
     }
-    lock.Release(FALSE);
     return n;
 }

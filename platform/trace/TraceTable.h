@@ -4,16 +4,7 @@
 
 #include "BaseItem.h"
 #include "Semaphore.h"
-
-// Categories.
-const unsigned short TRACE_COMM = 0x01;
-const unsigned short TRACE_APP = 0x02;
-const unsigned short TRACE_TASK = 0x04;
-const unsigned short TRACE_FUNCTION = 0x08;
-const unsigned short TRACE_MEMORY = 0x10;
-const unsigned short TRACE_BUDSYS = 0x20;
-const unsigned short TRACE_CACHE = 0x40;
-const unsigned short TRACE_DDE = 0x80;
+#include "TraceEvents.h"
 
 // Record header in the ring (little-endian, no padding); the items follow.
 #pragma pack(push, 1)
@@ -27,17 +18,36 @@ struct TRACERECORD {
 };
 #pragma pack(pop)
 
-// Bytes a fixed-size item takes in a record, its kind byte included; 0 for the
-// sized kinds ('s', 'd', 'r'). Addresses ('c', 'p') take the build's pointer
-// width. Read by the trace calls and by the dump alike.
+// How a fixed-size item is taken from TraceEvent's arguments and stored: its
+// payload follows the kind byte, least significant byte first. Addresses
+// ('c', 'p') take the build's pointer width. Read by both passes of
+// TraceEvent (sizing and writing) and by the dump.
+enum TRACEARGUMENT { TRACE_ARG_INT, TRACE_ARG_LONG, TRACE_ARG_POINTER };
+struct TRACEITEMKIND {
+    char kind;
+    int payload;  // bytes after the kind byte
+    TRACEARGUMENT argument;
+};
+
+// The fixed-size kind of the letter; null for the sized kinds ('s', 'd', 'r')
+// and for letters that record nothing.
+inline const TRACEITEMKIND* FindTraceItemKind(char kind) {
+    static const TRACEITEMKIND kinds[] = {{'b', 1, TRACE_ARG_INT},
+                                          {'h', 2, TRACE_ARG_INT},
+                                          {'i', 4, TRACE_ARG_INT},
+                                          {'o', 4, TRACE_ARG_INT},
+                                          {'l', 4, TRACE_ARG_LONG},
+                                          {'c', (int)sizeof(void*), TRACE_ARG_POINTER},
+                                          {'p', (int)sizeof(void*), TRACE_ARG_POINTER}};
+    for (const TRACEITEMKIND& k : kinds)
+        if (k.kind == kind) return &k;
+    return nullptr;
+}
+
+// Bytes a fixed-size item takes in a record, its kind byte included; 0 for the others.
 inline int TraceItemSize(char kind) {
-    switch (kind) {
-    case 'b': return 2;
-    case 'h': return 3;
-    case 'i': case 'o': case 'l': return 5;
-    case 'c': case 'p': return 1 + (int)sizeof(void*);
-    default: return 0;
-    }
+    const TRACEITEMKIND* k = FindTraceItemKind(kind);
+    return k ? 1 + k->payload : 0;
 }
 
 // Fills views on the fields of a row, one per column in column order, up to
@@ -46,6 +56,9 @@ typedef int (*TRACEROWFIELDS)(ROW* row, BUFFER* fields, int max);
 
 class TRACETABLE : public BASEITEM {
 public:
+    // Guards the ring, its offsets and the switches below; its waits are not
+    // traced. Taken after the memory pool's lock (the pool traces under it),
+    // never before: the ring is allocated and freed outside it.
     MSEMAPHORE lock;
     BUFFER ring;
     long oldest;
@@ -57,8 +70,8 @@ public:
     unsigned short categories;
     long startClock;
     time_t startTime;
-    long paused;     // records nothing while set; the console's pause
-    long limitAsked; // item limit before the ring's size cuts it
+    long paused;      // records nothing while set; the console's pause
+    long limitAsked;  // item limit before the ring's size cuts it
 
     static const int HeaderSize = 16;
     static const int DefaultSize = 65536;
@@ -78,8 +91,8 @@ public:
 
     void Pause();
     void Resume();
-    void Clear();    // drops every record, keeps tracing
-    void Suspend();  // for the fatal exit: nothing is recorded afterwards
+    void Clear();                  // drops every record, keeps tracing
+    void Suspend();                // for the fatal exit: nothing is recorded afterwards
     void SetItemLimit(int limit);  // clamped below 65536 and below the ring size
 
     // Visits the held records oldest first under the lock; a visitor returning
@@ -90,6 +103,7 @@ public:
     QV_ITEM_IDENTITY(TRACETABLE, "TRACETABLE", "TRCT")
 
 private:
+    void MakeRoom(long size);            // moves next (wrapping) and oldest so that size bytes are free at next
     long NextRecord(long offset) const;  // offset of the record after one; 0 past the ring's end (it wraps)
     BBOOL IsEndAt(long offset) const;
 };

@@ -36,6 +36,8 @@ const char* const SOUND_KEYS[6] = {"Connect Sound",      "Disconnect Sound",   "
 const char* const LINE_COLOR_KEYS[4] = {"Line1 Color", "Line2 Color", "Line3 Color", "Line4 Color"};
 const char* const PARALLEL_KEYS[3] = {"Connect In Parallel With Line 1", "Connect In Parallel With Line 2",
                                       "Connect In Parallel With Line 3"};
+// Kept so that the console's failover choice outlives a restart.
+const char* const ON_DROP_KEYS[3] = {"Connect If Line 1 Drops", "Connect If Line 2 Drops", "Connect If Line 3 Drops"};
 
 // A key whose value is present but malformed is named as invalid; reading goes on.
 class KEYREADER {
@@ -424,6 +426,7 @@ void SVRCFG::readLines(NETWORKINTERFACE& net) {
         } else {
             long* escalation = net.escalation[n - 2];
             if (p.ReadBOOL(s, PARALLEL_KEYS[n - 2], flag) == 0) escalation[0] = flag;
+            if (p.ReadBOOL(s, ON_DROP_KEYS[n - 2], flag) == 0) escalation[1] = flag;
             if (p.ReadBOOL(s, "Connect If Request Count Exceeded", flag) == 0) escalation[2] = flag;
             if (p.ReadINT(s, "Active Request Count", number) == 0) escalation[3] = number;
         }
@@ -450,6 +453,7 @@ void SVRCFG::WriteNetIntCfg(NETWORKINTERFACE& net) {
         } else {
             const long* escalation = net.escalation[n - 2];
             p.WriteString(s, PARALLEL_KEYS[n - 2], YesNo(escalation[0]));
+            p.WriteString(s, ON_DROP_KEYS[n - 2], YesNo(escalation[1]));
             p.WriteString(s, "Connect If Request Count Exceeded", YesNo(escalation[2]));
             WriteInt(p, s, "Active Request Count", escalation[3]);
         }

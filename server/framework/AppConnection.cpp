@@ -1,6 +1,7 @@
 #include "AppConnection.h"
 
 #include "AppDefinition.h"
+#include "AppRequest.h"
 #include "AppUser.h"
 #include "SvrSystem.h"
 #include "TextHelpers.h"
@@ -49,3 +50,12 @@ int APPCONNECTION::SetLoginUser(const char* address, const char* name, const cha
 }
 
 const char* APPCONNECTION::GetApplicationType() { return definition ? definition->name : nullptr; }
+
+APPREQUEST* APPCONNECTION::TakeCurrentRequest(BBOOL detach) {
+    DATAREQBASE::EnterRelease();
+    APPREQUEST* r = currentRequest;
+    if (r) r->prepare();
+    if (detach) currentRequest = nullptr;
+    DATAREQBASE::LeaveRelease();
+    return r;
+}

@@ -34,6 +34,10 @@ public:
     int SetLoginUser(const char* address, const char* loginName, const char* password);
     // The service's name, or null without a definition.
     const char* GetApplicationType();
+    // The current request with a reference of the caller's, or null; detach
+    // also clears currentRequest. Taken under the release lock that the
+    // request's free clears currentRequest in, so a worker freeing it meanwhile cannot.
+    APPREQUEST* TakeCurrentRequest(BBOOL detach = FALSE);
 
     APPDEFINITION* definition;
     APPREQUEST* currentRequest;  // the request that first attached itself and still holds it

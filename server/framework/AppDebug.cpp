@@ -4,9 +4,12 @@
 #include <cstring>
 #include <string>
 
+#include "AppLog.h"
 #include "AppType.h"
+#include "LocalRequest.h"
 #include "MemoryPool.h"
 #include "SpControl.h"
+#include "SvrSystem.h"
 #include "TextHelpers.h"
 
 APPDEBUG::APPDEBUG(APPTYPE* t)
@@ -42,8 +45,30 @@ BBOOL APPDEBUG::RequestProc() {
     return runFile(name.c_str(), 1);
 }
 
-// The base submits nothing; the scheduled requests give it its body.
-BBOOL APPDEBUG::execAppRequest(BUFFER&) { return FALSE; }
+BBOOL APPDEBUG::execAppRequest(BUFFER& text) {
+    if (!type || !text.data || !_pSvr) return FALSE;
+    // Every start runs the initial request file again: a scheduled command
+    // that the request file brought back already is not made twice.
+    if (LOCALREQUEST::FindPersistent(type, text.data)) return TRUE;
+    const char* origin = _pSvr->options.users.ownerName;
+    LOCALREQUEST* r = LOCALREQUEST::Generate(type, text.data, linkLevelGiven ? linkLevel : -1, 0, origin,
+                                             fileName, FALSE);
+    if (!r) return FALSE;
+    r->persistent = TRUE;
+    if (type->log) {
+        char head[160];
+        std::snprintf(head, sizeof head, "%s request submitted from %s (ID=%lx):  ", type->name, origin,
+                      r->requestId);
+        std::string line = std::string(head) + text.data;
+        type->log->LogMsg(line.c_str());
+    }
+    if (!r->StartUp()) {
+        r->freeobj();
+        return FALSE;
+    }
+    LOCALREQUEST::SaveRequests(LOCAL_REQUEST_FILE);
+    return TRUE;
+}
 
 BBOOL APPDEBUG::runFile(const char* name, int depth) {
     // A file naming itself, directly or round a loop, ends here.

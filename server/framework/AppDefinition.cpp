@@ -87,11 +87,11 @@ int APPDEFINITION::UserLogin(APPCONNECTION* connection, BBOOL login) {
     if (login) {
         if (!_pSvr || !_pSvr->ready || _pSvr->closing) return LOGIN_NOT_READY;
         result = _pSvr->manager.CountLogin(user, TRUE, _pSvr->maxUsers);
-        QV_TRACE(TRACE_APP, 1, "cpppiih", "User Login", this, connection, user, (int)_pSvr->manager.loggedIn,
+        QV_TRACE(TRACE_APP, TRACE_APP_EVENT, "cpppiih", "User Login", this, connection, user, (int)_pSvr->manager.loggedIn,
                  (int)(user ? user->inUse : 0), (short)result);
     } else if (connection && connection->loginState == LOGIN_IN && _pSvr) {
         _pSvr->manager.CountLogin(user, FALSE, 0);
-        QV_TRACE(TRACE_APP, 1, "cpppii", "User Logout", this, connection, user, (int)_pSvr->manager.loggedIn,
+        QV_TRACE(TRACE_APP, TRACE_APP_EVENT, "cpppii", "User Logout", this, connection, user, (int)_pSvr->manager.loggedIn,
                  (int)(user ? user->inUse : 0));
     }
     return result;

@@ -86,7 +86,7 @@ void APPINSTANCE::RequestWakeup() {
 BBOOL APPINSTANCE::WaitForWork() {
     if (forceShutdown) return FALSE;
     if (!shared) {
-        wakeEvent.WaitEvent(0);
+        wakeEvent.WaitEvent(QV_WAIT_FOREVER);
         wakeEvent.ResetEvent();
         if (forceShutdown) return FALSE;
     }

@@ -238,7 +238,7 @@ APPTYPE* SVRAPPMANAGER::FindAppType(const char* name) {
 void SVRAPPMANAGER::RequestMonitor(void* argument) {
     SVRAPPMANAGER* m = static_cast<SVRAPPMANAGER*>(argument);
     while (!m->stop) {
-        m->wakeEvent.WaitEvent(0);
+        m->wakeEvent.WaitEvent(QV_WAIT_FOREVER);
         m->wakeEvent.ResetEvent();
         if (m->stop) break;
         // The chains stay as they are while the monitor runs: the control

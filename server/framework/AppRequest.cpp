@@ -38,23 +38,26 @@ void APPREQUEST::StartProcess(APPINSTANCE* i) {
 }
 
 BBOOL APPREQUEST::RestartProcess() {
-    QV_TRACE(TRACE_APP, 1, "cppp", "Restart Request", this, request, instance);
+    QV_TRACE(TRACE_APP, TRACE_APP_EVENT, "cppp", "Restart Request", this, request, instance);
     if (instance && instance->definition && instance->definition->QueueRequest(this)) return TRUE;
     FreeAppRequest(TRUE);
     return FALSE;
 }
 
 void APPREQUEST::FreeAppRequest(BBOOL drop) {
-    QV_TRACE(TRACE_APP, 1, "cppppioo", "Free Request", this, request, clientConnection, serverConnection,
+    QV_TRACE(TRACE_APP, TRACE_APP_EVENT, "cppppioo", "Free Request", this, request, clientConnection, serverConnection,
              (int)queuedCount, (long)drop, (long)waiting);
     ClearObjectWait();
     for (APPCONNSLOT which : {APPCONN_CLIENT, APPCONN_SERVER}) {
         APPCONNECTION* c = slot(which);
         if (!c) continue;
-        if (c->currentRequest == this) {
-            c->currentRequest = nullptr;
-            if (drop && c->connectSeen) c->SetDropRequested(TRUE, TRUE);
-        }
+        // A connection's events take the request from currentRequest with a
+        // reference, under the release lock: once cleared here, none can.
+        DATAREQBASE::EnterRelease();
+        const bool current = c->currentRequest == this;
+        if (current) c->currentRequest = nullptr;
+        DATAREQBASE::LeaveRelease();
+        if (current && drop && c->connectSeen) c->SetDropRequested(TRUE, TRUE);
         slot(which) = nullptr;
         c->freeobj();
     }

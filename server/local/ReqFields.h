@@ -33,8 +33,7 @@ inline long GetInt(STREAMBUF& s) {
         s.cursor.length = 0;
         return 0;
     }
-    uint32_t v = GetLe32(s.cursor.data);
-    if (s.flags & SPF_SWAPPED) v = static_cast<uint32_t>(SwapLong(v));
+    uint32_t v = static_cast<uint32_t>(GetStreamU32(s.cursor.data, s.flags));
     s.cursor.data += 4;
     s.cursor.length -= 4;
     return static_cast<long>(static_cast<int32_t>(v));

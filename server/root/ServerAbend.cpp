@@ -33,7 +33,7 @@ void handToMain(const char* code, ULONG_PTR value) {
     }
     if (!PostCmdMessage(s->consoleWindow, CMD_ABEND, 0)) return;
     for (;;) {
-        s->abendEvent.WaitEvent(0);
+        s->abendEvent.WaitEvent(QV_WAIT_FOREVER);
         s->abendEvent.ResetEvent();
     }
 }

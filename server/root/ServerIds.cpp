@@ -31,6 +31,7 @@ const DEFAULTTEXT DEFAULT_TEXTS[] = {
      "Active requests will be terminated if you continue. Do you want to continue with shutdown?"},
     {IDS_LINE_CONNECTED,
      "Your Internet connection will be disconnected if you continue. Do you want to continue with shutdown?"},
+    {IDS_CACHE_CONVERTING, "Updating cache to new version ... please stand by."},
     {IDS_CACHE_UPDATING,
      "Your cache is being updated. Cached objects may be lost if you continue. Do you want to continue with "
      "shutdown?"},
@@ -40,6 +41,10 @@ const DEFAULTTEXT DEFAULT_TEXTS[] = {
     {IDS_APP_START_FAILED, "WARNING: Unable to start application "},
     {IDS_APP_ABNORMAL_END, "WARNING: Abnormal termination of application "},
     {IDS_MAIN_INI, "QUORHUB.INI"},
+    {IDS_CACHE_CONTENTS, "Contents of the %s cache ..."},
+    {IDS_CACHE_REMOVE_ITEMS, "Remove items from the %s Cache ..."},
+    {IDS_CACHE_SITE_CONTENTS, "Contents of the cached site %s ..."},
+    {IDS_CACHE_SITE_REMOVE, "Remove items from the cached site %s ..."},
 };
 }  // namespace
 

@@ -59,6 +59,7 @@ const int IDS_SHUTDOWN_CAPTION = 69;
 const int IDS_ACTIVE_REQUESTS = 70;
 const int IDS_LINE_CONNECTED = 71;
 const int IDS_FATAL_STATUS = 73;
+const int IDS_CACHE_CONVERTING = 74;
 const int IDS_CACHE_UPDATING = 75;
 const int IDS_INVALID_VALUE = 100;
 const int IDS_APP_STARTING = 101;
@@ -66,6 +67,12 @@ const int IDS_APP_STOPPING = 102;
 const int IDS_APP_START_FAILED = 103;
 const int IDS_APP_ABNORMAL_END = 104;
 const int IDS_MAIN_INI = 107;
+// Titles of the HTTP cache pages: all sites and one site, display and delete.
+const int IDS_CACHE_CONTENTS = 263;  // also the title of the all-sites page
+const int IDS_CACHE_URL_LIST = 264;   // head of the plain listing, a comment block
+const int IDS_CACHE_REMOVE_ITEMS = 265;
+const int IDS_CACHE_SITE_CONTENTS = 266;
+const int IDS_CACHE_SITE_REMOVE = 267;
 
 // The program's text for a string id: the string table's, else the built-in
 // English text (programs without the server's resources, such as tests).

@@ -21,10 +21,7 @@ SVRSYSTEM::SVRSYSTEM(BBOOL corvathFlag, BBOOL tessimaraFlag)
     InstallServerAbendHooks(this);
 }
 
-SVRSYSTEM::~SVRSYSTEM() {
-    LOCALREQUEST::InShutdown = TRUE;
-    localRequests.RemoveAll(TRUE, nullptr);
-}
+SVRSYSTEM::~SVRSYSTEM() { LOCALREQUEST::ReleaseAll(localRequests); }
 
 int SVRSYSTEM::MainSystemInit() {
     BUFFER error(startError, sizeof startError);
@@ -48,7 +45,7 @@ void SVRSYSTEM::MainSystemTerm(BBOOL fast) {
     }
     terminateEvent.ResetEvent();
     manager.StopAppCommunications();
-    if (fastTermination) fastStopEvent.WaitEvent(0);
+    if (fastTermination) fastStopEvent.WaitEvent(QV_WAIT_FOREVER);
     manager.DeleteAppDefinitions();
     if (corvath) manager.CloseAppTypeLogs();
 }
@@ -90,7 +87,7 @@ BBOOL IsSystemClosing() { return _pSvr ? _pSvr->closing : FALSE; }
 void MainSystemCntlProc(void*) {
     MainSystemInitProc();
     if (!_pSvr) return;
-    _pSvr->terminateEvent.WaitEvent(0);
+    _pSvr->terminateEvent.WaitEvent(QV_WAIT_FOREVER);
     MainSystemTermProc(CMD_STOPPED);
 }
 

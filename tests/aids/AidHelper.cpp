@@ -2,7 +2,7 @@
 //   qvaid_helper exit N                 ends at once with exit code N
 //   qvaid_helper window CLASS TITLE [MS] shows a top-level window of that class
 //                                       and title until it is closed (or MS ms pass)
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <cstdlib>
 #include <cstring>

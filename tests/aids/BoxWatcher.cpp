@@ -1,11 +1,12 @@
 // Answers the message boxes of one program in this Wine prefix so that an
 // unattended run never blocks: each box is appended to a file as one line
-// "caption|text" and dismissed with its OK (else No, else Cancel) button.
+// "caption|text" and dismissed with its OK button; a question is answered No
+// (Yes while OUTPUT-FILE.yes exists), else Cancel.
 //   qvaid_boxwatch OUTPUT-FILE SECONDS PROGRAM
 // PROGRAM is the file name of the program's .exe; boxes of every other process
 // are left alone, since test programs running beside it check their own.
 // Ends after SECONDS, or earlier when OUTPUT-FILE.stop exists.
-#include <windows.h>
+#include "QvWindows.h"
 #include <tlhelp32.h>
 
 #include "ProcessNames.h"
@@ -53,9 +54,18 @@ BOOL CALLBACK Answer(HWND window, LPARAM) {
         std::fprintf(f, "%s|%s\n", Text(window).c_str(), text.c_str());
         std::fclose(f);
     }
-    // OK where there is one; a question is answered No, so the program runs on.
-    int button = GetDlgItem(window, IDOK) ? IDOK : GetDlgItem(window, IDNO) ? IDNO : IDCANCEL;
-    PostMessageA(window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, button)));
+    // OK where there is one; a question is answered No, so the program runs on,
+    // unless the test asked for Yes.
+    bool yes = GetFileAttributesA((output + ".yes").c_str()) != INVALID_FILE_ATTRIBUTES;
+    int button = IDCANCEL;
+    if (GetDlgItem(window, IDOK))
+        button = IDOK;
+    else if (yes && GetDlgItem(window, IDYES))
+        button = IDYES;
+    else if (GetDlgItem(window, IDNO))
+        button = IDNO;
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(window, button)));
     return TRUE;
 }
 

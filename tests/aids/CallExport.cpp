@@ -6,7 +6,7 @@
 // file:PATH (the file's bytes), hkey:HKLM|HKCU|HKU|HKCR (a root key).
 // Exit code 0 after a call, 2 for bad arguments, 3 when the library or the
 // export cannot be found.
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <cstdio>
 #include <cstdlib>

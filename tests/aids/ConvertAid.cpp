@@ -2,7 +2,7 @@
 // Windows API calling convention taking (entry, profile path, port record,
 // dial parameters). It journals its arguments as component "convert" and
 // fills the port record with COM2 at 57600 bit/s.
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <cstdint>
 #include <cstring>

@@ -9,8 +9,16 @@
 //   qvaid_driver text HWND
 //   qvaid_driver keystate                     -> whether this process sees Shift down
 //   qvaid_driver shot HWND FILE               -> the window's client area from the screen, a 24-bit BMP
+//   qvaid_driver item HWND ID                 -> "HWND VISIBLE" per descendant control with that id
+//   qvaid_driver gettext|settext HWND [TEXT]  -> a control's text through WM_GETTEXT / WM_SETTEXT
+//   qvaid_driver click HWND                   -> its parent told the button was clicked
+//   qvaid_driver check HWND 0|1               -> the check box set, then clicked as above
+//   qvaid_driver entries HWND                 -> a combo box's entries, one a line
+//   qvaid_driver pick HWND TEXT               -> the combo entry selected, its parent told
+//   qvaid_driver redraw HWND                  -> the whole window and its children painted again
+//   qvaid_driver serve                        -> the commands above from standard input, see Serve
 // "-" as CLASS or TITLE matches any; numbers may be decimal or 0x hex.
-#include <windows.h>
+#include "QvWindows.h"
 #include <tlhelp32.h>
 
 #include "ProcessNames.h"
@@ -19,6 +27,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -60,6 +69,41 @@ BOOL CALLBACK Child(HWND w, LPARAM) {
 ULONG_PTR Number(const char* s) { return (ULONG_PTR)std::strtoull(s, nullptr, 0); }
 HWND Window(const char* s) { return (HWND)(ULONG_PTR)std::strtoull(s, nullptr, 16); }
 
+struct ById {
+    int id;
+};
+
+BOOL CALLBACK Item(HWND w, LPARAM p) {
+    if (GetDlgCtrlID(w) == reinterpret_cast<ById*>(p)->id)
+        std::printf("%llx %d\n", (unsigned long long)(ULONG_PTR)w, IsWindowVisible(w) ? 1 : 0);
+    return TRUE;
+}
+
+LRESULT Send(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(w, msg, wp, lp, SMTO_NORMAL, 5000, &result)) return -1;
+    return (LRESULT)result;
+}
+
+// What a click or a selection tells the control's parent; posted, since the
+// parent may run a modal loop in answer.
+BOOL Notify(HWND control, WORD code) {
+    return PostMessageA(GetParent(control), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), code), (LPARAM)control);
+}
+
+// Asked in UTF-16: Wine hands another process's entry back unconverted to the ANSI call.
+std::string ComboEntry(HWND combo, int index) {
+    LRESULT length = Send(combo, CB_GETLBTEXTLEN, (WPARAM)index, 0);
+    if (length < 0) return std::string();
+    std::wstring wide((size_t)length + 1, L'\0');
+    DWORD_PTR got = 0;
+    if (!SendMessageTimeoutW(combo, CB_GETLBTEXT, (WPARAM)index, (LPARAM)&wide[0], SMTO_NORMAL, 5000, &got))
+        return std::string();
+    char text[512] = {};
+    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, text, sizeof text, nullptr, nullptr);
+    return text;
+}
+
 void Shift(bool down) {
     INPUT in = {};
     in.type = INPUT_KEYBOARD;
@@ -70,7 +114,7 @@ void Shift(bool down) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     if (argc < 2) return 2;
     std::string verb = argv[1];
     if ((verb == "find" || verb == "count") && argc >= 4) {
@@ -160,6 +204,41 @@ int main(int argc, char** argv) {
         SetWindowPos(w, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         return f ? 0 : 1;
     }
+    if (verb == "item" && argc >= 4) {
+        ById by = {(int)Number(argv[3])};
+        EnumChildWindows(Window(argv[2]), Item, reinterpret_cast<LPARAM>(&by));
+        return 0;
+    }
+    if (verb == "gettext" && argc >= 3) {
+        char text[1024] = {};
+        Send(Window(argv[2]), WM_GETTEXT, sizeof text, (LPARAM)text);
+        std::printf("%s\n", text);
+        return 0;
+    }
+    if (verb == "settext" && argc >= 4) return Send(Window(argv[2]), WM_SETTEXT, 0, (LPARAM)argv[3]) > 0 ? 0 : 1;
+    if (verb == "click" && argc >= 3) return Notify(Window(argv[2]), BN_CLICKED) ? 0 : 1;
+    if (verb == "check" && argc >= 4) {
+        HWND w = Window(argv[2]);
+        Send(w, BM_SETCHECK, Number(argv[3]) ? BST_CHECKED : BST_UNCHECKED, 0);
+        return Notify(w, BN_CLICKED) ? 0 : 1;
+    }
+    if (verb == "entries" && argc >= 3) {
+        HWND w = Window(argv[2]);
+        for (LRESULT i = 0, n = Send(w, CB_GETCOUNT, 0, 0); i < n; ++i) std::printf("%s\n", ComboEntry(w, (int)i).c_str());
+        return 0;
+    }
+    if (verb == "pick" && argc >= 4) {
+        HWND w = Window(argv[2]);
+        for (LRESULT i = 0, n = Send(w, CB_GETCOUNT, 0, 0); i < n; ++i)
+            if (ComboEntry(w, (int)i) == argv[3]) {
+                Send(w, CB_SETCURSEL, (WPARAM)i, 0);
+                return Notify(w, CBN_SELCHANGE) ? 0 : 1;
+            }
+        return 1;
+    }
+    if (verb == "redraw" && argc >= 3) {
+        return RedrawWindow(Window(argv[2]), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN) ? 0 : 1;
+    }
     if (verb == "keystate") {
         Shift(true);
         Sleep(100);
@@ -168,4 +247,31 @@ int main(int argc, char** argv) {
         return 0;
     }
     return 2;
+}
+
+namespace {
+
+// One command a line, its arguments separated by tabs; each answer ends with a
+// line "=end RC". A long-lived driver spares the test a Wine start per command.
+int Serve() {
+    char line[4096];
+    while (std::fgets(line, sizeof line, stdin)) {
+        std::vector<char*> args = {const_cast<char*>("qvaid_driver")};
+        line[std::strcspn(line, "\r\n")] = 0;
+        for (char* at = line; at;) {
+            args.push_back(at);
+            if ((at = std::strchr(at, '\t'))) *at++ = 0;
+        }
+        int rc = Run((int)args.size(), args.data());
+        std::printf("=end %d\n", rc);
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "serve") == 0) return Serve();
+    return Run(argc, argv);
 }

@@ -4,7 +4,10 @@
 // A relay opens an outbound connection per client through an outbound
 // primary, as the line services do, and closes each side when the other ends.
 // Prints "PORT n" once listening, then "AUX n" for each auxiliary port it
-// opens; ends in order (exit code 0) when its input ends or reads "stop".
+// opens, "PAIRS n" (client and server connections still paired) when
+// asked "pairs", "HELD n" (server links not receiving for a busy client)
+// when asked "held"; ends in order (exit code 0) when its input ends or
+// reads "stop".
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +24,13 @@ using socktest::EchoMonitor;
 
 // Hands a buffer to a connection's link; false (buffer kept) when it cannot.
 bool Forward(DATACONNECTION* to, IOBUFFER* b) { return to && to->link && to->link->PutMessage(b, 0); }
+
+// Buffers a client's link may hold unsent before its server link stops receiving:
+// a fast origin and a slow client must not fill memory.
+const long kClientQueueBound = 8;
+bool ClientBusy(DATACONNECTION* client) {
+    return client && client->link && client->link->sendQueue.count > kClientQueueBound;
+}
 
 // Client and server connections in pairs; each side held while paired.
 class Pairs {
@@ -67,6 +77,18 @@ public:
             if (!Forward(server, b)) b->freeobj();
         waiting_.erase(server);
     }
+    size_t Count() {
+        std::lock_guard<std::mutex> hold(lock_);
+        return partner_.size() / 2;
+    }
+    // Server connections whose link is held back for a busy client.
+    size_t Held() {
+        std::lock_guard<std::mutex> hold(lock_);
+        size_t n = 0;
+        for (auto& up : up_)
+            if (up.first->link && up.first->link->receivingStopped) n++;
+        return n;
+    }
     void ServerGone(DATACONNECTION* server) {
         std::lock_guard<std::mutex> hold(lock_);
         for (IOBUFFER* b : waiting_[server]) b->freeobj();
@@ -91,6 +113,12 @@ struct ServerSide : REQUESTMONITOR {
     DATARESULT* buildResult(IOBUFFER* message, DATACONNECTION* c) override {
         DATACONNECTION* client = pairs.Partner(c);
         if (!Forward(client, message)) message->freeobj();
+        // Held until the client's queue drains (ClientDrained); checked again once held,
+        // since the queue may have drained in between and would then never resume it.
+        if (ClientBusy(client) && c->link) {
+            c->link->StopReceiving();
+            if (!ClientBusy(client)) c->link->StartReceiving();
+        }
         if (client) client->freeobj();
         return nullptr;
     }
@@ -103,6 +131,14 @@ struct ServerSide : REQUESTMONITOR {
 
 socktest::OutboundPrimary<ServerSide>* outbound = nullptr;
 std::string relayHost, relayPort;
+
+// A client link has taken its last queued buffer: its server link may receive again.
+// Called with the client link's lock held; the pairs' lock is never held around a client link.
+void ClientDrained(COMMLINK* link) {
+    DATACONNECTION* server = link->owner ? pairs.Partner(link->owner) : nullptr;
+    if (server && server->link && server->link->receivingStopped) server->link->StartReceiving();
+    if (server) server->freeobj();
+}
 
 void ServerNotice(DATACONNECTION* server, int code) {
     if (code == CONN_CONNECTED) {
@@ -193,7 +229,10 @@ int main(int argc, char** argv) {
         }
         socktest::ListenService<ClientSide> echo(o.limit, o.message ? 0 : 1, o.aux, o.sendSize, [&](ClientSide* m) {
             m->relay = relay;
-            if (relay) m->notifier = ClientNotice;
+            if (relay) {
+                m->notifier = ClientNotice;
+                m->control->sendDrainedHook = ClientDrained;
+            }
         });
         if (!echo.connected) {
             std::printf("FAILED %d\n", (int)echo.listening->lastError);
@@ -205,7 +244,13 @@ int main(int argc, char** argv) {
             // Auxiliary ports open on accepts; the driver asks for them with "aux".
             char line[64];
             while (std::fgets(line, sizeof line, stdin) && std::strncmp(line, "stop", 4) != 0) {
-                if (std::strncmp(line, "aux", 3) == 0) {
+                if (std::strncmp(line, "pairs", 5) == 0) {
+                    std::printf("PAIRS %u\nEND\n", (unsigned)pairs.Count());
+                    std::fflush(stdout);
+                } else if (std::strncmp(line, "held", 4) == 0) {
+                    std::printf("HELD %u\nEND\n", (unsigned)pairs.Held());
+                    std::fflush(stdout);
+                } else if (std::strncmp(line, "aux", 3) == 0) {
                     CITERATOR<TCPSOCKLINK> walk;
                     for (TCPSOCKLINK* a = walk.Begin(echo.control->auxPorts); a; a = walk.Next())
                         std::printf("AUX %u\n", (unsigned)a->port);

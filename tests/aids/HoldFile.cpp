@@ -1,6 +1,6 @@
 // holdfile PATH SECONDS: opens (or creates) the file with no sharing and holds
 // it that long, so that nobody else can open or delete it meanwhile.
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <cstdio>
 #include <cstdlib>

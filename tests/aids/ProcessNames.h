@@ -1,6 +1,6 @@
 #pragma once
 // Which program a process runs, for the aids that act on another program's windows.
-#include <windows.h>
+#include "QvWindows.h"
 #include <tlhelp32.h>
 
 #include <cstring>

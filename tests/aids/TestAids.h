@@ -1,8 +1,8 @@
 #pragma once
 // Aids for tests: where the helper programs are, a scratch registry key under
 // HKCU, and the Windows 95 mode of a program through Wine's per-program
-// version setting. Header-only; include it as "../../aids/TestAids.h".
-#include <windows.h>
+// version setting. Header-only, on every test program's include path.
+#include "QvWindows.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 // A stand-in "Logfile Editor": appends its command line to VIEWREC.LOG in its
 // current directory and ends, so tests see which file the console opened.
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <cstdio>
 

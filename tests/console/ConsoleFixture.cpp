@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "ConsoleDialogs.h"
 #include "DlgKit.h"
 #include "FormApp.h"
 #include "LocalRequest.h"
@@ -125,6 +126,8 @@ std::vector<Box> BoxAnswerer::boxes() {
 void ConsoleTest::SetUp() {
     ScratchDirTest::SetUp();
     dlgkit::App();
+    // The splash would hold every start for its 30 s; its own tests run it directly.
+    _ConsoleDialogs.splash = nullptr;
     LOCALREQUEST::RequestsRead = FALSE;
     LOCALREQUEST::RequestsSaved = FALSE;
 }

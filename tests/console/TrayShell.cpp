@@ -1,6 +1,6 @@
 // A shell stand-in for the tray tests, loaded in place of SHELL32.DLL: it
 // records every notification it is given and answers as the test asks.
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <cstring>
 

@@ -5,7 +5,7 @@
 // host and journaled). The machine keys the module reads are seeded here
 // and removed again. Include as "../DialupKit.h".
 #include <gtest/gtest.h>
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <map>
 #include <string>

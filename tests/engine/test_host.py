@@ -1,7 +1,6 @@
 """The engine's socket links seen from Linux clients: the engine host under Wine
 (aids/qvaid_enginehost.exe) echoing or relaying, with Python clients and
 origins on loopback."""
-import argparse
 import hashlib
 import os
 import socket
@@ -9,6 +8,9 @@ import subprocess
 import sys
 import threading
 import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "quorhub"))
+import e2e  # noqa: E402
 
 ARGS = None
 
@@ -53,8 +55,12 @@ class Host:
             self.stop()
 
 
-def client(port):
-    s = socket.create_connection(("127.0.0.1", port), timeout=20)
+def client(port, receive_buffer=0):
+    s = socket.socket()
+    if receive_buffer:
+        s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, receive_buffer)
+    s.settimeout(20)
+    s.connect(("127.0.0.1", port))
     s.settimeout(20)
     return s
 
@@ -214,24 +220,55 @@ class ManyOrigin:
         self.listener.close()
 
 
+class CountingOrigin:
+    """One client: after its first line, sends the payload in pieces, counting what the
+    network took, then closes."""
+
+    def __init__(self, payload):
+        self.payload = payload
+        self.sent = 0
+        self.listener = socket.socket()
+        self.listener.bind(("127.0.0.1", 0))
+        self.listener.listen(1)
+        self.listener.settimeout(60)
+        self.port = self.listener.getsockname()[1]
+        threading.Thread(target=self.serve, daemon=True).start()
+
+    def serve(self):
+        try:
+            peer, _ = self.listener.accept()
+        except OSError:
+            return
+        with peer:
+            peer.settimeout(120)
+            while not peer.recv(64).endswith(b"\n"):
+                pass
+            view = memoryview(self.payload)
+            while self.sent < len(view):
+                self.sent += peer.send(view[self.sent:self.sent + 65536])
+
+    def close(self):
+        self.listener.close()
+
+
+def read_until_closed(s):
+    parts = []
+    while True:
+        part = s.recv(262144)
+        if not part:
+            return b"".join(parts)
+        parts.append(part)
+
+
 def fetch_through(port, index):
     """Asks for payload index through the relay; all it gets until the stream ends."""
     with client(port) as s:
         s.sendall(b"%d\n" % index)
-        parts = []
-        while True:
-            part = s.recv(262144)
-            if not part:
-                return b"".join(parts)
-            parts.append(part)
+        return read_until_closed(s)
 
 
-def closed_port():
-    s = socket.socket()
-    s.bind(("127.0.0.1", 0))
-    port = s.getsockname()[1]
-    s.close()
-    return port
+def wait_for(condition, limit=60):
+    return e2e.wait_for(condition, limit)
 
 
 class RelayHost(unittest.TestCase):
@@ -279,22 +316,30 @@ class RelayHost(unittest.TestCase):
         finally:
             origin.close()
 
+    def test_a_slow_reader_holds_the_origin_back_and_gets_the_whole_stream(self):
+        # The client reads nothing at first: the relay stops taking the origin's bytes
+        # instead of queueing the whole stream, and sends the rest once the client reads.
+        payload = os.urandom(48 << 20)
+        origin = CountingOrigin(payload)
+        try:
+            with Host("--relay", "127.0.0.1", str(origin.port)) as host:
+                s = client(host.port, receive_buffer=16384)
+                s.sendall(b"go\n")
+                self.assertTrue(wait_for(lambda: host.ask("held") == ["HELD 1"]), "the origin is held back")
+                self.assertLess(origin.sent, len(payload) // 2)
+                got = read_until_closed(s)
+                s.close()
+                self.assertEqual((len(payload), hashlib.sha256(payload).hexdigest()),
+                                 (len(got), hashlib.sha256(got).hexdigest()))
+        finally:
+            origin.close()
+
     def test_a_refused_server_connection_closes_the_client(self):
-        with Host("--relay", "127.0.0.1", str(closed_port())) as host:
+        with Host("--relay", "127.0.0.1", str(e2e.free_port())) as host:
             s = client(host.port)
             self.assertTrue(closed_by_peer(s))
             s.close()
 
 
-def main():
-    global ARGS
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build", required=True)
-    parser.add_argument("--arch", required=True)
-    parser.add_argument("--source", required=True)
-    ARGS, rest = parser.parse_known_args()
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
-
-
 if __name__ == "__main__":
-    main()
+    e2e.main(sys.modules[__name__])

@@ -1,7 +1,7 @@
 #pragma once
 // The application object of the test program, message pumping, and scripted
 // steps that run from inside a modal loop.
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <functional>
 

@@ -1,7 +1,7 @@
 #pragma once
 // Pictures of shown windows: the pixels read back for checks, and a PNG a person
 // can open beside the test's output.
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <string>
 #include <vector>

@@ -6,18 +6,10 @@ connection closed), a POP3 server, an NNTP server, and aiosmtpd's SMTP server
 storing every message.
 """
 import asyncio
-import socket
 import threading
 
 from aiosmtpd.controller import Controller
-
-
-def free_port(host="127.0.0.1"):
-    s = socket.socket()
-    s.bind((host, 0))
-    port = s.getsockname()[1]
-    s.close()
-    return port
+from e2e import free_port  # the test scripts put tests/quorhub on the path
 
 
 class Session:

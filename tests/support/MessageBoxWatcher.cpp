@@ -1,6 +1,6 @@
 #include "MessageBoxWatcher.h"
 
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <cstdio>
 #include <mutex>
@@ -39,6 +39,15 @@ BOOL CALLBACK FindText(HWND child, LPARAM out) {
     return TRUE;
 }
 
+// The icon child of a message box is a static control of icon style.
+BOOL CALLBACK FindIcon(HWND child, LPARAM out) {
+    char cls[32];
+    GetClassNameA(child, cls, sizeof cls);
+    if (lstrcmpiA(cls, "Static") != 0 || (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) return TRUE;
+    *reinterpret_cast<void**>(out) = reinterpret_cast<void*>(SendMessageA(child, STM_GETICON, 0, 0));
+    return FALSE;
+}
+
 const ULONG_PTR kTextPasses = 40;  // 2 s at one pass per 50 ms
 const ULONG_PTR kSeen = 1000;
 
@@ -62,6 +71,7 @@ BOOL CALLBACK Dismiss(HWND h, LPARAM) {
         return TRUE;
     }
     SetPropA(h, "qvtest.seen", reinterpret_cast<HANDLE>(kSeen));
+    EnumChildWindows(h, FindIcon, reinterpret_cast<LPARAM>(&box.icon));
     {
         std::lock_guard<std::mutex> g(State().lock);
         State().seen.push_back(box);

@@ -9,6 +9,7 @@ namespace qvtest {
 struct SeenBox {
     std::string caption;
     std::string text;
+    void* icon = nullptr;  // the HICON shown: a shared system icon such as LoadIcon(nullptr, IDI_WARNING)
 };
 
 void StartMessageBoxWatcher();

@@ -3,7 +3,7 @@
 // program's working directory, emptied first so that leftovers of an earlier
 // run cannot change the result.
 #include <gtest/gtest.h>
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,6 +1,6 @@
 #include "StandInHarness.h"
 
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <cstdio>
 #include <cstdlib>

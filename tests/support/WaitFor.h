@@ -1,7 +1,7 @@
 #pragma once
 // Waits for evidence instead of for a fixed time: polls a condition until it
 // holds or the limit passes, and says which.
-#include <windows.h>
+#include "QvWindows.h"
 
 namespace qvtest {
 

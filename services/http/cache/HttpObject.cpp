@@ -5,6 +5,7 @@
 
 #include "HttpMsgBase.h"
 #include "HttpSite.h"
+#include "QvWindows.h"
 #include "TableIO.h"
 
 using tableio::PutFlag;
@@ -33,9 +34,12 @@ HTTPOBJECT::HTTPOBJECT(HTTPSITE* s, const char* name, BBOOL newId, BBOOL addToSt
       site(s),
       fetchingRequest(nullptr),
       headers(TRUE),
-      links(TRUE) {}
+      links(TRUE) {
+    if (s) InterlockedIncrement(&s->objectCount);
+}
 
 HTTPOBJECT::~HTTPOBJECT() {
+    if (site) InterlockedDecrement(&site->objectCount);
     EmptyValues(headers);
     if (linkList) EmptyValues(links);
     if (HTTPDOC* d = document) {

@@ -4,15 +4,20 @@
 #include "DataStore.h"
 
 class HTTPDEFINITION;
+class HTTPCACHE;
 
 class HTTPSITE : public DATAOBJECT {
 public:
     DATASTORE objects;           // the site's HTTPOBJECTs; full store, bodies in pooled buffers
     HTTPDEFINITION* definition;  // the owner
+    HTTPCACHE* cache;            // the cache levels the site's objects live in; none outside them
     char address[16];            // dotted address as last resolved; empty until then
     // Requests that refer to the site; changed only through HTTPREQUEST::SetSite,
     // with interlocked calls, since requests of several workers share a site.
     volatile long requestCount;
+    // Live HTTPOBJECTs naming the site, in its store or not (a request may hold
+    // one the store let go); interlocked. The site stays while any exists.
+    volatile long objectCount;
 
     // A row named siteName of the sites store (added to it when asked), its
     // objects' store created with storeId (0: a new id).

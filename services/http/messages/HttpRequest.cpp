@@ -156,7 +156,10 @@ HTTPREQUEST::HTTPREQUEST(char* text, IOBUFFER* buffer, COMMLINK* link)
       generatedLocally(0),
       bodyReceived(0) {}
 
+void (*_pHTTPPendingDropped)(HTTPREQUEST* request) = nullptr;
+
 HTTPREQUEST::~HTTPREQUEST() {
+    if (pendingObject && _pHTTPPendingDropped) _pHTTPPendingDropped(this);
     if (pendingObject) pendingObject->FreeObject();
     pendingObject = nullptr;
     SetSite(nullptr);
@@ -402,9 +405,11 @@ BBOOL HTTPREQUEST::WasReferredLocally(const GATEWAYNAMES& names, BBOOL pathToo) 
     if (!p) return FALSE;
     ++p;
     while (*p == '/') ++p;
-    std::string name = ScanUntil(p, "/\r\n");
+    // The host ends at its port as well: "quorvane:8080" is the gateway.
+    std::string name = ScanUntil(p, ":/\r\n");
     if (name.empty()) return FALSE;
     if (pathToo) {
+        ScanUntil(p, "/\r\n");
         while (*p == '/') ++p;
         std::string page = ScanUntil(p, "?\r\n");
         if (page.size() > 127) page.resize(127);

@@ -14,6 +14,7 @@
 
 class HTTPSITE;
 class HTTPOBJECT;
+class HTTPREQUEST;
 
 // The largest request body a client may announce; a larger Content-Length fails
 // the parse instead of sizing an area the client chose.
@@ -29,6 +30,10 @@ struct GATEWAYNAMES {
 
 // Rows: method name, value = the class code; ends with an empty row.
 extern LOOKUPROW httpMethodTable[];
+
+// Set by the cache: told when a request goes that still holds the object its
+// answer was to fill, so that a fetch nobody finishes ends. Any thread.
+extern void (*_pHTTPPendingDropped)(HTTPREQUEST* request);
 
 class HTTPREQUEST : public TCPREQUEST, public HTTPMSGBASE {
 public:

@@ -17,15 +17,14 @@ namespace {
 struct RegisterDocMaker {
     RegisterDocMaker() { _pHTTPDocMaker = MakeHttpDocument; }
 } registerDocMaker;
+}  // namespace
 
-// A failed page leaves its object without a document.
-HTMLDOC* Abandon(HTTPOBJECT& object, HTMLDOC* doc) {
+HTMLDOC* HTMLDOC::Abandon(HTTPOBJECT& object, HTMLDOC* doc) {
     if (object.document == doc) object.DetachDocument();
     doc->object = nullptr;
     doc->freeobj();
     return nullptr;
 }
-}  // namespace
 
 HTMLDOC::HTMLDOC(HTTPOBJECT* o) : HTTPDOC(o), size(0), counting(0), output(), embedded(TRUE), linksFound(TRUE) {}
 

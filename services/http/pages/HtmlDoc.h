@@ -4,10 +4,13 @@
 // object gets an area of that size plus its terminator, the second writes.
 // A page can never overrun its area: text that no longer fits is cut.
 #include <string>
+#include <vector>
 
 #include "HttpObject.h"
 
 class HTTPREQUEST;
+class APPREQUEST;
+struct SCHEDULEDROW;
 
 // The kind of an FTP directory entry; it picks the row's icon.
 enum FILETYPE { FTP_FILE = 0, FTP_TEXTFILE = 1, FTP_PARENT = 2, FTP_DIRECTORY = 3, FTP_LINK = 4 };
@@ -65,6 +68,36 @@ public:
     static char* getLinkPath(const char* name, BUFFER& out);
     static BBOOL atSiteRoot(const char* path);
 
+    // Link prefetch (LinkPrefetch.cpp). Fills the two lists from a page the
+    // request fetched; the number of entries added.
+    long parseLinks(const BUFFER& page, HTTPREQUEST* request, BBOOL embeddedOnly);
+    // One started prefetch request per entry, at level (a FRAME below 0 one
+    // higher); the number made.
+    long queueLinks(unsigned long rootId, long level, BBOOL unused);
+    // Prefetch for the page (or redirection) a request got: the number of
+    // requests queued, 0 for nothing to do, -1 on failure. Worker thread.
+    static long GenerateLinks(APPREQUEST* process);
+    // The same for a response whose page (length bytes) was gathered apart
+    // from it, as a proxied body is; any thread.
+    static long GenerateLinks(const struct PREFETCHORIGIN& origin, HTTPREQUEST* request, class HTTPRESPONSE* response,
+                              const char* page, long length);
+
+    // Scheduled request list (RequestListPage.cpp): every stored GET, or one
+    // user's; remove adds the links that delete them.
+    // The removal links carry the administrator's password.
+    static HTMLDOC* GenerateRequestList(HTTPOBJECT& object, BBOOL remove, const char* user, const char* password);
+    BBOOL buildRequestDocument(const char* typeName, BBOOL remove, const char* user, const char* password);
+    BBOOL buildRequestBody(BBOOL remove, const std::vector<SCHEDULEDROW>& rows, const char* password);
+
+    // Gateway status (StatusPage.cpp); head is written right after <BODY>.
+    static HTMLDOC* GenerateGatewayStatus(HTTPOBJECT& object, const char* head);
+    BBOOL buildGWSDocument(const char* head);
+    BBOOL buildGWSBody();
+    BBOOL buildGWSLineStatus(int line);
+    BBOOL buildGWSLineStatistics(int line);
+    long activeUsers = 0;  // the status page's figures, frozen by the counting pass
+    long peakUsers = 0;
+
     // Runs the builder twice around doc_createBuff.
     template <class BUILD>
     BBOOL TwoPasses(BUILD build) {
@@ -78,6 +111,8 @@ public:
     }
 
 private:
+    // A failed page leaves its object without a document; always null.
+    static HTMLDOC* Abandon(HTTPOBJECT& object, HTMLDOC* doc);
     // Writes text escaped for HTML: names that come from a server must not
     // become markup nor break the quoted link.
     BBOOL AppendEscaped(const char* text);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "GatewayCommands.h"
 #include "HttpRequest.h"
 #include "HttpResponse.h"
 #include "LocalSite.h"
@@ -22,8 +23,8 @@ HTTPOBJECT* localProxyScript(LOCALCALL& call, const char*, const char*) {
 }  // namespace
 
 LOOKUPROW _InternalUserFiles[] = {
-    COMMAND("Conn-Status", KIND_PAGE, nullptr, nullptr),
-    COMMAND("Gateway-User-Request", KIND_RESPONSE, nullptr, nullptr),
+    COMMAND("Conn-Status", KIND_PAGE, localConnStatus, nullptr),
+    COMMAND("Gateway-User-Request", KIND_RESPONSE, localSubmitRequest, nullptr),
     COMMAND("Help-Menu", KIND_FILE, "qvrdocs.htm", nullptr),
     COMMAND("Admin-Menu", KIND_FILE, "qvradmin.htm", nullptr),
     COMMAND("Gateway-User-Doc", KIND_FILE, "help.htm", nullptr),
@@ -42,19 +43,19 @@ LOOKUPROW _InternalAdminFiles[] = {
     COMMAND("Cache-Remove-SiteList", KIND_PAGE, nullptr, nullptr),
     COMMAND("Cache-Remove-Item", KIND_RESPONSE, nullptr, nullptr),
     COMMAND("Cache-Remove-Site", KIND_RESPONSE, nullptr, nullptr),
-    COMMAND("Gateway-Request-List", KIND_PAGE, nullptr, nullptr),
-    COMMAND("Request-Remove-List", KIND_PAGE, nullptr, nullptr),
-    COMMAND("Request-Remove-Item", KIND_RESPONSE, nullptr, nullptr),
+    COMMAND("Gateway-Request-List", KIND_PAGE, localRequestList, nullptr),
+    COMMAND("Request-Remove-List", KIND_PAGE, localRequestRemoveList, nullptr),
+    COMMAND("Request-Remove-Item", KIND_RESPONSE, localRequestRemoveItem, nullptr),
     COMMAND("Gateway-Help", KIND_FILE, "help.htm", nullptr),
     COMMAND("Gateway-Help-Menu", KIND_FILE, "qvrdocs.htm", nullptr),
     COMMAND("Gateway-Admin-Menu", KIND_FILE, "qvradmin.htm", nullptr),
     COMMAND("Gateway-Install-Log", KIND_CONFIG_FILE, "INSTALL.LOG", "text/plain"),
-    COMMAND("Gateway-Log", KIND_FILE_HANDLER, nullptr, "text/plain"),
-    COMMAND("Gateway-Profile", KIND_FILE_HANDLER, nullptr, "text/plain"),
-    COMMAND("Gateway-User-Request", KIND_RESPONSE, nullptr, nullptr),
-    COMMAND("Gateway-Admin-Request", KIND_RESPONSE, nullptr, nullptr),
-    COMMAND("Gateway-Status", KIND_PAGE, nullptr, nullptr),
-    COMMAND("Gateway-Trace", KIND_FILE_HANDLER, nullptr, "text/plain"),
+    COMMAND("Gateway-Log", KIND_FILE_HANDLER, localGatewayLog, "text/plain"),
+    COMMAND("Gateway-Profile", KIND_FILE_HANDLER, localGatewayProfile, "text/plain"),
+    COMMAND("Gateway-User-Request", KIND_RESPONSE, localSubmitRequest, nullptr),
+    COMMAND("Gateway-Admin-Request", KIND_RESPONSE, localSubmitRequest, nullptr),
+    COMMAND("Gateway-Status", KIND_PAGE, localConnStatus, nullptr),
+    COMMAND("Gateway-Trace", KIND_FILE_HANDLER, localGatewayTrace, "text/plain"),
     {"", 0, 0, 0, 0, 0},
 };
 
@@ -77,6 +78,7 @@ struct ANSWER {
     BBOOL configDirectory = FALSE;
     BBOOL noCachePage = FALSE;
     BBOOL commandFound = FALSE;
+    BBOOL fullPath = FALSE;  // a file handler named the file by its full path
     HTTPOBJECT* object = nullptr;   // made by this call (a reference of its own)
     HTTPRESPONSE* response = nullptr;
 };
@@ -151,6 +153,7 @@ bool RunCommand(LOCALCALL& call, LOOKUPROW& row, const char* key, const char* ar
             if (!handler || !handler(call, key, argument, b)) return false;
         }
         a.file = name;
+        a.fullPath = name[0] == '\\' || (name[0] && name[1] == ':');
         a.configDirectory = TRUE;
         if (type) {
             a.mapByProfile = FALSE;
@@ -236,7 +239,10 @@ HTTPRESPONSE* HTTPLOCALSITE::ProvideLocalResult(LOCALCALL& call, const char* nam
         char path[256], type[128];
         _strzcpy(type, a.type.c_str(), sizeof type);
         BUFFER p(path, sizeof path), t(type, sizeof type);
-        if (!getAbsFileName(a.file.c_str(), a.mapByProfile, a.configDirectory, p, t)) return nullptr;
+        if (a.fullPath)
+            _strzcpy(path, a.file.c_str(), sizeof path);
+        else if (!getAbsFileName(a.file.c_str(), a.mapByProfile, a.configDirectory, p, t))
+            return nullptr;
         if (!statusCall && Unchanged(request, path)) return HTTPRESPONSE::Generate(request, "304", nullptr, FALSE);
         a.object = bodyFromFile(path, nullptr, argument);
         if (!a.object) return nullptr;

@@ -87,6 +87,7 @@ BBOOL TCPAPPINSTANCE::StopCommunications() {
     RequestWakeup();
     StopSecondaryCommunications(nullptr);
     StopMonitor();
+    TCPDEFINITION::WaitForForcedShutdown();
     if (connection) {
         connection->Disconnect();
         connection->freeobj();

@@ -15,7 +15,9 @@
 #include "TcpInterface.h"
 #include "TcpReqMonitor.h"
 #include "TextHelpers.h"
+#include "Profile.h"
 #include "WinSockControl.h"
+#include "WinSockInterface.h"
 
 LOOKUPROW _TCPIPInterfaceOptions[] = {
     {"ALL", 0, 1, 1, 0, 0},
@@ -180,6 +182,13 @@ BBOOL TCPDEFINITION::StartCommunications() {
     return ok;
 }
 
+void TCPDEFINITION::WaitForForcedShutdown() {
+    // Not the terminate event: a normal stop resets it before stopping the services,
+    // and nobody posts it again. The fast-stop event is posted once ForceShutdown
+    // has run on every definition, and stays posted.
+    if (_pSvr && _pSvr->fastTermination) _pSvr->fastStopEvent.WaitEvent(QV_WAIT_FOREVER);
+}
+
 BBOOL TCPDEFINITION::StopCommunications() {
     BBOOL result = StopInstanceCommunications();
     if (monitor) {
@@ -191,6 +200,7 @@ BBOOL TCPDEFINITION::StopCommunications() {
         monitor->WaitLinkMonitor();
         monitor->StopMonitor();
     }
+    WaitForForcedShutdown();
     if (listener) {
         listener->Disconnect();
         listener->freeobj();
@@ -201,11 +211,7 @@ BBOOL TCPDEFINITION::StopCommunications() {
         monitor = nullptr;
     }
     if (activeTCPIPApplications > 0 && --activeTCPIPApplications == 0) {
-        if (TCPINTERFACE* line = secondaryLine()) line->serviceControl = nullptr;
-        if (psecondaryDialerCtl) {
-            psecondaryDialerCtl->freeobj();
-            psecondaryDialerCtl = nullptr;
-        }
+        releaseSecondaryStack();
         TCPCONTROL::FreeLocalInterfaces();
         interfacesRead = FALSE;
     }
@@ -301,6 +307,10 @@ BBOOL TCPDEFINITION::GetOutboundInterfaces() {
 
     TCPINTERFACE* line = secondaryLine();
     if (!line || !pIsWindows95() || !_pSvr->config.secondaryWinsockName[0]) return TRUE;
+    WINSOCKINTERFACE* dialLine = dynamic_cast<WINSOCKINTERFACE*>(line);
+    // A line named otherwise than the stack's own connection dials remote access
+    // first, then has the connection converted for the stack.
+    if (dialLine) dialLine->twoPhase = std::strcmp(line->name, _pSvr->config.secondaryWinsockName) != 0;
     if (!_pSvr->config.secondaryWinsockProfile[0]) return TRUE;
     if (!psecondaryDialerCtl) {
         psecondaryDialerCtl = new WINSOCKCONTROL;
@@ -308,6 +318,38 @@ BBOOL TCPDEFINITION::GetOutboundInterfaces() {
         psecondaryDialerCtl->secondaryStack = TRUE;
     }
     psecondaryDialerCtl->dialInterface = line;
-    line->serviceControl = psecondaryDialerCtl;
+    if (dialLine)
+        dialLine->SetControl(psecondaryDialerCtl, TRUE);
+    else
+        line->serviceControl = psecondaryDialerCtl;
+    readSecondaryProfile();
     return TRUE;
+}
+
+void TCPDEFINITION::readSecondaryProfile() {
+    if (WINSOCKCONTROL::pConfigProfile) return;
+    PROFILE* p = new PROFILE;
+    p->prepare();
+    if (p->ReadFile(_pSvr->config.secondaryWinsockProfile, TRUE) != 0) {
+        p->freeobj();
+        return;
+    }
+    WINSOCKCONTROL::pConfigProfile = p;
+}
+
+void TCPDEFINITION::releaseSecondaryStack() {
+    if (TCPINTERFACE* line = secondaryLine()) {
+        if (WINSOCKINTERFACE* dialLine = dynamic_cast<WINSOCKINTERFACE*>(line))
+            dialLine->SetControl(nullptr, FALSE);
+        else
+            line->serviceControl = nullptr;
+    }
+    if (psecondaryDialerCtl) {
+        psecondaryDialerCtl->freeobj();
+        psecondaryDialerCtl = nullptr;
+    }
+    if (WINSOCKCONTROL::pConfigProfile) {
+        WINSOCKCONTROL::pConfigProfile->freeobj();
+        WINSOCKCONTROL::pConfigProfile = nullptr;
+    }
 }

@@ -60,6 +60,10 @@ public:
     static void ConfigureControl(WINSOCKCONTROL& control, TCPAPPCFG* settings);
     // Closes every link a monitor serves and own's, marking them closed; no waiting.
     static void CloseMonitorLinks(REQUESTMONITOR* monitor, DATACONNECTION* own);
+    // In a fatal exit, waits (no time-out) until the forced shutdown has closed
+    // every link, so that a stop releases nothing it still works on. A normal
+    // stop goes straight on.
+    static void WaitForForcedShutdown();
     // The option code of an interface setting (1 ALL, 2 DEFAULT, 3 DYNAMIC) and, in
     // names, the text passed on: the rest after the keyword, or for DYNAMIC the
     // quoted phonebook entries of lines 1-4 up to the first "none".
@@ -87,6 +91,11 @@ public:
 
 protected:
     void createSecondaryInstance();
+    // The second stack's configuration profile, read once ("TCP/IP Secondary
+    // Winsock Profile"); left unset when the file cannot be read.
+    static void readSecondaryProfile();
+    // The last stop: the line lets go of the second stack, which is released.
+    static void releaseSecondaryStack();
     // The match of a client address under the chain's lock (template users made here).
     TCPUSER* matchUser(const char* client);
     void resolveEntries(const RESOLVER& resolve);

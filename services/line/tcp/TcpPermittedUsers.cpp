@@ -129,7 +129,15 @@ int TCPDEFINITION::UserLogin(APPCONNECTION* connection, BBOOL login) {
         MSEMHOLD hold(ppermittedUsers->lock);
         int result = APPDEFINITION::UserLogin(connection, FALSE);
         TCPUSER* user = connection ? dynamic_cast<TCPUSER*>(connection->user) : nullptr;
-        if (user && user->removeWhenFree && user->inUse == 0) unlink(*ppermittedUsers, user);
+        if (user && user->removeWhenFree) {
+            // Only the last user's connection goes on to release a record that goes
+            // when free; the others let go of it here, under the lock, since a look
+            // at the count after it would see the last logout of another thread.
+            if (user->inUse == 0)
+                unlink(*ppermittedUsers, user);
+            else
+                connection->user = nullptr;
+        }
         return result;
     }
     TCPSOCKLINK* link = connection ? dynamic_cast<TCPSOCKLINK*>(connection->link) : nullptr;

@@ -9,7 +9,7 @@ TELCONNECTION::TELCONNECTION(APPDEFINITION* d, LINKCONTROL& control, const char*
                              const char* linkType)
     : TCPCONNECTION(d, control, host, port, linkType), relayMode(0), fixedRelay(0), connected(0),
       lineTerminator('\n'), secondTerminator(0), stripTerminator(1), pendingCommand(0), negotiationState(0),
-      afterCR(0), discarding(0), markerRelayed(0), peer(nullptr), paired(0) {
+      afterCR(0), discarding(0), markerRelayed(0), peer(nullptr), paired(0), left(0) {
     cleanShutdown = TRUE;  // a peer's orderly close arrives as an end-of-stream buffer
 }
 
@@ -17,7 +17,7 @@ TELCONNECTION::TELCONNECTION(const TELCONNECTION& other, BBOOL recordParent, BBO
     : BASEITEM(), TCPCONNECTION(other, recordParent, internal), relayMode(other.relayMode),
       fixedRelay(other.fixedRelay), connected(0), lineTerminator(other.lineTerminator),
       secondTerminator(other.secondTerminator), stripTerminator(other.stripTerminator), pendingCommand(0),
-      negotiationState(0), afterCR(0), discarding(0), markerRelayed(0), peer(nullptr), paired(0) {
+      negotiationState(0), afterCR(0), discarding(0), markerRelayed(0), peer(nullptr), paired(0), left(0) {
     cleanShutdown = TRUE;  // the engine's copy drops it
 }
 
@@ -43,11 +43,15 @@ CRITICAL_SECTION& TELCONNECTION::PairLock() {
     return lock.cs;
 }
 
-void TELCONNECTION::Pair(TELCONNECTION* a, TELCONNECTION* b) {
-    if (!a || !b) return;
+BBOOL TELCONNECTION::Pair(TELCONNECTION* a, TELCONNECTION* b) {
+    if (!a || !b) return FALSE;
+    EnterCriticalSection(&PairLock());
+    if (a->left || b->left) {
+        LeaveCriticalSection(&PairLock());
+        return FALSE;
+    }
     a->prepare();
     b->prepare();
-    EnterCriticalSection(&PairLock());
     TELCONNECTION* oldA = a->peer;
     TELCONNECTION* oldB = b->peer;
     a->peer = b;
@@ -57,10 +61,16 @@ void TELCONNECTION::Pair(TELCONNECTION* a, TELCONNECTION* b) {
     // A former pairing of either is replaced; its references go.
     if (oldA) oldA->freeobj();
     if (oldB) oldB->freeobj();
+    return TRUE;
 }
 
-TELCONNECTION* TELCONNECTION::Unpair() {
+TELCONNECTION* TELCONNECTION::Unpair() { return Unpair(FALSE); }
+
+TELCONNECTION* TELCONNECTION::Leave() { return Unpair(TRUE); }
+
+TELCONNECTION* TELCONNECTION::Unpair(BBOOL leaving) {
     EnterCriticalSection(&PairLock());
+    if (leaving) left = TRUE;
     TELCONNECTION* p = peer;
     peer = nullptr;
     paired = FALSE;

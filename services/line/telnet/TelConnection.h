@@ -20,10 +20,14 @@ public:
     BBOOL SendResponse(const char* text, BBOOL prompt);
 
     // Pairing: a and b point at each other, each holding a reference on the other.
-    static void Pair(TELCONNECTION* a, TELCONNECTION* b);
+    // FALSE, pairing nothing, when either side has left (see Leave).
+    static BBOOL Pair(TELCONNECTION* a, TELCONNECTION* b);
     // Ends this connection's pairing on both sides; returns the former peer with
     // a reference the caller releases, or null when it was not paired.
     TELCONNECTION* Unpair();
+    // Unpair for a connection that has closed: no later Pair takes it, so an open
+    // still on its way cannot leave a host connected to nobody.
+    TELCONNECTION* Leave();
     // The peer with a reference the caller releases, or null.
     TELCONNECTION* AcquirePeer();
     BBOOL IsPaired();
@@ -45,4 +49,6 @@ private:
     static CRITICAL_SECTION& PairLock();
     TELCONNECTION* peer;
     BBOOL paired;
+    BBOOL left;  // set once by Leave, under the pair lock
+    TELCONNECTION* Unpair(BBOOL leaving);
 };

@@ -86,6 +86,12 @@ BBOOL interfacesListed(TELAPPINSTANCE* inst) {
 }  // namespace
 
 BBOOL TELOPENREQUEST::ProcessCommand(TELAPPINSTANCE* inst) {
+    BBOOL handedOn = FALSE;
+    return Open(inst, handedOn);
+}
+
+BBOOL TELOPENREQUEST::Open(TELAPPINSTANCE* inst, BBOOL& handedOn) {
+    handedOn = FALSE;
     failureReported = FALSE;
     if (!inst) return FALSE;
     TELCONNECTION* client = dynamic_cast<TELCONNECTION*>(connection);
@@ -105,16 +111,25 @@ BBOOL TELOPENREQUEST::ProcessCommand(TELAPPINSTANCE* inst) {
     _strzcpy(out->port, outboundPort, sizeof out->port);
     _strzcpy(out->name, host, sizeof out->name);
     if (!out->fixedRelay) out->relayMode = TRUE;
-    if (client) TELCONNECTION::Pair(client, out);
+    // A client that closed while this waited for the worker gets no host connection.
+    if (client && !TELCONNECTION::Pair(client, out)) {
+        failureReported = TRUE;
+        if (made) out->freeobj();
+        return FALSE;
+    }
 
     const BBOOL skip = noInterface || (client && client->dialUp);
     TCPINTERFACE* via = chooseInterface(inst, client, skip);
     if (!via && !skip && interfacesListed(inst)) {
+        // Unpaired before the hand-over: a line that comes up at once restarts
+        // the request on another worker before ConnectOnRequest returns.
+        if (TELCONNECTION* c = out->Unpair()) c->freeobj();
         if (!(app && app->lineLost) && _pSvr && _pSvr->lines.ConnectOnRequest(app)) {
-            if (TELCONNECTION* c = out->Unpair()) c->freeobj();
             if (made) out->freeobj();
+            handedOn = app != nullptr;
             return TRUE;
         }
+        if (client) TELCONNECTION::Pair(client, out);
         TELAPPINSTANCE::NotifyConnection(out, CONN_CONNECT_FAILED);
         failureReported = client != nullptr;
         if (TELCONNECTION* c = out->Unpair()) c->freeobj();

@@ -47,6 +47,10 @@ public:
     // or parked until a line is up. On FALSE, failureReported says whether the
     // client was already told.
     BBOOL ProcessCommand(TELAPPINSTANCE* instance) override;
+    // The same; handedOn is set when the line policy took the request (parked,
+    // or restarted at once): another worker may run it already, so the caller
+    // leaves it and its request alone.
+    BBOOL Open(TELAPPINSTANCE* instance, BBOOL& handedOn);
 
     char host[256];
     char outboundPort[64];

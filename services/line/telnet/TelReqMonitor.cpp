@@ -87,6 +87,18 @@ int TELREQMONITOR::scanNegotiation(TELCONNECTION* c, char* text, int length) {
     return kept;
 }
 
+void TELREQMONITOR::CarryRest(COMMLINK* link, TELCONNECTION* c, IOBUFFER* b, char* lineEnd, char* end) {
+    long rest = (long)(end - lineEnd);
+    if (rest > 0) {
+        if (IOBUFFER* next = link->PrepareNextMessage(0, FALSE)) {
+            next->CopyIn(lineEnd, rest);
+            InterlockedExchangeAdd(&c->receivedBytes, -rest);
+        }
+        b->cursor.data = lineEnd;
+        b->cursor.length += rest;
+    }
+}
+
 BBOOL TELREQMONITOR::MessageMonitor(COMMLINK* link, IOBUFFER* b) {
     TELCONNECTION* c = link ? dynamic_cast<TELCONNECTION*>(link->owner) : nullptr;
     char* start = b->area.data;
@@ -130,16 +142,7 @@ BBOOL TELREQMONITOR::MessageMonitor(COMMLINK* link, IOBUFFER* b) {
     } else if (*t == c->lineTerminator && c->secondTerminator && lineEnd < end && *lineEnd == c->secondTerminator) {
         lineEnd++;
     }
-    long rest = (long)(end - lineEnd);
-    if (rest > 0) {
-        // Framed again as the start of the next line.
-        if (IOBUFFER* next = link->PrepareNextMessage(0, FALSE)) {
-            next->CopyIn(lineEnd, rest);
-            InterlockedExchangeAdd(&c->receivedBytes, -rest);
-        }
-        b->cursor.data = lineEnd;
-        b->cursor.length += rest;
-    }
+    CarryRest(link, c, b, lineEnd, end);
     b->scanned = (long)(lineEnd - start);
     if (c->stripTerminator) *t = 0;
     if (!c->fixedRelay) link->StopReceiving();  // until the command has been dealt with

@@ -42,6 +42,11 @@ public:
     // More buffers than this waiting on a side hold its peer's receiving.
     static const long FlowLimit = 2;
 
+protected:
+    // The bytes after a framed line go to the link's next message buffer, to
+    // be framed again there; the buffer ends at lineEnd.
+    static void CarryRest(COMMLINK* link, TELCONNECTION* c, IOBUFFER* buffer, char* lineEnd, char* end);
+
 private:
     DATAREQUEST* readCommand(TELCONNECTION* c, IOBUFFER* buffer);
     void invalidCommand(TELCONNECTION* c);

@@ -152,9 +152,8 @@ void TELDEFINITION::Refuse(TELCONNECTION* client, int reason) {
 }
 
 void TELDEFINITION::ClientClosed(TELCONNECTION* client) {
-    if (APPREQUEST* pending = client->currentRequest) {
-        client->currentRequest = nullptr;
-        pending->prepare();
+    // The worker may be freeing the request meanwhile: take it under its lock.
+    if (APPREQUEST* pending = client->TakeCurrentRequest(TRUE)) {
         pending->setConnection(APPCONN_CLIENT, nullptr);
         if (DATAREQUEST* r = pending->request) {
             r->connection = nullptr;
@@ -164,7 +163,7 @@ void TELDEFINITION::ClientClosed(TELCONNECTION* client) {
         pending->RestartProcess();
         pending->freeobj();
     }
-    if (TELCONNECTION* peer = client->Unpair()) {
+    if (TELCONNECTION* peer = client->Leave()) {
         // A relayed end of stream closes the peer after what it still holds.
         if (!client->markerRelayed) peer->SetDropRequested(TRUE, FALSE);
         peer->freeobj();
@@ -263,13 +262,16 @@ BBOOL TELAPPINSTANCE::ProcessRequest(APPREQUEST* app) {
             return FALSE;
         }
     }
-    QV_TRACE(TRACE_APP, 1, "cppp", "Process Request", app, request, client);
+    QV_TRACE(TRACE_APP, TRACE_APP_EVENT, "cppp", "Process Request", app, request, client);
     app->LogRequest(definition);
     BBOOL ok = FALSE;
     if (TELOPENREQUEST* open = dynamic_cast<TELOPENREQUEST*>(request)) {
         TCPAPPCFG* cfg = Settings();
         _strzcpy(open->outboundPort, cfg ? cfg->outboundPort : "", sizeof open->outboundPort);
-        ok = open->ProcessCommand(this);
+        BBOOL handedOn = FALSE;
+        ok = open->Open(this, handedOn);
+        // Parked or restarted: no longer ours to free, whatever its flags say now.
+        if (handedOn) return ok;
         if (!ok && client && !open->failureReported) TELDEFINITION::OpenFailed(client);
     }
     if (!app->waitingForLine && !app->keep) {

@@ -1,6 +1,7 @@
 // The status pane, its records and helpers, and the status line.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -223,4 +224,47 @@ TEST_F(PaneTest, StatusLineHoldsTimedMessages) {
     EXPECT_EQ(draws + 1, line->draws);
     line->SetMessage(nullptr, TRUE);
     EXPECT_STREQ("other", line->Message());
+}
+
+// A benchmark (tools/run-benchmarks): several hundred records, a few changing
+// per round, each change announced as the link threads do (0xC82); the rounds
+// paint only the changed lines, against rounds that repaint every record.
+TEST_F(PaneTest, DISABLED_ChangedLinesRepaintAloneAmongHundreds) {
+    const int total = 500, changedPerRound = 10, rounds = 200;
+    std::vector<STATUSINFO*> records;
+    for (int i = 0; i < total; ++i) records.push_back(Record("From: 192.168.1.23", "", "Active", i, total));
+    Paint();
+    LARGE_INTEGER f, a, b;
+    QueryPerformanceFrequency(&f);
+    auto seconds = [&] { return double(b.QuadPart - a.QuadPart) / double(f.QuadPart); };
+
+    pane->linesDrawn = 0;
+    QueryPerformanceCounter(&a);
+    for (int round = 0; round < rounds; ++round) {
+        for (int k = 0; k < changedPerRound; ++k) {
+            STATUSINFO* r = records[(round * 37 + k * 53) % total];
+            r->resultCount += 1024;
+            r->changed = TRUE;
+            pane->UpdateDisplayLine(r);
+        }
+        UpdateWindow(pane->windowHandle());
+    }
+    QueryPerformanceCounter(&b);
+    const double changedOnly = seconds() / rounds;
+    const int drawnChanged = pane->linesDrawn;
+    // Lines outside the window are not repainted until they are shown.
+    EXPECT_LE(drawnChanged, rounds * changedPerRound) << "only the changed lines are drawn";
+
+    pane->linesDrawn = 0;
+    QueryPerformanceCounter(&a);
+    for (int round = 0; round < rounds; ++round) {
+        for (STATUSINFO* r : records) r->changed = TRUE;
+        InvalidateRect(pane->windowHandle(), nullptr, TRUE);
+        UpdateWindow(pane->windowHandle());
+    }
+    QueryPerformanceCounter(&b);
+    const double whole = seconds() / rounds;
+    std::printf("%d records, %d changed per round: %.3f ms per round (%d lines drawn); all: %.3f ms (%d lines)\n",
+                total, changedPerRound, changedOnly * 1000, drawnChanged / rounds, whole * 1000,
+                pane->linesDrawn / rounds);
 }

@@ -2,6 +2,7 @@
 // the framework's fake services.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -9,6 +10,9 @@
 #include "ConsoleIds.h"
 #include "FormApp.h"
 #include "SvrSystem.h"
+#include "TestAids.h"
+#include "zApp.h"
+#include "zTimer.h"
 
 using console::ConsoleTest;
 
@@ -120,4 +124,72 @@ TEST_F(ConsoleTest, ShutdownQuestionsOnActiveRequestsAndCacheUpdate) {
         answers.~BoxAnswerer();
         new (&answers) console::BoxAnswerer();
     }
+}
+
+namespace {
+DWORD fakeNow = 0;
+DWORD FakeClock() { return fakeNow; }
+}  // namespace
+
+// A request that never ends keeps the chain waiting after the cancel; 30 s
+// after the shutdown began the watchdog takes everything down by force.
+TEST_F(ConsoleTest, WatchdogForcesTheEndThirtySecondsAfterTheShutdownBegan) {
+    fakeNow = 1000000;
+    zTimerDev::clock = FakeClock;
+    MakeServer({"HTTP"});
+    MakeForm();
+    ASSERT_TRUE(StartToReady()) << Log();
+    // A service no worker serves: its request is cancelled, put back, and stays.
+    fw::FakeDefinition* stuck = new fw::FakeDefinition(types[1]);
+    stuck->prepare();
+    stuck->instances.Add(*new fw::FakeInstance(stuck));
+    server->manager.definitions.Add(*stuck);
+    ASSERT_TRUE(stuck->QueueRequest(fw::NewRequest()));
+    ASSERT_NE(nullptr, stuck->instances.First()->TakeRequest());
+    answers.answerYes(true);
+    Post(MENU_EXIT);
+    ASSERT_TRUE(RunUntil([this] { return (bool)server->waitingForRequests; })) << Log();
+    ASSERT_NE(nullptr, _app->timerDev);
+    fakeNow += 29900;
+    _app->timerDev->processAt(fakeNow);
+    RunUntil([] { return false; }, 500);
+    EXPECT_FALSE(quit) << "the watchdog fired early";
+    EXPECT_FALSE(server->fastTermination);
+    fakeNow += 100;
+    _app->timerDev->processAt(fakeNow);
+    EXPECT_TRUE(RunUntil([this] { return quit; })) << Log();
+    EXPECT_TRUE(server->fastTermination);
+    EXPECT_EQ(1, stuck->forced.load());
+    zTimerDev::clock = nullptr;
+}
+
+// Shift held by another program (SendInput) as Exit arrives: no question about
+// the active requests, but the cache question still comes; the run ends quick.
+// Sent, not posted: the driver holds Shift until Exit has been handled.
+TEST_F(ConsoleTest, ShiftHeldElsewhereSkipsTheRequestQuestion) {
+    MakeServer({"HTTP"});
+    MakeForm();
+    ASSERT_TRUE(StartToReady()) << Log();
+    server->manager.loggedIn = 1;
+    server->cacheUpdate = TRUE;
+    answers.answerYes(true);
+    char command[512];
+    std::snprintf(command, sizeof command, "\"%s\" send %llx 0x111 %d 0 shift",
+                  qvaid::AidPath("qvaid_driver.exe").c_str(), (unsigned long long)(ULONG_PTR)form->windowHandle(),
+                  MENU_EXIT);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) << command;
+    EXPECT_TRUE(RunUntil([this] { return quit; })) << Log();
+    WaitForSingleObject(pi.hProcess, 30000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    EXPECT_TRUE(server->quickShutdown);
+    auto boxes = answers.boxes();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ("Your cache is being updated. Cached objects may be lost if you continue. Do you want to continue with "
+              "shutdown?",
+              boxes[0].text);
+    server->manager.loggedIn = 0;
 }

@@ -12,15 +12,21 @@
 #include "ConsoleIds.h"
 #include "DlgKit.h"
 #include "FormApp.h"
+#include "LinkControl.h"
 #include "LinkInterface.h"
+#include "LocalRequest.h"
 #include "LogFile.h"
 #include "MessageBoxWatcher.h"
+#include "SpControl.h"
 #include "StatusLine.h"
 #include "SvrSystem.h"
 #include "TaskAbend.h"
 #include "TextHelpers.h"
 #include "zMenu.h"
 #include "zNotify.h"
+#include "FrameworkHarness.h"
+
+#include <mutex>
 
 using console::ConsoleTest;
 
@@ -105,6 +111,32 @@ TEST_F(ConsoleTest, LineCheckOnEverySixthTickAnimationAndIdleIcons) {
     form->removeHandler(&spy, zHandlerOf(&IconSpy::seticon), WM_SETICON);
 }
 
+// Classes a stopped trace left behind do not come back with the next one.
+TEST_F(ConsoleTest, ATraceClassSwitchedOnWhileStoppedStartsAlone) {
+    MakeServer({});
+    MakeForm();
+    TRACETABLE& trace = _pSupport->trace;
+    trace.StopTrace();
+    trace.categories = 0x01 | 0x10;
+    auto menu = [this](int id) { SendMessageA(form->windowHandle(), WM_COMMAND, (WPARAM)id, 0); };
+    struct Step {
+        int command;
+        bool active;
+        unsigned short categories;
+    } steps[] = {
+        {MENU_TRACE_APP, true, 0x02},    // starts with this class alone
+        {MENU_TRACE_CACHE, true, 0x42},  // joins the running trace
+        {MENU_TRACE_APP, true, 0x40},    // a second switch takes it out again
+    };
+    for (const Step& s : steps) {
+        menu(s.command);
+        EXPECT_EQ(s.active, trace.active != 0) << s.command;
+        EXPECT_EQ(s.categories, trace.categories) << s.command;
+    }
+    trace.StopTrace();
+    trace.categories = 0;
+}
+
 TEST_F(ConsoleTest, LineEventsFromAnotherThreadReachStatusLineLogAndMenu) {
     MakeServer({});
     MakeForm();
@@ -118,11 +150,12 @@ TEST_F(ConsoleTest, LineEventsFromAnotherThreadReachStatusLineLogAndMenu) {
     EXPECT_EQ("", StatusText()) << "dropped before the line interface started";
 
     server->lines.started = TRUE;
-    std::thread later([line] { FORMAPP::commInterfaceStatus(line, "Dialing ..."); });
+    // The state's own text, then the detail the dialer gave.
+    std::thread later([line] { FORMAPP::commInterfaceStatus(line, " 555-0100"); });
     later.join();
-    ASSERT_TRUE(RunUntil([this] { return StatusText() == "Line One : Dialing ..."; })) << StatusText();
-    EXPECT_TRUE(Has(Log(), "Line One : Dialing ...")) << Log();
-    EXPECT_STREQ("Dialing ...", line->statusText);
+    ASSERT_TRUE(RunUntil([this] { return StatusText() == "Line One : Dialing ... 555-0100"; })) << StatusText();
+    EXPECT_TRUE(Has(Log(), "Line One : Dialing ... 555-0100")) << Log();
+    EXPECT_STREQ(" 555-0100", line->statusText);
     ASSERT_TRUE(RunUntil([this] { return MenuText(form, MENU_LINE1) == "Dial Line &1"; })) << MenuText(form, MENU_LINE1);
     server->lines.lines[0].connected = TRUE;
     Post(CMD_LINE1);
@@ -131,6 +164,81 @@ TEST_F(ConsoleTest, LineEventsFromAnotherThreadReachStatusLineLogAndMenu) {
     RunUntil([] { return false; }, 50);
     EXPECT_EQ("", MenuText(form, MENU_LINE1 + 1)) << "one line defined: only line 1 in the menu";
     line->freeobj();
+}
+
+namespace {
+// A service that records the secondary starts (+line number) and stops (-).
+struct SecondarySpy : APPDEFINITION {
+    explicit SecondarySpy(APPTYPE* t) : APPDEFINITION(t) {}
+    std::mutex lock;
+    std::vector<int> calls;
+    BBOOL StartSecondaryCommunications(void* line) override { return record(line, 1); }
+    BBOOL StopSecondaryCommunications(void* line) override { return record(line, -1); }
+    BBOOL record(void* line, int sign) {
+        std::lock_guard<std::mutex> hold(lock);
+        calls.push_back(sign * static_cast<LINKINTERFACE*>(line)->lineNumber);
+        return TRUE;
+    }
+};
+}  // namespace
+
+// Status 10 and 11 of a line with a socket stack of its own start and stop the
+// services' secondary instances on the dialer's thread; an ordinary line's are
+// shown like any status.
+TEST_F(ConsoleTest, SecondaryLineStatusesGoToTheServices) {
+    MakeServer({});
+    MakeForm();
+    server->lines.started = TRUE;
+    SecondarySpy* spy = new SecondarySpy(types[0]);
+    spy->prepare();
+    bSPOINTER& cell = server->manager.definitions.bAdd(*spy);
+    LINKCONTROL* stack = new LINKCONTROL;
+    stack->prepare();
+    LINKINTERFACE* secondary = new LINKINTERFACE("Line Two");
+    secondary->prepare();
+    secondary->lineNumber = 2;
+    secondary->serviceControl = stack;
+    for (int state : {10, 11}) {
+        secondary->state = state;
+        std::thread t([secondary] { FORMAPP::commInterfaceStatus(secondary, "stack"); });
+        t.join();
+    }
+    EXPECT_EQ((std::vector<int>{2, -2}), spy->calls);
+    RunUntil([] { return false; }, 200);
+    EXPECT_EQ("", StatusText()) << "nothing posted for the secondary line";
+    EXPECT_STREQ("", secondary->statusText);
+
+    LINKINTERFACE* ordinary = new LINKINTERFACE("Line One");
+    ordinary->prepare();
+    ordinary->lineNumber = 1;
+    ordinary->state = 10;
+    std::thread t([ordinary] { FORMAPP::commInterfaceStatus(ordinary, " ordinary"); });
+    t.join();
+    ASSERT_TRUE(RunUntil([this] { return Has(StatusText(), "Line One : "); })) << StatusText();
+    EXPECT_TRUE(Has(StatusText(), " ordinary")) << StatusText();
+    EXPECT_EQ(2u, spy->calls.size()) << "an ordinary line's 10 reaches no service";
+
+    server->manager.definitions.bRemove(cell, TRUE);
+    spy->freeobj();
+    secondary->serviceControl = nullptr;
+    secondary->freeobj();
+    ordinary->freeobj();
+    stack->freeobj();
+}
+
+// A server thread's box reaches the console as 0xC8F, which shows it over the
+// main window and lets it go.
+TEST_F(ConsoleTest, BoxFromAServerThreadIsShownByTheConsole) {
+    MakeServer({});
+    MakeForm();
+    server->consoleWindow = form->windowHandle();
+    std::thread poster([] { SVRMSGBOX::Post(IDS_TITLE, IDS_LINE_CONNECTED, TRUE); });
+    poster.join();
+    ASSERT_TRUE(RunUntil([this] { return !answers.boxes().empty(); }));
+    auto boxes = answers.boxes();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ("Quorvane Steadfell", boxes[0].caption);
+    EXPECT_EQ(ServerText(IDS_LINE_CONNECTED), boxes[0].text);
 }
 
 TEST_F(ConsoleTest, WindowsEndingClosesProfileAndLogWithoutTheTray) {

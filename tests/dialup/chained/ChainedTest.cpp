@@ -3,7 +3,7 @@
 // module, serves secondary lines on threads of its own and passes every
 // other session on.
 #include <gtest/gtest.h>
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
 // The session module's attach and detach, loaded in this process the way
 // the session host loads it (its driver calls answered and journaled).
 #include <gtest/gtest.h>
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <string>
 

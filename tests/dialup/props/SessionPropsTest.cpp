@@ -1,7 +1,7 @@
 // The connection's properties as the session module records them, called
 // in process with a device query of the test's own and a scratch key.
 #include <gtest/gtest.h>
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <cstring>
 #include <string>

@@ -2,7 +2,7 @@
 // Networking stand-ins: a secondary line's port goes to the driver inside
 // the start call, every other line is only recorded.
 #include <gtest/gtest.h>
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <string>
 

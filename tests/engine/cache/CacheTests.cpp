@@ -270,7 +270,7 @@ TEST_F(Levels, CacheTraceRecordsEachOperation) {
     std::vector<int> events;
     trace.Walk(&CollectEvent, &events);
     trace.StopTrace();
-    EXPECT_EQ((std::vector<int>{1, 3, 2}), events);
+    EXPECT_EQ((std::vector<int>{TRACE_CACHE_ACCEPT, TRACE_CACHE_RETRIEVE, TRACE_CACHE_REMOVE}), events);
 }
 
 }  // namespace

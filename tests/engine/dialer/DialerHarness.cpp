@@ -97,7 +97,7 @@ std::string Texts() {
 }
 
 bool WaitForStatus(const char* line, std::initializer_list<int> any, unsigned ms) {
-    return WaitUntil(
+    return qvtest::WaitFor(
         [&] {
             std::lock_guard<std::mutex> hold(g_lock);
             for (const Record& r : g_records)

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "WaitFor.h"
 #include "WinSockControl.h"
 #include "WinSockInterface.h"
 
@@ -49,14 +50,5 @@ void Say(const char* key, long value);
 
 // A listener on 127.0.0.1 and the address an outbound link over the line came from.
 std::string OutboundFrom(TCPINTERFACE* line);
-
-template <class F>
-bool WaitUntil(F done, unsigned ms = 10000) {
-    for (unsigned waited = 0; waited < ms; waited += 10) {
-        if (done()) return true;
-        Sleep(10);
-    }
-    return done();
-}
 
 }  // namespace dialtest

@@ -1,7 +1,7 @@
 // The chain of lines kept in step with the configured names, the running
 // connections attached to them, and the phonebook offered to the console.
 #include <gtest/gtest.h>
-#include <windows.h>
+#include "QvWindows.h"
 
 #include "DialerHarness.h"
 #include "StandInHarness.h"

@@ -1,7 +1,7 @@
 // The default route on Windows NT through ROUTE.EXE, and the phonebook
 // entries' remote-default-gateway option.
 #include <gtest/gtest.h>
-#include <windows.h>
+#include "QvWindows.h"
 
 #include "DialerHarness.h"
 #include "StandInFormat.h"
@@ -28,7 +28,7 @@ void AddPersistentRoute(const char* name) {
 
 void Connected(WINSOCKINTERFACE* line) {
     line->Connect(0);
-    WaitUntil([&] { return line->connected != 0; });
+    qvtest::WaitFor([&] { return line->connected != 0; });
 }
 
 }  // namespace

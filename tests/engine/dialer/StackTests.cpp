@@ -2,7 +2,7 @@
 // (dialstk.dll and its status windows, dialstat.exe): the event window's
 // load, connected, hang-up and unload sequences, and the stack's windows.
 #include <gtest/gtest.h>
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <cctype>
 #include <cstring>
@@ -71,7 +71,7 @@ QV_CHILD_CASE(StackDial) {
     Say("readyBefore", long(control->IsWinSockReady()));
     Say("connect", long(line->Connect(1)));
     if (HasArg("--hangup-dialing") || HasArg("--ready-dialing")) {
-        WaitUntil([] { return StackWindow(true) != nullptr; });
+        qvtest::WaitFor([] { return StackWindow(true) != nullptr; });
         if (HasArg("--ready-dialing")) Say("readyDialing", long(control->IsWinSockReady()));
         DWORD start = GetTickCount();
         line->Disconnect(1, 0);
@@ -86,7 +86,7 @@ QV_CHILD_CASE(StackDial) {
         Say("hidden", long(StackWindow(false) && !IsWindowVisible(StackWindow(false))));
         if (line->connected) {
             DialUpStandIns::AppendCommandFromChild("stack-offline");
-            Say("offline", long(WaitUntil([&] { return !control->IsWinSockReady(); })));
+            Say("offline", long(qvtest::WaitFor([&] { return !control->IsWinSockReady(); })));
         }
         DWORD start = GetTickCount();
         line->Disconnect(1, 0);
@@ -95,7 +95,7 @@ QV_CHILD_CASE(StackDial) {
     Say("statuses", Statuses(line->name));
     Say("down", long(line->down));
     Say("loaded", long(control->loaded));
-    Say("windowGone", long(WaitUntil([] { return !StackWindow(false); })));
+    Say("windowGone", long(qvtest::WaitFor([] { return !StackWindow(false); })));
     ReleaseSecondary(control, line);
 }
 
@@ -195,4 +195,106 @@ TEST(DialerStack, ASecondaryLineNeedsItsProfile) {
     EXPECT_EQ("0", said["connect"]);
     EXPECT_EQ("16", said["statuses"]);
     EXPECT_EQ("2", said["texts"]);
+}
+
+// A two-phase line's first phase: the session module's copy is made from the
+// system folder's file with its remote-access name replaced, then remote access
+// dials; no match for "Old RAS DLL" ends the dial as not installed, reason "3".
+QV_CHILD_CASE(TwoPhaseCopy) {
+    InstallConsole();
+    SetCurrentDirectoryA(FilesFolder().c_str());
+    WINSOCKINTERFACE* line = Lines("\"Line One\"");
+    WINSOCKCONTROL* control = MakeSecondary(line, FilesFolder() + "dialer.ini", true);
+    Say("connect", long(line->Connect(1)));
+    if (line->connecting) WaitForStatus(line->name, {LINE_CONNECTED, LINE_NEGOTIATING, LINE_RAS_ERROR_NUMBER});
+    Say("statuses", Statuses(line->name));
+    Say("texts", Texts());
+    line->Disconnect(1, 0);
+    ReleaseSecondary(control, line);
+}
+
+TEST(DialerStack, FirstPhaseCopiesTheSessionModuleOrFailsWithReason3) {
+    char system[MAX_PATH];
+    ASSERT_TRUE(GetSystemDirectoryA(system, sizeof system));
+    const std::string original = std::string(system) + "\\QVTSMM.DLL";
+    const std::string copy = std::string(system) + "\\QVTSMM2.DLL";
+    struct Case {
+        const char* what;
+        std::string bytes;
+        const char* connect;
+        const char* statuses;
+        const char* texts;
+        std::string copied;  // the copy's bytes; unchecked when empty
+        size_t rasDials;
+    } cases[] = {
+        {"match", std::string("MZ\0head RASAPI16.DLL tail", 25), "1", "", "", std::string("MZ\0head QVRAS.DLL\0\0\0 tail", 25), 1},
+        {"no match", std::string("MZ\0head OTHER.DLL tail"), "0", "16", "3", "", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DeleteFileA(copy.c_str());
+        ASSERT_TRUE(PutFile(original, c.bytes));
+        DialUpStandIns s(RemoteAccess::Nt);
+        s.WriteScenario(kPhonebook);
+        ASSERT_TRUE(PutFile(s.Files() + "dialer.ini",
+                            StackProfile("DIALSTK.DLL", "[Dialer Interface]\r\nOld SMM DLL=QVTSMM.DLL\r\n"
+                                                        "New SMM DLL=QVTSMM2.DLL\r\nOld RAS DLL=RASAPI16.DLL\r\n"
+                                                        "New RAS DLL=QVRAS.DLL\r\n")));
+        auto r = s.Run("TwoPhaseCopy", "", 60000);
+        auto said = qvtest::KeyValues(r.output);
+        EXPECT_EQ(c.connect, said["connect"]) << r.output;
+        if (c.statuses[0]) {
+            EXPECT_EQ(c.statuses, said["statuses"]);
+        }
+        if (c.texts[0]) {
+            EXPECT_EQ(c.texts, said["texts"]);
+        }
+        if (!c.copied.empty()) {
+            EXPECT_EQ(c.copied, FileText(copy));
+        }
+        EXPECT_EQ(c.rasDials, s.Calls("rasapi32", "RasDialA").size());
+        EXPECT_TRUE(s.Calls("dialstk", "WSADialModem").empty()) << "the first phase never loads the stack";
+    }
+    DeleteFileA(original.c_str());
+    DeleteFileA(copy.c_str());
+}
+
+// A two-phase line: remote access first; its session recorded (1003) gives
+// status 5, on which the console asks again; the second phase converts the
+// connection for the stack through the conversion library and dials the stack.
+QV_CHILD_CASE(TwoPhaseDial) {
+    InstallConsole();
+    SetCurrentDirectoryA(FilesFolder().c_str());
+    WINSOCKINTERFACE* line = Lines("\"Line One\"");
+    WINSOCKCONTROL* control = MakeSecondary(line, FilesFolder() + "dialer.ini", true);
+    Say("connect", long(line->Connect(1)));
+    WaitForStatus(line->name, {LINE_CONNECTED, LINE_UNABLE, LINE_RAS_ERROR_NUMBER, LINE_NOT_INSTALLED});
+    Say("statuses", Statuses(line->name));
+    Say("port", long(reinterpret_cast<const unsigned long*>(line->portRecord)[4]));
+    line->Disconnect(1, 0);
+    ReleaseSecondary(control, line);
+}
+
+TEST(DialerStack, TwoPhaseLineConvertsTheConnectionForTheStack) {
+    DialUpStandIns s(RemoteAccess::Nt);
+    std::string phonebook = kPhonebook;
+    const std::string entry = "[Entry Line One]\r\n";
+    phonebook.insert(phonebook.find(entry) + entry.size(), "Outcome=session\r\n");
+    s.WriteScenario(phonebook + "[Dial Stack]\r\nTitle=Dial Stack Status\r\nDialDelay=50\r\n");
+    ASSERT_TRUE(PutFile(s.Files() + "dialer.ini",
+                        StackProfile("DIALSTK.DLL", "") + "[Dialer Interface]\r\nConversion DLL=" +
+                            qvaid::AidPath("qvaid_convert.dll") +
+                            "\r\nConversion Function=ConvertTest\r\nConversion Profile=conv.ini\r\n"));
+    auto r = s.Run("TwoPhaseDial", "", 60000);
+    auto said = qvtest::KeyValues(r.output);
+    EXPECT_EQ("1", said["connect"]) << r.output;
+    EXPECT_EQ("1,4,6,7,8,5,10,9", said["statuses"]) << r.output;
+    EXPECT_EQ("57600", said["port"]);
+    auto converts = s.Calls("convert", "ConvertTest");
+    ASSERT_EQ(1u, converts.size());
+    EXPECT_EQ("Line One", converts[0].Field("entry"));
+    EXPECT_EQ("1052", converts[0].Field("params"));
+    EXPECT_EQ(s.Files() + "conv.ini", converts[0].Field("profile")) << "the profile's full path";
+    EXPECT_EQ(1u, s.Calls("rasapi32", "RasDialA").size());
+    EXPECT_EQ(1u, s.Calls("dialstk", "WSADialModem").size());
 }

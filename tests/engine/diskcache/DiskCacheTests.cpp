@@ -1,6 +1,6 @@
 // The disk level: files per object, the service thread, the index and imports.
 #include <gtest/gtest.h>
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <cstdio>
 #include <cstring>

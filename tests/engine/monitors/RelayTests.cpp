@@ -1,6 +1,6 @@
 // A small relay service made of an inbound and an outbound monitor, run in both threading modes.
 #include <gtest/gtest.h>
-#include <windows.h>
+#include "QvWindows.h"
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -12,6 +12,7 @@
 
 #include "RequestMonitor.h"
 #include "LocalLink.h"
+#include "TraceTexts.h"
 #include "WaitFor.h"
 
 namespace {
@@ -376,7 +377,11 @@ TEST_F(Relay, AClosedLinkStaysUntilARunningLinkMonitorHandledTheClose) {
     ASSERT_TRUE(inbound->StartLinkMonitor(in, HoldingLinkMonitor));
     ASSERT_TRUE(inbound->StartMonitor(0));
     in->link->Shutdown(0);
-    Sleep(200);
+    // A wake-up taken, then a second one taken: the pass after the close is complete.
+    for (int round = 0; round < 2; round++) {
+        ASSERT_TRUE(WaitFor([&] { return !inbound->wakeEvent.QueryEvent(); }));
+        if (round == 0) inbound->RequestWakeup();
+    }
     EXPECT_NE(nullptr, in->activeCell) << "the close is the link monitor's to handle first";
     in->link->closeHandled = 1;
     inbound->RequestWakeup();
@@ -387,20 +392,6 @@ TEST_F(Relay, AClosedLinkStaysUntilARunningLinkMonitorHandledTheClose) {
     Stop();
     in->freeobj();
     pairs.in.clear();
-}
-
-}  // namespace
-
-namespace {
-
-BBOOL CollectText(const TRACERECORD* r, void* out) {
-    const unsigned char* item = reinterpret_cast<const unsigned char*>(r) + sizeof(TRACERECORD);
-    if (r->category == TRACE_COMM && r->event == 3 && item[0] == 'c') {
-        const char* text;
-        memcpy(&text, item + 1, sizeof(text));
-        static_cast<std::vector<std::string>*>(out)->push_back(text);
-    }
-    return 1;
 }
 
 TEST_F(Relay, TracedEventsOfAConversation) {
@@ -417,8 +408,7 @@ TEST_F(Relay, TracedEventsOfAConversation) {
     pairs.in[0]->SetDropRequested(1, 0);
     ASSERT_TRUE(WaitFor([&] { return pairs.in[0]->connectSeen == 0; }));
     Stop();
-    std::vector<std::string> texts;
-    _pSupport->trace.Walk(CollectText, &texts);
+    std::vector<std::string> texts = qvtest::TracedNames(TRACE_COMM, 3);
     _pSupport->trace.StopTrace();
     for (const char* want : {"Inbound Connect Opened", "Outbound Connect Opened", "Outbound Connect Failed",
                              "Inbound Connect", "Outbound Connect Completed", "Message Received",

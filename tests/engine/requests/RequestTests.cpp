@@ -1,5 +1,6 @@
 // Requests, results and the queues of data connections.
 #include <gtest/gtest.h>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -149,6 +150,57 @@ TEST(Release, FreeRequestRules) {
     EXPECT_EQ(1, r->count) << "a second release does nothing";
     r->freeobj();
     EXPECT_EQ(before, liveRequests);
+}
+
+// Destroyed while the program serialises destruction, it waits inside its
+// destructor (holding the cleanup lock) until another thread waits for that
+// lock, then releases a message as the destructors of holders do.
+struct ReleasingHolder : TestRequest {
+    HANDLE inside = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    TestRequest* held = NewRequest();
+    QV_ITEM_IDENTITY(ReleasingHolder, "DATAREQUEST", "DRQa")
+    ~ReleasingHolder() override {
+        SetEvent(inside);
+        // Wine counts every thread that holds or waits for the section in LockCount.
+        for (int i = 0; i < 2000 && _CSObjectCleanup.LockCount < 1; ++i) Sleep(5);
+        held->FreeRequest(0);
+    }
+};
+
+DWORD WINAPI DestroyHolder(void* p) {
+    static_cast<ReleasingHolder*>(p)->freeobj();
+    return 0;
+}
+DWORD WINAPI ReleaseResult(void* p) {
+    static_cast<TestResult*>(p)->FreeResult(0);
+    return 0;
+}
+
+TEST(Release, AReleaseAndADestructionOnTwoThreadsBothEnd) {
+    int requests = liveRequests, results = liveResults;
+    ReleasingHolder* holder = new ReleasingHolder;
+    holder->prepare();
+    HANDLE inside = holder->inside;
+    TestResult* result = new TestResult;
+    result->prepare();
+    _pSupport->lockObjectCleanup = 1;
+    HANDLE destroyer = CreateThread(nullptr, 0, DestroyHolder, holder, 0, nullptr);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(inside, 20000));
+    HANDLE releaser = CreateThread(nullptr, 0, ReleaseResult, result, 0, nullptr);
+    HANDLE both[] = {destroyer, releaser};
+    DWORD ended = WaitForMultipleObjects(2, both, TRUE, 20000);
+    if (ended == WAIT_TIMEOUT) {
+        // Each thread holds the lock the other waits for: nothing after this could run.
+        std::fprintf(stderr, "the release and the destruction wait for each other\n");
+        std::fflush(stderr);
+        TerminateProcess(GetCurrentProcess(), 3);
+    }
+    _pSupport->lockObjectCleanup = 0;
+    CloseHandle(destroyer);
+    CloseHandle(releaser);
+    CloseHandle(inside);
+    EXPECT_EQ(requests, liveRequests);
+    EXPECT_EQ(results, liveResults);
 }
 
 // A monitor that serves nothing: enough to own connections and be woken.

@@ -56,7 +56,8 @@ struct EchoMonitor : REQUESTMONITOR {
 inline BBOOL WholeBuffer(COMMLINK*, IOBUFFER*) { return 1; }
 
 // A listening service on a port the system picks, served by a monitor of type
-// M (setup runs on it before anything starts).
+// M (setup runs on it before anything starts). A resetable single-connection
+// port (secondaryLimit 0) listens again after each peer.
 template <class M>
 struct ListenService {
     WINSOCKCONTROL* control;
@@ -66,7 +67,7 @@ struct ListenService {
     BBOOL connected = 0;
 
     explicit ListenService(int secondaryLimit, BBOOL streamMode = 1, int auxPorts = 0, int sendSize = 0,
-                           const std::function<void(M*)>& setup = nullptr) {
+                           const std::function<void(M*)>& setup = nullptr, BBOOL resetable = 0) {
         control = new WINSOCKCONTROL;
         control->prepare();
         control->listenBacklog = 5;
@@ -78,7 +79,9 @@ struct ListenService {
         if (setup) setup(monitor);
         listening = new DATACONNECTION(*control, "echo", "", "0", "Windows Sockets");
         listening->prepare();
-        listening->skip = 1;
+        // A single-connection port's own connection is the one its client talks over.
+        listening->skip = secondaryLimit > 0;
+        listening->resetable = resetable;
         connected = listening->Connect(LINK_CLIENT_LISTEN, 1, secondaryLimit, monitor, nullptr, nullptr, nullptr, nullptr);
         if (!connected) return;
         port = (unsigned short)atoi(listening->port);

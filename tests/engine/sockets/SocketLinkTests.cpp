@@ -2,8 +2,10 @@
 #include "SocketFixture.h"
 
 #include "ChildProcess.h"
+#include "TaskAbend.h"
 #include "WaitFor.h"
 
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -152,6 +154,54 @@ TEST(SocketSending, MessagesLeaveInSendsOfTheLargestSize) {
 }
 
 namespace {
+// The service's first send answers "would block" (the 4-byte wake-up frames pass);
+// the rest go out, each recorded with the thread that made it.
+std::atomic<int> sendsRefused{0};
+std::vector<DWORD> sendThreads;
+thread_local bool refusedHere = false;
+decltype(&::WSAGetLastError) realLastError = nullptr;
+int WINAPI RefuseFirstSend(SOCKET s, const char* data, int length, int flags) {
+    if (length > 4 && sendsRefused.exchange(1) == 0) {
+        refusedHere = true;
+        return SOCKET_ERROR;
+    }
+    if (length > 4) {
+        std::lock_guard<std::mutex> hold(sendLock);
+        sendThreads.push_back(GetCurrentThreadId());
+    }
+    return realSend(s, data, length, flags);
+}
+int WINAPI WouldBlockAfterRefusal() {
+    if (!refusedHere) return realLastError();
+    refusedHere = false;
+    return WSAEWOULDBLOCK;
+}
+}  // namespace
+
+// The service's own thread meets a full socket; the link monitor finishes the send
+// once the socket is writable again.
+TEST(SocketSending, AWouldBlockSendIsFinishedByTheLinkMonitor) {
+    sendsRefused = 0;
+    sendThreads.clear();
+    EchoService echo(20);
+    ASSERT_TRUE(echo.connected);
+    realSend = echo.control->fn.send;
+    realLastError = echo.control->fn.WSAGetLastError;
+    echo.control->fn.WSAGetLastError = WouldBlockAfterRefusal;
+    echo.control->fn.send = RefuseFirstSend;
+    Client c(*Library().control, echo.port);
+    std::string payload(3000, 'w');
+    ASSERT_TRUE(c.Send(payload));
+    EXPECT_EQ(c.Read(payload.size()), payload);
+    EXPECT_EQ(1, sendsRefused.load());
+    std::lock_guard<std::mutex> hold(sendLock);
+    ASSERT_FALSE(sendThreads.empty());
+    ASSERT_NE(nullptr, echo.monitor->linkMonitor);
+    EXPECT_EQ((DWORD)echo.monitor->linkMonitor->threadId, sendThreads.front())
+        << "the send after the refusal is the link monitor's";
+}
+
+namespace {
 // A socket library whose readiness wait has started failing (network down).
 int WINAPI FailingSelect(int, fd_set*, fd_set*, fd_set*, timeval*) { return SOCKET_ERROR; }
 int WINAPI NetworkDown() { return WSAENETDOWN; }
@@ -193,7 +243,7 @@ TEST(SocketFailures, WithoutASinkTheProgramEndsWithCom101) {
     qvtest::ChildResult r = qvtest::RunChild("FailingListenerWithoutSink");
     ASSERT_TRUE(r.started);
     EXPECT_EQ(r.exitCode, 1u) << r.output;
-    EXPECT_NE(r.output.find("'COM101-"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find(std::string("'") + ABEND_COM101 + "-"), std::string::npos) << r.output;
 }
 
 namespace {
@@ -285,6 +335,40 @@ TEST(SocketSingle, PeerAddressRefusesOthersAndResetListensAgain) {
         EXPECT_TRUE(single.link->listening && single.link->connectPending && !single.link->connected);
         single.link->SetBlocking(0, 0);
     }
+}
+
+namespace {
+// An echo service on a single-connection port that listens again after each peer.
+struct SingleEchoService : EchoService {
+    SingleEchoService() : EchoService(0, 1, 0, 0, nullptr, 1) {}
+    // One client's exchange: its bytes back, then its close.
+    bool Exchange(const std::string& text) {
+        Client c(*Library().control, port);
+        return c.Send(text) && c.Read(text.size()) == text;
+    }
+};
+}  // namespace
+
+TEST(SocketSingle, AMonitoredPortServesItsClientsInTurn) {
+    SingleEchoService single;
+    ASSERT_TRUE(single.connected);
+    for (int round = 0; round < 3; round++)
+        EXPECT_TRUE(single.Exchange("round " + std::to_string(round))) << round;
+}
+
+// How long one client's exchange with a single-connection port takes: the port
+// listens again once the last peer has gone.
+TEST(SocketBenchmark, DISABLED_ClientsInTurnOnASingleConnectionPort) {
+    SingleEchoService single;
+    ASSERT_TRUE(single.connected);
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    const int rounds = 100;
+    QueryPerformanceCounter(&start);
+    for (int i = 0; i < rounds; i++) ASSERT_TRUE(single.Exchange("exchange")) << i;
+    QueryPerformanceCounter(&end);
+    std::printf("a client's exchange with a single-connection port: %.2f ms on average over %d\n",
+                (end.QuadPart - start.QuadPart) * 1e3 / frequency.QuadPart / rounds, rounds);
 }
 
 // How long waking a link monitor blocked in its wait takes: from the wake-up

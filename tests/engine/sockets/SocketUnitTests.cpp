@@ -124,6 +124,33 @@ TEST(SocketBinding, EventWindowIsFoundWhileTheLibraryIsLoaded) {
     EXPECT_EQ(OwnEventWindow(), nullptr);
 }
 
+// Closing every window of the program (a task list's end, taskkill) leaves the
+// event window alone: look-ups keep their window, and the unload still ends the
+// thread at once, by its handle.
+TEST(SocketBinding, EventWindowOutlivesACloseAndEndsWithItsLibrary) {
+    Control a;
+    ASSERT_TRUE(a->LoadWinSock(0, 0));
+    WINSOCKDLL* d = a->library;
+    HWND w = OwnEventWindow();
+    ASSERT_NE(w, nullptr);
+    SendMessageA(w, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(w));
+    EXPECT_EQ(w, d->eventWindow);
+    d->prepare();  // kept to look at after the unload
+    HANDLE thread = nullptr;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), d->eventThreadHandle, GetCurrentProcess(), &thread, SYNCHRONIZE,
+                                FALSE, 0));
+    a->UnloadWinSock(1, 0, 0);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 0)) << "the unload returned before the thread ended";
+    EXPECT_EQ(0UL, d->eventThreadId);
+    EXPECT_EQ(nullptr, d->eventWindow);
+    EXPECT_FALSE(IsWindow(w));
+    // Asked again once ended, nothing is posted to the id and nothing waited for.
+    EXPECT_TRUE(d->stopMonitor(1, 0));
+    CloseHandle(thread);
+    d->freeobj();
+}
+
 TEST(SocketPrimitives, SetPortTakesNumbersThenServiceNamesThenTheDefault) {
     Control ctl;
     ASSERT_TRUE(ctl->LoadWinSock(0, 0));
@@ -170,17 +197,28 @@ TEST(SocketPrimitives, ListenBacklogFollowsTypeLimitAndControl) {
     }
 }
 
-TEST(SocketPrimitives, ReceiveStopsAtPageBoundaries) {
+TEST(SocketPrimitives, ReceiveGoesPageByPageOnlyOnWindows95) {
     Control ctl;
     ASSERT_TRUE(ctl->LoadWinSock(0, 0));
     ctl->fn.recv = RecordRecv;
     WINSOCKLINK* link = new WINSOCKLINK(*ctl.c, nullptr, LINK_SERVER_CONNECT, 0);
     link->prepare();
-    std::vector<unsigned char> memory(3 * 4096);
+    std::vector<unsigned char> memory(5 * 4096);
     unsigned char* page = (unsigned char*)(((UINT_PTR)memory.data() + 4095) & ~(UINT_PTR)4095) + 4096;
-    calls.clear();
-    EXPECT_EQ(link->TCPSocketReceive(page - 100, 4096, 0), 4096);
-    EXPECT_EQ(calls, (std::vector<int>{100, 3996}));
+    struct Case {
+        long windows95;
+        int length;
+        std::vector<int> calls;
+    } cases[] = {{1, 4096, {100, 3996}}, {1, 8292, {100, 4096, 4096}}, {1, 50, {50}},
+                 {0, 4096, {4096}}, {0, 8292, {8292}}};
+    long was = _SystemIsWindows95;
+    for (const Case& c : cases) {
+        _SystemIsWindows95 = c.windows95;
+        calls.clear();
+        EXPECT_EQ(link->TCPSocketReceive(page - 100, c.length, 0), c.length) << c.windows95 << " " << c.length;
+        EXPECT_EQ(calls, c.calls) << c.windows95 << " " << c.length;
+    }
+    _SystemIsWindows95 = was;
     link->freeobj();
 }
 

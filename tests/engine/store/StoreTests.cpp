@@ -1,6 +1,6 @@
 // Data objects, stores, values and the store listing.
 #include <gtest/gtest.h>
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,6 +1,6 @@
 #pragma once
 // A small white memory bitmap to draw on and read pixels back from.
-#include <windows.h>
+#include "QvWindows.h"
 
 #include "zBitmap.h"
 #include "zDisplay.h"

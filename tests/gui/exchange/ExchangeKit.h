@@ -1,7 +1,7 @@
 #pragma once
 // What the exchange tests share: format descriptors, a small coloured bitmap
 // to compare pixels of, and a recorded metafile picture.
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <ole2.h>
 

@@ -1,5 +1,5 @@
 #include <gtest/gtest.h>
-#include <windows.h>
+#include "QvWindows.h"
 
 #include "zGeometry.h"
 #include "zWindow.h"

@@ -3,7 +3,7 @@
 // PostScript driver with a small PPD of our own, "Quorvane Test Printer" on
 // LPT1: as the default printer, and LPT1: sent to a scratch file of the Unix
 // side, where each job comes out as PostScript.
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <winspool.h>
 

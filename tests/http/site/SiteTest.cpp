@@ -85,6 +85,9 @@ TEST(LocalSite, ReferredFromTheGatewaysPages) {
         {"http://192.168.1.1/help.htm", true, false},
         {"http://webhost/Gateway-User", false, false},
         {"http:///Gateway-User", false, false},
+        // The host ends at its port.
+        {"http://quorvane:8080/Gateway-Administration?pswd=x", true, true},
+        {"http://webhost:8080/Gateway-User", false, false},
     };
     for (const auto& c : cases) {
         Req q(std::string("GET http://webhost/ HTTP/1.0\r\nReferer: ") + c.referer + "\r\n\r\n");
@@ -291,7 +294,7 @@ TEST_F(SiteCommands, CommandsStatusPagesAndPageFiles) {
          "Content-Length: 28\r\n\r\n",
          "<P>nosuch.htm is missing</P>"},
         {"GET /Gateway-User?Cache-Remove-Item=x HTTP/1.0", "HTTP/1.0 404 Not Found", "<P>Gateway-User is missing</P>"},
-        {"GET /Gateway-User?Conn-Status HTTP/1.0", "HTTP/1.0 404 Not Found", "<P>Gateway-User is missing</P>"},
+        {"GET /Gateway-User?No-Such-Command HTTP/1.0", "HTTP/1.0 404 Not Found", "<P>Gateway-User is missing</P>"},
         {"GET /..\\QUORHUB.INI HTTP/1.0", "HTTP/1.0 404 Not Found", "<P>..\\QUORHUB.INI is missing</P>"},
         {"GET /<b>.htm HTTP/1.0", "HTTP/1.0 404 Not Found", "<P>&lt;b&gt;.htm is missing</P>"},
         {"GET /proxy HTTP/1.0",

@@ -2,13 +2,20 @@
 // lock, and the chain kept in step with the authorized users.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <map>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "SvrSystem.h"
 #include "TcpAppType.h"
+#include "TcpConnection.h"
 #include "TcpDefinition.h"
+#include "TextHelpers.h"
+#include "WinSockControl.h"
+#include "WinSockLink.h"
 
 namespace {
 
@@ -100,6 +107,49 @@ TEST_F(Users, RemoveAndRenameKeepInUseRecordsUntilLogout) {
     d->UpdateAppUser(&moved, FALSE);
     EXPECT_EQ("(none)", Name("127.0.0.1"));
     EXPECT_EQ("Local", Name("10.9.9.9"));
+}
+
+// Logins and logouts of clients of one template entry from several threads at
+// once: every record they share and the gateway's user count end at zero.
+TEST_F(Users, RacingLoginsAndLogoutsEndAtZero) {
+    svr->ready = TRUE;
+    svr->maxUsers = 1000;
+    _strzcpy(svr->options.users.ownerName, "Admin", sizeof svr->options.users.ownerName);
+    WINSOCKCONTROL* control = new WINSOCKCONTROL;
+    control->prepare();
+    const int threads = 8, rounds = 20;
+    std::vector<TCPCONNECTION*> clients;
+    for (int i = 0; i < threads; ++i) {
+        TCPCONNECTION* c = new TCPCONNECTION(d, *control, i % 2 ? "192.168.1.23" : "192.168.1.24", "0", "TCPIP");
+        c->prepare();
+        c->link = new WINSOCKLINK(*control, nullptr, LINK_SERVER_CONNECT, 0);
+        c->link->prepare();
+        clients.push_back(c);
+    }
+    std::atomic<int> refused{0};
+    std::vector<std::thread> running;
+    for (TCPCONNECTION* c : clients)
+        running.emplace_back([c, &refused] {
+            for (int r = 0; r < rounds; ++r) {
+                if (c->SetLoginUser(c->name, nullptr, nullptr) != LOGIN_IN) ++refused;
+                c->SetLoginUser(nullptr, nullptr, nullptr);
+            }
+        });
+    for (std::thread& t : running) t.join();
+    EXPECT_EQ(0, refused.load());
+    EXPECT_EQ(0, svr->manager.loggedIn);
+    for (const char* client : {"192.168.1.23", "192.168.1.24"}) {
+        TCPUSER* u = d->FindPermittedUser(client, resolve, nullptr);
+        ASSERT_NE(nullptr, u) << client;
+        EXPECT_EQ(0, u->inUse) << client;
+    }
+    for (TCPCONNECTION* c : clients) {
+        COMMLINK* link = c->link;
+        c->link = nullptr;
+        c->freeobj();
+        link->freeobj();
+    }
+    control->freeobj();
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 // markers, the settings, the outbound-interface setting and the service start.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <future>
 #include <string>
 
 #include "LocalLink.h"
@@ -15,7 +17,9 @@
 #include "TcpDefinition.h"
 #include "TcpMessages.h"
 #include "TcpReqMonitor.h"
+#include "TcpInterface.h"
 #include "WinSockControl.h"
+#include "WinSockInterface.h"
 
 namespace {
 
@@ -299,6 +303,97 @@ TEST_F(RootTest, FirstStartReadsInterfacesLastStopFreesThem) {
     b->freeobj();
     t->freeobj();
     TCPDEFINITION::pGetLocalInterfaces = saved;
+}
+
+// A fatal exit's stop keeps the service's objects until the forced shutdown
+// has run; a normal stop, even while closing, goes straight on.
+TEST_F(RootTest, StopWaitsForTheForcedShutdownOnlyInAFatalExit) {
+    TCPAPPTYPE* t = new TCPAPPTYPE("T", "T", TRUE, FALSE, FALSE);
+    t->prepare();
+    std::strcpy(t->config->tcpServicePort, "0");
+    for (BBOOL fatal : {FALSE, TRUE}) {
+        TCPDEFINITION* d = new TCPDEFINITION(t, TRUE);
+        d->prepare();
+        ASSERT_TRUE(d->StartCommunications());
+        svr->closing = TRUE;
+        svr->fastTermination = fatal;
+        svr->terminateEvent.ResetEvent();
+        auto stop = std::async(std::launch::async, [d] { return d->StopCommunications(); });
+        if (fatal) {
+            EXPECT_EQ(std::future_status::timeout, stop.wait_for(std::chrono::milliseconds(300)));
+            TCPAPPINSTANCE* i = dynamic_cast<TCPAPPINSTANCE*>(d->instances.First());
+            ASSERT_NE(nullptr, i);
+            EXPECT_NE(nullptr, i->socketControl);  // nothing released yet
+            svr->fastStopEvent.PostEvent();  // what the forced shutdown posts when done
+        }
+        ASSERT_EQ(std::future_status::ready, stop.wait_for(std::chrono::seconds(20))) << fatal;
+        EXPECT_TRUE(stop.get());
+        EXPECT_EQ(nullptr, d->socketControl);
+        d->freeobj();
+    }
+    t->freeobj();
+}
+
+// The second socket stack on Windows 95: the line named after the stack's own
+// connection dials it at once, another dials remote access first; the line is
+// attached as a secondary line and the stack's profile read once; the last stop
+// lets go of both.
+TEST_F(RootTest, SecondStackMarksAndAttachesItsLine) {
+    auto savedCheck = TCPDEFINITION::pIsWindows95;
+    auto savedRead = TCPDEFINITION::pGetLocalInterfaces;
+    TCPDEFINITION::pIsWindows95 = [] { return (BBOOL)TRUE; };
+    TCPDEFINITION::pGetLocalInterfaces = [](WINSOCKCONTROL*, int, const char*) { return 0; };
+    Put("DIALSTK.INI", "[Winsock Control]\nLogout Command=7\n");
+    std::strcpy(svr->config.outboundInterfaces, "ALL");
+    svr->config.secondaryWinsockLine = 1;
+    struct Case {
+        const char* stackName;
+        const char* profile;
+        BBOOL twoPhase, attached, profileRead;
+    } cases[] = {
+        {"Office", "DIALSTK.INI", FALSE, TRUE, TRUE},
+        {"Stack Line", "DIALSTK.INI", TRUE, TRUE, TRUE},
+        {"Stack Line", "MISSING.INI", TRUE, TRUE, FALSE},
+        {"Stack Line", "", TRUE, FALSE, FALSE},
+    };
+    TCPAPPTYPE* t = new TCPAPPTYPE("T", "T", TRUE, FALSE, FALSE);
+    t->prepare();
+    std::strcpy(t->config->tcpServicePort, "0");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.stackName) + " / " + c.profile);
+        WINSOCKINTERFACE* line = new WINSOCKINTERFACE("Office");
+        line->prepare();
+        line->prepare();  // the test's own: the last stop empties the chain
+        line->dialUp = TRUE;
+        line->twoPhase = !c.twoPhase;
+        _pTCPIPInterfaces->Add(*line);
+        std::strcpy(svr->config.secondaryWinsockName, c.stackName);
+        std::strcpy(svr->config.secondaryWinsockProfile, c.profile);
+        TCPDEFINITION* d = new TCPDEFINITION(t, FALSE);
+        d->prepare();
+        ASSERT_TRUE(d->StartCommunications());
+        EXPECT_EQ(c.twoPhase, line->twoPhase);
+        EXPECT_EQ(c.attached, line->secondary);
+        EXPECT_EQ(c.attached ? TCPDEFINITION::psecondaryDialerCtl : nullptr, line->Control());
+        ASSERT_EQ(c.profileRead, WINSOCKCONTROL::pConfigProfile != nullptr);
+        if (c.profileRead) {
+            char text[16] = "";
+            WINSOCKCONTROL::pConfigProfile->ReadString("Winsock Control", "Logout Command", BUFFER(text, sizeof text));
+            EXPECT_STREQ("7", text);
+        }
+        d->StopCommunications();
+        EXPECT_EQ(nullptr, line->Control());
+        EXPECT_FALSE(line->secondary);
+        EXPECT_EQ(nullptr, TCPDEFINITION::psecondaryDialerCtl);
+        EXPECT_EQ(nullptr, WINSOCKCONTROL::pConfigProfile);
+        d->freeobj();
+        if (_pTCPIPInterfaces) _pTCPIPInterfaces->RemoveAll(1, nullptr);
+        line->freeobj();
+    }
+    t->freeobj();
+    svr->config.secondaryWinsockLine = 0;
+    TCPDEFINITION::pIsWindows95 = savedCheck;
+    TCPDEFINITION::pGetLocalInterfaces = savedRead;
 }
 
 }  // namespace

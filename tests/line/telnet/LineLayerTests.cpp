@@ -195,4 +195,21 @@ TEST_F(Commands, RelayModeCarriesTheBufferAndEmptyReadIsAMarker) {
     m->FreeRequest(FALSE);
 }
 
+// A client that closes while its open waits for the worker must not be paired
+// with the host connection the open then makes: nobody would ever close that.
+TEST_F(Commands, AConnectionThatLeftIsNeverPairedAgain) {
+    TELCONNECTION* host = new TELCONNECTION(nullptr, control, "host", "23", "Local");
+    host->prepare();
+    ASSERT_TRUE(TELCONNECTION::Pair(client, host));
+    TELCONNECTION* former = client->Leave();
+    EXPECT_EQ(host, former);
+    former->freeobj();
+    EXPECT_FALSE(host->IsPaired());
+    EXPECT_FALSE(TELCONNECTION::Pair(client, host));
+    EXPECT_FALSE(client->IsPaired());
+    EXPECT_FALSE(host->IsPaired());
+    EXPECT_EQ(nullptr, host->AcquirePeer());
+    host->freeobj();
+}
+
 }  // namespace

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <cstdio>
 #include <string>
@@ -65,7 +65,7 @@ TEST(FatalExit, HandedOverAbendEndsWithCodeOne) {
         SCOPED_TRACE(c.child);
         auto r = qvtest::RunChild(c.child, "", 30000);
         EXPECT_EQ(1u, r.exitCode) << r.output;
-        EXPECT_NE(std::string::npos, r.output.find("'MEM102-1234'")) << r.output;
+        EXPECT_NE(std::string::npos, r.output.find(std::string("'") + ABEND_MEM102 + "-1234'")) << r.output;
         if (c.handed) {
             EXPECT_NE(std::string::npos, r.output.find(c.handed)) << r.output;
         }

@@ -8,6 +8,7 @@
 
 #include "BufferPool.h"
 #include "ChildProcess.h"
+#include "HoldRace.h"
 #include "SpControl.h"
 #include "TaskAbend.h"
 
@@ -177,6 +178,21 @@ TEST_F(BufferPoolTest, ManyThreadsGetAndFree) {
     EXPECT_EQ(0, pool->inUse);
     EXPECT_EQ(0, pool->foreignCount);
     EXPECT_LE(pool->freeBuffers.Count(), 3);
+}
+
+// A buffer carried by two links is held and let go on both their threads at
+// once; a lost count would give it back while a transfer still fills it.
+TEST_F(BufferPoolTest, HoldsOnSeveralThreadsAreAllCounted) {
+    MakePool(128, 3, 0);
+    IOBUFFER* b = pool->GetBuffer(0);
+    ASSERT_NE(nullptr, b);
+    b->prepare();
+    qvtest::HoldAndDropOnThreads(b);
+    EXPECT_EQ(1, b->count);
+    EXPECT_EQ(1, pool->inUse);
+    EXPECT_EQ(0, pool->freeBuffers.Count());
+    b->freeobj();
+    EXPECT_EQ(0, pool->inUse);
 }
 
 QV_CHILD_CASE(ReleaseBufferWithoutPool) {

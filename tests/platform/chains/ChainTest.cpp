@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
-#include <windows.h>
+#include "QvWindows.h"
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "ByteOrder.h"
 #include "Chain.h"
 #include "SpControl.h"
+#include "WaitFor.h"
 
 namespace {
 
@@ -183,6 +186,25 @@ DWORD WINAPI AddDuringWalk(LPVOID p) {
     InterlockedExchange(&b->added, 1);
     return 0;
 }
+
+// Whether the trace shows a thread that had to wait for the lock.
+bool LockWaitTraced(TRACETABLE& trace, const MSEMAPHORE& lock) {
+    struct LOOK {
+        uint32_t handle;
+        bool found;
+    } look = {(uint32_t)(ULONG_PTR)lock.handle, false};
+    trace.Walk(
+        [](const TRACERECORD* r, void* context) -> BBOOL {
+            LOOK* l = static_cast<LOOK*>(context);
+            const unsigned char* item = reinterpret_cast<const unsigned char*>(r) + TRACETABLE::HeaderSize;
+            if (r->category == TRACE_TASK && r->event == TRACE_TASK_SEM_RESERVE && item[0] == 'l' &&
+                GetLe32(item + 1) == l->handle)
+                l->found = true;
+            return !l->found;
+        },
+        &look);
+    return look.found;
+}
 }  // namespace
 
 TEST(Chain, WalkHoldsOffOtherThreadsUntilItEnds) {
@@ -190,10 +212,14 @@ TEST(Chain, WalkHoldsOffOtherThreadsUntilItEnds) {
     chain.Add(*new ENTRY("A"));
     CITERATOR<ENTRY> it;
     ASSERT_NE(nullptr, it.Begin(chain));
+    TRACETABLE& trace = _pSupport->trace;
+    ASSERT_TRUE(trace.StartTrace(TRACE_TASK, 0));
     BLOCKER b = {&chain, CreateEventA(nullptr, TRUE, FALSE, nullptr), 0};
     HANDLE t = CreateThread(nullptr, 0, AddDuringWalk, &b, 0, nullptr);
     WaitForSingleObject(b.started, INFINITE);
-    Sleep(100);
+    EXPECT_TRUE(qvtest::WaitFor([&] { return LockWaitTraced(trace, chain.lock); })) << "the adder never waited";
+    trace.StopTrace();
+    trace.categories = 0;
     EXPECT_EQ(0, b.added);
     EXPECT_EQ(nullptr, it.Next());  // the walk ends and gives the lock back
     WaitForSingleObject(t, INFINITE);

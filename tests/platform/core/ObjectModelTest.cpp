@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <cstring>
 #include <string>
@@ -8,6 +8,7 @@
 #include "Allocator.h"
 #include "BaseItem.h"
 #include "Chain.h"
+#include "HoldRace.h"
 #include "MemoryPool.h"
 #include "SpControl.h"
 
@@ -106,6 +107,19 @@ TEST(ObjectModel, CleanupLockIsHeldDuringDestructionWhenAsked) {
     EXPECT_TRUE(g_heldCleanupLock);
     (new ITEM)->freeobj();
     EXPECT_FALSE(g_heldCleanupLock);
+}
+
+// Holders on different threads take and let go of one object at once (two
+// sessions ending together); not one of their counts may be lost, or the
+// object goes while a holder still uses it.
+TEST(ObjectModel, HoldsOnSeveralThreadsAreAllCounted) {
+    ITEM* item = new ITEM;
+    item->prepare();
+    g_destroyed = 0;
+    qvtest::HoldAndDropOnThreads(item);
+    EXPECT_EQ(0, g_destroyed);
+    EXPECT_EQ(1, item->count);
+    if (g_destroyed == 0) item->freeobj();
 }
 
 TEST(ObjectModel, CopiesAreInNoChain) {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -278,7 +278,7 @@ TEST_F(OwnWindow, AppMessagesOnlyOnceTheNumberIsSet) {
 
 namespace {
 BBOOL CollectPosted(const TRACERECORD* r, void* out) {
-    if (r->category == TRACE_TASK && r->event == 10)
+    if (r->category == TRACE_TASK && r->event == TRACE_TASK_MSG_POSTED)
         static_cast<std::vector<std::string>*>(out)->push_back(
             std::string(reinterpret_cast<const char*>(r) + TRACETABLE::HeaderSize, r->length - TRACETABLE::HeaderSize));
     return TRUE;

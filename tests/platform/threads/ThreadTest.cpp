@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <algorithm>
 #include <cstring>
@@ -12,6 +12,7 @@
 #include "Semaphore.h"
 #include "SpControl.h"
 #include "TaskAbend.h"
+#include "WaitFor.h"
 
 namespace {
 
@@ -28,7 +29,7 @@ void TryReserve(void* p) {
     s->done->PostEvent();
 }
 
-void WaitForEvent(void* p) { static_cast<ESEMAPHORE*>(p)->WaitEvent(0); }
+void WaitForEvent(void* p) { static_cast<ESEMAPHORE*>(p)->WaitEvent(QV_WAIT_FOREVER); }
 
 void Sleeper(void*) { Sleep(INFINITE); }
 
@@ -42,6 +43,24 @@ DWORD WINAPI Unregistered(LPVOID p) {
     return 0;
 }
 
+// Inside the scope, outside it, and a program thread's own registration kept.
+DWORD WINAPI AdoptedForAScope(LPVOID p) {
+    std::string& out = *static_cast<std::string*>(p);
+    {
+        PGMTHREADSCOPE scope;
+        out = std::string("[") + _pSupport->module.GetRCString(1) + "]";
+    }
+    out += std::string("[") + _pSupport->module.GetRCString(1) + "]";
+    out += PGMTHREAD::GetCurrent() ? "registered" : "gone";
+    return 0;
+}
+
+void ScopeOnAProgramThread(void* p) {
+    PGMTHREAD* self = PGMTHREAD::GetCurrent();
+    { PGMTHREADSCOPE scope; }
+    *static_cast<bool*>(p) = self && PGMTHREAD::GetCurrent() == self;
+}
+
 }  // namespace
 
 TEST(Semaphore, WithoutHandleNeverBlocks) {
@@ -52,25 +71,31 @@ TEST(Semaphore, WithoutHandleNeverBlocks) {
     EXPECT_FALSE(m.held);
 }
 
+// Both kinds of lock: a kernel mutex and a process-local critical section.
+const BBOOL LockKinds[] = {TRUE, MSEM_LOCAL};
+
 TEST(Semaphore, RecursionHoldsUntilLastReleaseAndOthersTimeOut) {
-    MSEMAPHORE m(TRUE);
-    ESEMAPHORE done(TRUE);
-    SHARED s = {&m, TRUE, &done};
-    ASSERT_TRUE(m.Reserve(QV_WAIT_FOREVER, FALSE));
-    ASSERT_TRUE(m.Reserve(QV_WAIT_FOREVER, FALSE));
-    m.Release(FALSE);
-    EXPECT_EQ(1, m.depth);
-    PGMTHREAD* t = new PGMTHREAD(TryReserve, &s, nullptr, FALSE);
-    EXPECT_TRUE(done.WaitEvent(30000));
-    EXPECT_FALSE(s.got);
-    t->Wait();
-    m.Release(FALSE);
-    done.ResetEvent();
-    ASSERT_TRUE(t->StartUp(nullptr, nullptr));
-    EXPECT_TRUE(done.WaitEvent(30000));
-    t->Wait();
-    EXPECT_TRUE(s.got);
-    t->freeobj();
+    for (BBOOL kind : LockKinds) {
+        MSEMAPHORE m(kind);
+        EXPECT_EQ(kind == MSEM_LOCAL, m.IsLocal());
+        ESEMAPHORE done(TRUE);
+        SHARED s = {&m, TRUE, &done};
+        ASSERT_TRUE(m.Reserve(QV_WAIT_FOREVER, FALSE));
+        ASSERT_TRUE(m.Reserve(QV_WAIT_FOREVER, FALSE));
+        m.Release(FALSE);
+        EXPECT_EQ(1, m.depth);
+        PGMTHREAD* t = new PGMTHREAD(TryReserve, &s, nullptr, FALSE);
+        EXPECT_TRUE(done.WaitEvent(30000));
+        EXPECT_FALSE(s.got) << kind;
+        t->Wait();
+        m.Release(FALSE);
+        done.ResetEvent();
+        ASSERT_TRUE(t->StartUp(nullptr, nullptr));
+        EXPECT_TRUE(done.WaitEvent(30000));
+        t->Wait();
+        EXPECT_TRUE(s.got) << kind;
+        t->freeobj();
+    }
 }
 
 TEST(Semaphore, EventsPostWaitAndWaitMultiple) {
@@ -131,9 +156,9 @@ TEST(Threads, SelfReleasingThreadsLeaveNoHandlesBehind) {
         ev.PostEvent();
         PGMTHREAD::WaitByID(id);  // the object may release itself meanwhile
     }
-    Sleep(50);
-    count(GetCurrentProcess(), &after);
-    EXPECT_LT(after, before + 10);
+    // Each thread's own handle goes as it ends, shortly after its id is released.
+    EXPECT_TRUE(qvtest::WaitFor([&] { return count(GetCurrentProcess(), &after) && after < before + 10; }))
+        << before << " handles before, " << after << " after";
 }
 
 TEST(Module, GetRCStringRotatesThreeBuffersAndCuts) {
@@ -162,6 +187,17 @@ TEST(Module, GetRCStringOnThreads) {
     WaitForSingleObject(h, INFINITE);
     CloseHandle(h);
     EXPECT_EQ("[]", fromPlain);
+
+    std::string adopted;
+    h = CreateThread(nullptr, 0, AdoptedForAScope, &adopted, 0, nullptr);
+    WaitForSingleObject(h, INFINITE);
+    CloseHandle(h);
+    EXPECT_EQ("[Test string one][]gone", adopted);
+    bool kept = false;
+    t = new PGMTHREAD(ScopeOnAProgramThread, &kept, nullptr, FALSE);
+    t->Wait();
+    t->freeobj();
+    EXPECT_TRUE(kept) << "a program thread stays registered after a scope";
 }
 
 // A thread object still registered at exit is unlinked, not a fatal error.
@@ -200,7 +236,7 @@ TEST(Semaphore, ContentionIsTracedWhenTaskTracingIsOn) {
     m.Reserve(QV_WAIT_FOREVER, FALSE);
     PGMTHREAD* t = new PGMTHREAD(ReserveForever, &s, nullptr, FALSE);
     std::vector<int> events;
-    for (int i = 0; i < 3000 && std::find(events.begin(), events.end(), 5) == events.end(); ++i) {
+    for (int i = 0; i < 3000 && std::find(events.begin(), events.end(), TRACE_TASK_SEM_RESERVE) == events.end(); ++i) {
         Sleep(10);  // until the other thread has found the lock taken
         events.clear();
         trace.Walk(CollectTask, &events);
@@ -213,9 +249,8 @@ TEST(Semaphore, ContentionIsTracedWhenTaskTracingIsOn) {
     trace.categories = 0;
     t->freeobj();
     EXPECT_TRUE(s.got);
-    EXPECT_NE(events.end(), std::find(events.begin(), events.end(), 5));  // had to wait
-    EXPECT_NE(events.end(), std::find(events.begin(), events.end(), 6));  // contended lock released
-    EXPECT_NE(events.end(), std::find(events.begin(), events.end(), 7));  // thread started
+    for (int e : {TRACE_TASK_SEM_RESERVE, TRACE_TASK_SEM_RELEASE, TRACE_TASK_THREAD_STARTED})
+        EXPECT_NE(events.end(), std::find(events.begin(), events.end(), e)) << "task event " << e;
 }
 
 TEST(Module, GetResourceCopiesRawData) {
@@ -228,20 +263,25 @@ TEST(Module, GetResourceCopiesRawData) {
 }
 
 TEST(Semaphore, AttachedLockSharesTheOwnersMutex) {
-    MSEMAPHORE owner(TRUE), borrower(FALSE), own(TRUE);
-    EXPECT_FALSE(own.Attach(&owner));  // has a handle of its own
-    EXPECT_TRUE(borrower.Attach(&owner));
-    EXPECT_EQ(owner.handle, borrower.handle);
-    ESEMAPHORE done(TRUE);
-    SHARED s = {&owner, TRUE, &done};
-    ASSERT_TRUE(borrower.Reserve(QV_WAIT_FOREVER, FALSE));
-    PGMTHREAD* t = new PGMTHREAD(TryReserve, &s, nullptr, FALSE);
-    t->Wait();
-    EXPECT_FALSE(s.got);
-    borrower.Release(FALSE);
-    t->freeobj();
-    borrower.Close(FALSE);  // an attached handle is not closed
-    EXPECT_EQ(nullptr, borrower.handle);
-    EXPECT_TRUE(owner.Reserve(0, FALSE));
-    owner.Release(FALSE);
+    for (BBOOL kind : LockKinds) {
+        MSEMAPHORE owner(kind), borrower(FALSE), own(TRUE);
+        EXPECT_FALSE(own.Attach(&owner));  // has a handle of its own
+        EXPECT_TRUE(borrower.Attach(&owner));
+        EXPECT_EQ(owner.handle, borrower.handle);
+        EXPECT_EQ(owner.IsLocal(), borrower.IsLocal());
+        ESEMAPHORE done(TRUE);
+        SHARED s = {&owner, TRUE, &done};
+        ASSERT_TRUE(borrower.Reserve(QV_WAIT_FOREVER, FALSE));
+        ASSERT_TRUE(owner.Reserve(QV_WAIT_FOREVER, FALSE));  // the same thread, through either
+        owner.Release(FALSE);
+        PGMTHREAD* t = new PGMTHREAD(TryReserve, &s, nullptr, FALSE);
+        t->Wait();
+        EXPECT_FALSE(s.got) << kind;
+        borrower.Release(FALSE);
+        t->freeobj();
+        borrower.Close(FALSE);  // an attached handle is not closed
+        EXPECT_EQ(nullptr, borrower.handle);
+        EXPECT_TRUE(owner.Reserve(0, FALSE));
+        owner.Release(FALSE);
+    }
 }

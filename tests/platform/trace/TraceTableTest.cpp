@@ -43,7 +43,7 @@ TEST(Trace, RecordsItemsInTheirBinaryForm) {
     TRACETABLE t(TRACE_TASK, 4096);
     int marker = 0;
     const char* name = "PGMTHREAD";
-    ASSERT_NE(nullptr, t.TraceEvent(TRACE_TASK, 5, "bhcilops?", 0x1FF, 0x12345, name, -2, 0x11223344L, 7, &marker,
+    ASSERT_NE(nullptr, t.TraceEvent(TRACE_TASK, TRACE_TASK_SEM_RESERVE, "bhcilops?", 0x1FF, 0x12345, name, -2, 0x11223344L, 7, &marker,
                                     "a\tb", 99));
     auto r = Records(t);
     ASSERT_EQ(1u, r.size());
@@ -73,7 +73,7 @@ TEST(Trace, DataAndTextItemsAreCutToTheItemLimit) {
     TRACETABLE t(TRACE_APP, 8192);
     std::vector<char> data(1000, 'x');
     std::string text(600, 'y');
-    t.TraceEvent(TRACE_APP, 1, "ds", data.data(), 1000, text.c_str());
+    t.TraceEvent(TRACE_APP, TRACE_APP_EVENT, "ds", data.data(), 1000, text.c_str());
     auto r = Records(t);
     ASSERT_EQ(1u, r.size());
     EXPECT_EQ(16 + 3 + 256 + 2 + 256, r[0].length);
@@ -89,20 +89,20 @@ TEST(Trace, DataAndTextItemsAreCutToTheItemLimit) {
 
 TEST(Trace, OffPausedOrUntracedCategoriesRecordNothing) {
     TRACETABLE t(TRACE_COMM, 0);
-    EXPECT_EQ(nullptr, t.TraceEvent(TRACE_COMM, 1, "i", 1));  // not started
+    EXPECT_EQ(nullptr, t.TraceEvent(TRACE_COMM, TRACE_COMM_RECEIVE, "i", 1));  // not started
     ASSERT_TRUE(t.StartTrace(TRACE_CACHE, 1024));
     EXPECT_EQ(TRACE_COMM | TRACE_CACHE, t.categories);  // bits are added
-    EXPECT_EQ(nullptr, t.TraceEvent(TRACE_DDE, 1, "i", 1));
+    EXPECT_EQ(nullptr, t.TraceEvent(TRACE_DDE, TRACE_DDE_ACKNOWLEDGED, "i", 1));
     t.Pause();
-    EXPECT_EQ(nullptr, t.TraceEvent(TRACE_COMM, 1, "i", 1));
+    EXPECT_EQ(nullptr, t.TraceEvent(TRACE_COMM, TRACE_COMM_RECEIVE, "i", 1));
     t.Resume();
-    EXPECT_NE(nullptr, t.TraceEvent(TRACE_COMM, 2, "i", 1));
+    EXPECT_NE(nullptr, t.TraceEvent(TRACE_COMM, TRACE_COMM_TRANSMIT, "i", 1));
     EXPECT_EQ(std::vector<int>{2}, Events(t));
     t.Clear();
     EXPECT_TRUE(Records(t).empty());
-    EXPECT_NE(nullptr, t.TraceEvent(TRACE_COMM, 3, "", 0));
+    EXPECT_NE(nullptr, t.TraceEvent(TRACE_COMM, TRACE_COMM_EVENT, "", 0));
     t.StopTrace();
-    EXPECT_EQ(nullptr, t.TraceEvent(TRACE_COMM, 4, "i", 1));
+    EXPECT_EQ(nullptr, t.TraceEvent(TRACE_COMM, TRACE_COMM_STATUS, "i", 1));
     EXPECT_EQ(0, t.Walk(Collect, nullptr));
     t.StartTrace(0, 1024);
     t.Suspend();
@@ -173,15 +173,15 @@ TEST(Trace, ItemsThatChangeWhileRecordedStayInTheirRecord) {
     TRACEROWFIELDS saved = TRACETABLE::rowFields;
     TRACETABLE::rowFields = GrowingRow;
     g_rowCalls = 0;
-    ASSERT_NE(nullptr, t.TraceEvent(TRACE_APP, 1, "r", reinterpret_cast<ROW*>(g_rowData)));
+    ASSERT_NE(nullptr, t.TraceEvent(TRACE_APP, TRACE_APP_EVENT, "r", reinterpret_cast<ROW*>(g_rowData)));
     TRACETABLE::rowFields = saved;
     // A data item without data is recorded empty, in size and in content.
-    ASSERT_NE(nullptr, t.TraceEvent(TRACE_APP, 2, "di", nullptr, 40, 7));
+    ASSERT_NE(nullptr, t.TraceEvent(TRACE_APP, TRACE_APP_READ, "di", nullptr, 40, 7));
     auto r = Records(t);
     ASSERT_EQ(2u, r.size());
     EXPECT_EQ(2, r[0].items);
     EXPECT_EQ("d" + std::string("\x05\x00", 2) + "rrrrr" + "d" + std::string("\x05\x00", 2) + "rrrrr", r[0].payload);
-    EXPECT_EQ(2, r[1].event);
+    EXPECT_EQ(TRACE_APP_READ, r[1].event);
     EXPECT_EQ(std::string("d\0\0i\x07\0\0\0", 8), r[1].payload);
 }
 
@@ -194,6 +194,6 @@ TEST(Trace, SupportObjectTraceRecordsLibraryEvents) {
     for (auto& r : Records(t)) (r.category == TRACE_MEMORY ? memory : buddy).push_back(r.event);
     t.StopTrace();
     t.categories = 0;
-    EXPECT_EQ((std::vector<int>{13, 14}), memory);
+    EXPECT_EQ((std::vector<int>{TRACE_MEMORY_ALLOC, TRACE_MEMORY_FREE}), memory);
     EXPECT_FALSE(buddy.empty());
 }

@@ -1,5 +1,5 @@
 #include <gtest/gtest.h>
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <cstdio>
 #include <cstring>
@@ -41,11 +41,11 @@ protected:
 TEST_F(TraceDumpTest, NamesCategoriesAndEvents) {
     TRACETABLE trace(0xFFFF, 4096);
     int object = 0;
-    void* r1 = trace.TraceEvent(TRACE_TASK, 5, "pi", &object, -42);
+    void* r1 = trace.TraceEvent(TRACE_TASK, TRACE_TASK_SEM_RESERVE, "pi", &object, -42);
     void* r2 = trace.TraceEvent(0x200, 3, "");
     void* r3 = trace.TraceEvent(TRACE_COMM, 9, "bhl", 0x1AB, 0x12345, 0xBEEFL);
-    void* r4 = trace.TraceEvent(TRACE_MEMORY, 19, "sc", "a\tb'\"?\\", "CLASSNAME");
-    void* r5 = trace.TraceEvent(TRACE_DDE, 7, "o", 3);
+    void* r4 = trace.TraceEvent(TRACE_MEMORY, TRACE_MEMORY_SHARED_BUFFER_ALLOC, "sc", "a\tb'\"?\\", "CLASSNAME");
+    void* r5 = trace.TraceEvent(TRACE_DDE, TRACE_DDE_CONNECTION_TERMINATED, "o", 3);
     ASSERT_TRUE(r1 && r2 && r3 && r4 && r5);
     ASSERT_TRUE(WriteTraceTable(&trace, "TRACE.DAT"));
     auto lines = Lines("TRACE.DAT");
@@ -69,7 +69,7 @@ TEST_F(TraceDumpTest, NamesCategoriesAndEvents) {
 TEST_F(TraceDumpTest, KeepsTheNewestRecordsOfASmallRing) {
     TRACETABLE trace(TRACE_APP, 64);
     void* r[3];
-    for (int i = 0; i < 3; ++i) r[i] = trace.TraceEvent(TRACE_APP, 2, "ph", (void*)(uintptr_t)(0x100 + i), i);
+    for (int i = 0; i < 3; ++i) r[i] = trace.TraceEvent(TRACE_APP, TRACE_APP_READ, "ph", (void*)(uintptr_t)(0x100 + i), i);
     ASSERT_EQ(TRACETABLE::HeaderSize + TraceItemSize('p') + TraceItemSize('h'), static_cast<TRACERECORD*>(r[2])->length);
     ASSERT_TRUE(WriteTraceTable(&trace, "TRACE.DAT"));
     auto lines = Lines("TRACE.DAT");
@@ -82,7 +82,7 @@ TEST_F(TraceDumpTest, ContinuesLongDataUnderTheItem) {
     TRACETABLE trace(TRACE_CACHE, 8192);
     std::string data;
     for (int i = 0; i < 1000; ++i) data += (char)(i % 7 == 0 ? '\n' : 'a' + i % 26);
-    void* rec = trace.TraceEvent(TRACE_CACHE, 4, "d", data.data(), (int)data.size());
+    void* rec = trace.TraceEvent(TRACE_CACHE, TRACE_CACHE_READ, "d", data.data(), (int)data.size());
     ASSERT_TRUE(rec);
     ASSERT_TRUE(WriteTraceTable(&trace, "TRACE.DAT"));
     auto lines = Lines("TRACE.DAT");
@@ -113,7 +113,7 @@ TEST_F(TraceDumpTest, TracesRowsColumnByColumn) {
     std::string longValue(200, 'w');
     wide->SetField(b, BUFFER(&longValue[0], 200));
     TRACETABLE trace(TRACE_APP, 4096);
-    void* rec = trace.TraceEvent(TRACE_APP, 1, "r", row);
+    void* rec = trace.TraceEvent(TRACE_APP, TRACE_APP_EVENT, "r", row);
     ASSERT_TRUE(rec);
     ASSERT_TRUE(WriteTraceTable(&trace, "TRACE.DAT"));
     std::string head = Head(rec) + "APP  Event  Data=";
@@ -122,7 +122,7 @@ TEST_F(TraceDumpTest, TracesRowsColumnByColumn) {
     EXPECT_EQ(expected, Lines("TRACE.DAT"));
     // A value spread over extension cells is traced whole.
     TRACETABLE again(TRACE_APP, 4096);
-    void* rec2 = again.TraceEvent(TRACE_APP, 1, "r", wide);
+    void* rec2 = again.TraceEvent(TRACE_APP, TRACE_APP_EVENT, "r", wide);
     ASSERT_TRUE(rec2);
     EXPECT_EQ(16 + 3 + 0 + 3 + 200 + 3 + 0, static_cast<TRACERECORD*>(rec2)->length);
 }
@@ -177,7 +177,7 @@ QV_CHILD_CASE(AbendWithTrace) {
     hooks.terminate = ReportBoxes;
     SetTaskAbendHooks(&hooks);
     _pSupport->trace.StartTrace(TRACE_APP, 4096);
-    _pSupport->trace.TraceEvent(TRACE_APP, 3, "s", "before the end");
+    _pSupport->trace.TraceEvent(TRACE_APP, TRACE_APP_WRITE, "s", "before the end");
     AbendTestFunction(0x1F);
 }
 

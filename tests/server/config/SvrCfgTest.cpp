@@ -209,6 +209,7 @@ TEST_F(SvrCfgTest, AdminOptionsAndLinesAreWrittenBack) {
     net.lines[0].redial = TRUE;
     std::snprintf(net.lines[2].phonebookEntry, 256, "%s", "Backup");
     net.escalation[1][0] = TRUE;
+    net.escalation[2][1] = TRUE;
     net.escalation[1][2] = TRUE;
     net.escalation[1][3] = 6;
     net.lines[3].repeatDialingCount = 3;
@@ -227,10 +228,13 @@ TEST_F(SvrCfgTest, AdminOptionsAndLinesAreWrittenBack) {
     EXPECT_TRUE(again.lines[0].redial);
     EXPECT_STREQ("Backup", again.lines[2].phonebookEntry);
     EXPECT_TRUE(again.escalation[1][0]);
+    EXPECT_TRUE(again.escalation[2][1]) << "line 4 connects when line 3 drops";
+    EXPECT_FALSE(again.escalation[1][1]);
     EXPECT_TRUE(again.escalation[1][2]);
     EXPECT_EQ(6, again.escalation[1][3]);
     EXPECT_EQ(3, again.lines[3].repeatDialingCount);
     EXPECT_NE(std::string::npos, Get("QUORHUB.INI").find("Connect In Parallel With Line 2 = YES"));
+    EXPECT_NE(std::string::npos, Get("QUORHUB.INI").find("Connect If Line 3 Drops = YES"));
 }
 
 // Registry values of the scratch key, read back from the registry itself.

@@ -2,7 +2,9 @@
 
 #include <functional>
 
+#include "MessageWindow.h"
 #include "TextHelpers.h"
+#include "WaitFor.h"
 
 namespace fw {
 
@@ -23,24 +25,9 @@ LRESULT CALLBACK ConsoleProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     return DefWindowProcA(w, m, wp, lp);
 }
 
-HWND MakeConsole() {
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = ConsoleProc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "QvTestConsole";
-        RegisterClassA(&wc);
-        registered = true;
-    }
-    return CreateWindowExA(0, "QvTestConsole", "console", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                           GetModuleHandleA(nullptr), nullptr);
-}
+HWND MakeConsole() { return qvtest::MakeMessageWindow("QvTestConsole", ConsoleProc); }
 
-void Pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-}
+void Pump() { qvtest::PumpMessages(); }
 }  // namespace
 
 FakeRequest* NewRequest(const char* command) {
@@ -185,13 +172,13 @@ FakeDefinition* ServerTest::Definition(const char* name) {
 }
 
 bool WaitFor(const std::function<bool()>& done, int milliseconds) {
-    DWORD end = GetTickCount() + (DWORD)milliseconds;
-    while (!done()) {
-        if ((long)(GetTickCount() - end) > 0) return false;
-        Pump();
-        Sleep(1);
-    }
-    return true;
+    return qvtest::WaitFor(
+        [&] {
+            if (done()) return true;
+            Pump();
+            return false;
+        },
+        (DWORD)milliseconds, 1);
 }
 
 }  // namespace fw

@@ -1,7 +1,7 @@
 // The converters of qvinst32.dll: the Current Connection key into the Pelloch
 // and Ondrix stacks' files, called as the dialer and the installer call them.
 #include <gtest/gtest.h>
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <cstring>
 #include <map>

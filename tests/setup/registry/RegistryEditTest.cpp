@@ -1,7 +1,7 @@
 // The installer's registry edits through qvinst32.dll: apply a profile
 // section, save what it replaced, restore it, copy sections, add to a list.
 #include <gtest/gtest.h>
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 // The removal program qvclear.exe, started as the uninstaller starts it, and
 // its path rules.
 #include <gtest/gtest.h>
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <string>
 

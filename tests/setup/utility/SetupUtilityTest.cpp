@@ -1,6 +1,6 @@
 // The small exports of qvinst32.dll that the installer's scripts call.
 #include <gtest/gtest.h>
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <string>
 

@@ -6,7 +6,7 @@
 #include "LoopbackPeers.h"
 #include "ScratchDir.h"
 
-#include "../../aids/TestAids.h"
+#include "TestAids.h"
 
 #include <cstring>
 

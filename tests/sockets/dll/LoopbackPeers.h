@@ -4,7 +4,7 @@
 // Wine runs a Linux program it is handed but reports nothing of its end, so
 // the peers write their ports to a file and end when a stop file appears.
 #include <gtest/gtest.h>
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <cstdio>
 #include <cstring>

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "../../aids/TestAids.h"
+#include "TestAids.h"
 #include "WinSock11.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "../../aids/TestAids.h"
+#include "TestAids.h"
 #include "ChildProcess.h"
 #include "LoopbackPeers.h"
 #include "ScratchDir.h"

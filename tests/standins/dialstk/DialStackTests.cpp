@@ -3,7 +3,7 @@
 // entries by ordinal, the dialer extensions by name) and works the stack's
 // windows from its own process, as the gateway does through their titles.
 #include <gtest/gtest.h>
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <cctype>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // The harness itself: what a child started through it finds.
 #include <gtest/gtest.h>
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <cstdio>
 

@@ -2,7 +2,7 @@
 // A small remote-access client for the child cases: binds the entries of
 // RASAPI32.DLL by name, as a program does at start-up, dials and collects
 // the notifications.
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <string>
 #include <vector>

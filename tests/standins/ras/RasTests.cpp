@@ -2,7 +2,7 @@
 // binds RASAPI32.DLL from its current directory as the gateway does, and the
 // parent reads what it printed, the journal and the scenario.
 #include <gtest/gtest.h>
-#include <windows.h>
+#include "QvWindows.h"
 
 #include <cstdio>
 #include <cstring>

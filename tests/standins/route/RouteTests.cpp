@@ -1,7 +1,7 @@
 // route.exe against the simulated default route, started by name from PATH
 // as the gateway starts ROUTE.EXE.
 #include <gtest/gtest.h>
-#include <windows.h>
+#include "QvWindows.h"
 
 #include "Scenario.h"
 #include "StandInHarness.h"

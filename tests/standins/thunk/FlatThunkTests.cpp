@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "../../aids/TestAids.h"
+#include "TestAids.h"
 #include "ArgImage.h"
 #include "ByteOrder.h"
 #include "ChildProcess.h"
