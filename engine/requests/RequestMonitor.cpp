@@ -174,6 +174,8 @@ void REQUESTMONITOR::Serve(DATACONNECTION* c, BBOOL in) {
         SendResults(c, L);
     else
         SendRequests(c, L);
+    // This pass may have sent the last of what a drop waits for; nothing else would wake it.
+    if (c->draining && c->dropRequested && !DrainsBeforeDrop(c, L)) RequestWakeup();
     if (c->closeWhenIdle && (in ? c->resultCount : c->requestCount) > 0 && !L->QuerySendActive(0) && !L->closed &&
         !L->shutdownRequested && c->requests.count == 0 && c->results.count == 0)
         L->Shutdown(0);

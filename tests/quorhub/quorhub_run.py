@@ -31,6 +31,21 @@ TEMPLATE_MARK = "quorvane-template-ready"
 # The prefixes this test program has made fresh, by build.
 _fresh = {}
 
+# Wine's own program images in a prefix: several hundred megabytes that no test
+# writes, shared with the template through hard links so that thirty copies fit
+# on a small disk. Everything else (registry, profiles) is copied.
+_SHARED_IMAGES = (".dll", ".exe", ".drv", ".sys", ".ocx", ".acm", ".cpl", ".nls", ".msstyles", ".tlb")
+
+
+def _copy_prefix_file(source, target):
+    if source.lower().endswith(_SHARED_IMAGES):
+        try:
+            os.link(source, target)
+            return target
+        except OSError:
+            pass
+    return shutil.copy2(source, target)
+
 
 def _end_prefix(prefix):
     """Ends the Wine server and display a prefix left running."""
@@ -73,7 +88,7 @@ def program_prefix(build, arch, wine_run):
                 shutil.rmtree(path)
             elif os.path.exists(path):
                 os.remove(path)
-        shutil.copytree(template, prefix, symlinks=True)
+        shutil.copytree(template, prefix, symlinks=True, copy_function=_copy_prefix_file)
     _fresh[build] = prefix
     # Nothing of this program's Wine outlives it.
     atexit.register(_end_prefix, prefix)

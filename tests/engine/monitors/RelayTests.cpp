@@ -316,6 +316,35 @@ TEST_F(Relay, RequestsThatMayNotBeSentAreReleasedUnsent) {
     Stop();
 }
 
+// The drop waits for a queued request; the pass that sends it is the last anything
+// asks for, so the monitor must come back by itself to close the link.
+TEST_F(Relay, ADropWaitingForItsLastSendClosesTheLinkOnceItIsSent) {
+    Build(1, "drain");
+    DATACONNECTION* out = pairs.out[0];
+    // The test plays the common thread: one pass for each wake-up asked for.
+    outbound->shared = 1;
+    outbound->procedure = REQUESTMONITOR::outboundMonitor;
+    auto serveWakeups = [&] {
+        for (int passes = 0; outbound->wakeRequested && passes < 10; passes++) {
+            outbound->wakeRequested = 0;
+            outbound->procedure(outbound);
+        }
+    };
+    outbound->RequestWakeup();
+    serveWakeups();
+    ASSERT_TRUE(out->connectSeen);
+    RelayRequest* last = new RelayRequest(nullptr);
+    last->prepare();
+    out->QueueRequest(last);
+    out->SetDropRequested(1, 0);
+    serveWakeups();
+    EXPECT_EQ(1, out->requestCount) << "sent before the drop";
+    EXPECT_FALSE(out->dropRequested);
+    EXPECT_TRUE(out->link->closed) << "the drop closed the link";
+    EXPECT_FALSE(out->connectSeen) << "and the monitor served the close";
+    Stop();
+}
+
 TEST_F(Relay, ADropClosesTheLinkAndTheConnectionGoesWhenIdleClosing) {
     Build(1, "drop");
     inbound->notifier = Notice;
