@@ -127,6 +127,11 @@ class GatewayFetchTest(unittest.TestCase):
         if not wait_for(lambda: listening("127.0.0.1", PROXY_PORT) and "is now ready" in cls.gateway.log(), 90):
             raise AssertionError("the proxy is not ready: %s" % cls.gateway.log())
 
+    def setUp(self):
+        code = self.gateway.program.poll()
+        if code is not None:
+            self.fail("quorhub ended (exit code %s) during an earlier case: %s" % (code, self.gateway.log()))
+
     def asked(self, path):
         return sum(1 for line in self.origin.requests() if line.split(" ")[1] == path)
 
