@@ -7,8 +7,9 @@
 #include <cstring>
 #include <vector>
 
+// The active set is walked, and each member released, on every pass: a local lock.
 REQUESTMONITOR::REQUESTMONITOR(LINKCONTROL& ctl, IOMODE ioMode)
-    : PGMTHREAD(), active(1), wakeEvent(1), stopEvent(1), shared(0), procedure(nullptr), wakeRequested(0),
+    : PGMTHREAD(), active(MSEM_LOCAL), wakeEvent(1), stopEvent(1), shared(0), procedure(nullptr), wakeRequested(0),
       mode(ioMode), linkMonitor(nullptr), linkConnection(nullptr), control(&ctl), monitorCell(nullptr),
       notifier(nullptr) {}
 

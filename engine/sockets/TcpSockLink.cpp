@@ -11,10 +11,10 @@ TCPSOCKLINK::TCPSOCKLINK(TCPCONTROL& ctl, LINKTYPE type, int limit)
       monitored(0), framed(0), waiting(0), wakeAsked(0), idle(0), idleWake(accepting), counted(0), listening(0),
       sendIncomplete(0), linkMonitor(nullptr),
       tcpControl(&ctl), parent(nullptr), wakeSender(nullptr), wakeReceiver(nullptr), interfaceNode(nullptr),
-      ownerNode(nullptr), secondaries(1), k(), readyEvent('n'), receiveFilled(0) {
+      ownerNode(nullptr), secondaries(0), k(), readyEvent('n'), receiveFilled(0) {
     secondaryLimit = limit;
     blocking = 1;
-    secondaries.lock.Attach(&lock);
+    secondaries.lock.Attach(&lock);  // always used under the link's lock: the same lock
 }
 
 TCPSOCKLINK::TCPSOCKLINK(TCPSOCKLINK& primary, LINKTYPE type)
@@ -24,7 +24,7 @@ TCPSOCKLINK::TCPSOCKLINK(TCPSOCKLINK& primary, LINKTYPE type)
       monitored(primary.monitored), framed(0), waiting(0), wakeAsked(0), idle(0), idleWake(FALSE), counted(0),
       listening(0), sendIncomplete(0),
       linkMonitor(nullptr), tcpControl(primary.tcpControl), parent(&primary), wakeSender(nullptr),
-      wakeReceiver(nullptr), interfaceNode(nullptr), ownerNode(nullptr), secondaries(1), k(primary.k), readyEvent('n'),
+      wakeReceiver(nullptr), interfaceNode(nullptr), ownerNode(nullptr), secondaries(0), k(primary.k), readyEvent('n'),
       receiveFilled(0) {
     wakeEvent = primary.wakeEvent;
     secondaryLimit = 0;

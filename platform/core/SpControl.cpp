@@ -56,7 +56,9 @@ SPCLASS_INIT::SPCLASS_INIT() {
     _pSystemMemoryPool = MEMORYPOOL::Create(1, 65536);
     if (!_pSystemMemoryPool) _Task_Abend(ABEND_STG101, 65536);
     _pPrivateMemoryPool = _pSystemMemoryPool;
-    _pCOMSPTRA = new ALLOCATOR(QvTag("SPTR"), (int)sizeof(bSPOINTER), 4096, TRUE, 0);
+    // Every chain cell of every thread comes from here: a critical section, since a kernel
+    // mutex costs two wineserver round trips per cell under Wine.
+    _pCOMSPTRA = new ALLOCATOR(QvTag("SPTR"), (int)sizeof(bSPOINTER), 4096, MSEM_LOCAL, 0);
     _pCOMSPTRA->prepare();
     SPCONTROL* support = new SPCONTROL;
     support->prepare();

@@ -179,8 +179,9 @@ int BUDDYSYSTEM::FreeCount(int order) const {
 
 // ---- pools
 
+// Taken for every object made and freed, by this process's threads only: a critical section.
 MEMORYPOOL::MEMORYPOOL(MEMBLK* own, MEMTYPE t, int size)
-    : lock(TRUE), type(t), ownBlock(own), blockSize(size), buddy(nullptr), cells(nullptr), firstBlock(nullptr),
+    : lock(MSEM_LOCAL), type(t), ownBlock(own), blockSize(size), buddy(nullptr), cells(nullptr), firstBlock(nullptr),
       lastBlock(nullptr), blockCount(0), handle(-1) {}
 
 MEMORYPOOL* MEMORYPOOL::Create(MEMTYPE type, int blockSize) {
