@@ -9,6 +9,37 @@
 
 namespace {
 CRITICAL_SECTION* SectionOf(void* handle) { return static_cast<CRITICAL_SECTION*>(handle); }
+
+// An event's posts and resets go one at a time under one of these, picked by its address:
+// its recorded state then always matches the system's between them, and a query, a post
+// of a posted event or a reset of an unposted one needs no system call (each costs a
+// wineserver round trip under Wine).
+const int kEventLocks = 64;
+CRITICAL_SECTION eventLocks[kEventLocks];
+volatile LONG eventLocksMade = 0;  // 0 not yet, 1 being made, 2 made
+
+CRITICAL_SECTION* EventLock(const void* event) {
+    if (InterlockedCompareExchange(&eventLocksMade, 2, 2) != 2) {
+        if (InterlockedCompareExchange(&eventLocksMade, 1, 0) == 0) {
+            for (CRITICAL_SECTION& s : eventLocks) InitializeCriticalSection(&s);
+            InterlockedExchange(&eventLocksMade, 2);
+        } else {
+            while (InterlockedCompareExchange(&eventLocksMade, 2, 2) != 2) Sleep(0);
+        }
+    }
+    return &eventLocks[((ULONG_PTR)event / sizeof(ESEMAPHORE)) % kEventLocks];
+}
+
+class EventHold {
+public:
+    explicit EventHold(const void* event) : section(EventLock(event)) { EnterCriticalSection(section); }
+    ~EventHold() { LeaveCriticalSection(section); }
+    EventHold(const EventHold&) = delete;
+    EventHold& operator=(const EventHold&) = delete;
+
+private:
+    CRITICAL_SECTION* section;
+};
 }  // namespace
 
 MSEMAPHORE::MSEMAPHORE(BBOOL create)
@@ -147,7 +178,17 @@ void ESEMAPHORE::PostEvent() {
         return;
     }
     QV_TRACE(TRACE_TASK, TRACE_TASK_EVENT_POST, "ll", handle, GetCurrentThreadId());
-    if (!SetEvent(handle)) QV_TRACE(TRACE_TASK, TRACE_TASK_POST_ERROR, "lli", handle, GetCurrentThreadId(), (int)GetLastError());
+    DWORD failed = 0;
+    {
+        EventHold hold(this);
+        if (!posted) {
+            if (SetEvent(handle))
+                InterlockedExchange(&posted, 1);
+            else
+                failed = GetLastError();
+        }
+    }
+    if (failed) QV_TRACE(TRACE_TASK, TRACE_TASK_POST_ERROR, "lli", handle, GetCurrentThreadId(), (int)failed);
 }
 
 void ESEMAPHORE::ResetEvent() {
@@ -155,18 +196,19 @@ void ESEMAPHORE::ResetEvent() {
         posted = 0;
         return;
     }
-    ::ResetEvent(handle);
+    EventHold hold(this);
+    if (posted) {
+        InterlockedExchange(&posted, 0);
+        ::ResetEvent(handle);
+    }
 }
 
-BBOOL ESEMAPHORE::QueryEvent() {
-    if (!handle) return posted != 0;
-    return WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
-}
+BBOOL ESEMAPHORE::QueryEvent() { return InterlockedCompareExchange(&posted, 0, 0) != 0; }
 
 BBOOL ESEMAPHORE::WaitEvent(int timeout) {
     if (!handle) return FALSE;
     QV_TRACE(TRACE_TASK, TRACE_TASK_EVENT_WAIT, "lli", handle, GetCurrentThreadId(), timeout);
-    DWORD r = WaitForSingleObject(handle, timeout < 1 ? INFINITE : (DWORD)timeout);
+    DWORD r = QueryEvent() ? WAIT_OBJECT_0 : WaitForSingleObject(handle, timeout < 1 ? INFINITE : (DWORD)timeout);
     QV_TRACE(TRACE_TASK, TRACE_TASK_EVENT_WAKE, "lli", handle, GetCurrentThreadId(), (int)r);
     return r == WAIT_OBJECT_0;
 }

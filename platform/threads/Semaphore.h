@@ -59,7 +59,7 @@ class ESEMAPHORE {
 public:
     void* handle;
     long valid;
-    long posted;  // the state when there is no handle
+    long posted;  // the state: with a handle, the system event's as of its last post or reset
     long reserved;
 
     explicit ESEMAPHORE(BBOOL create = TRUE);

@@ -109,6 +109,17 @@ TEST(Semaphore, EventsPostWaitAndWaitMultiple) {
     EXPECT_TRUE(b.QueryEvent());  // manual reset: stays signalled
     b.ResetEvent();
     EXPECT_FALSE(b.QueryEvent());
+    // The state kept beside the system's event matches it through repeated posts and resets.
+    const int steps[] = {1, 1, 0, 0, 1, 0, 1};
+    for (int post : steps) {
+        if (post)
+            a.PostEvent();
+        else
+            a.ResetEvent();
+        EXPECT_EQ(post != 0, a.QueryEvent() != 0);
+        EXPECT_EQ(post ? WAIT_OBJECT_0 : WAIT_TIMEOUT, WaitForSingleObject(a.handle, 0));
+        EXPECT_EQ(post != 0, a.WaitEvent(10) != 0);
+    }
     none.PostEvent();
     EXPECT_TRUE(none.QueryEvent());
     EXPECT_FALSE(none.WaitEvent(10));
