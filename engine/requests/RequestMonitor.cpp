@@ -355,6 +355,14 @@ void REQUESTMONITOR::TCPIPMonitor(void* argument) {
             // releasing a connection holds that set's lock and then takes this one.
             L->EndAccess();
             m->AcceptOn(ready, n, K);
+            // The listening queue holds only a few (backlog 5): clients arriving together are
+            // taken now, not one readiness wait each, or the system drops those that come next.
+            for (int i = 1; n && i < MaxAcceptsPerEvent && ready->listening && !ready->closed; i++) {
+                L->BeginAccess();
+                n = ready->AcceptConnection(0);
+                L->EndAccess();
+                if (n) m->AcceptOn(ready, n, K);
+            }
         }
     }
     m->LinkMonitorShutdown(L, K);

@@ -74,6 +74,8 @@ private:
     void ServeLinkEvent(TCPSOCKLINK* ready);
     void ReceiveWhatIsWaiting(TCPSOCKLINK* ready);
     static const int MaxReceivesPerEvent = 16;
+    // Clients taken from a listening queue per readiness event.
+    static const int MaxAcceptsPerEvent = 16;
     // Gives a link accepted on listener (null: none) its connection; called without the listener's lock.
     void AcceptOn(TCPSOCKLINK* listener, TCPSOCKLINK* accepted, TCPCONTROL* control);
     void LinkMonitorShutdown(TCPSOCKLINK* listener, TCPCONTROL* control);
