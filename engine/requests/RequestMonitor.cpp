@@ -369,12 +369,16 @@ void REQUESTMONITOR::TCPIPMonitor(void* argument) {
 }
 
 void REQUESTMONITOR::ServeLinkEvent(TCPSOCKLINK* ready) {
+    // A wake-up only asks the wait to look again: nobody else needs waking for it.
+    if (ready->framed && ready->readyEvent == 'r' && !ready->closed && ready->ReceiveWakeFrames()) return;
     BBOOL failed = 0;
     // A link the wait just reported readable or writable needs no status look of its own:
     // the receive or send reports a failure.
     BBOOL reported = ready->readyEvent == 'r' || ready->readyEvent == 'w';
     if (reported ? ready->COMMLINK::QueryLinkStatus() : ready->QueryLinkStatus(nullptr)) {
-        ReceiveWhatIsWaiting(ready);
+        // Reported writable only (a connect done, room for a partial send): a receive would
+        // find nothing; a link readable as well is reported again by the next wait.
+        if (ready->readyEvent != 'w') ReceiveWhatIsWaiting(ready);
         ready->QuerySendStatus(0);
     } else {
         int e = ready->systemError;

@@ -389,6 +389,11 @@ BBOOL TCPSOCKLINK::ReceiveMonitor() {
     return closed ? 0 : 1;
 }
 
+BBOOL TCPSOCKLINK::ReceiveWakeFrames() {
+    unsigned char frames[256];
+    return receiveData(frames, sizeof frames, 0, 1) >= 0;
+}
+
 // ---- sending -------------------------------------------------------------
 
 // Sends from the current buffer; 1 when it went out whole, 0 when the pump stops here.
@@ -396,6 +401,12 @@ BBOOL TCPSOCKLINK::SendCurrent() {
     IOBUFFER* b = currentSendBuffer;
     int want = (int)b->cursor.length;
     if (tcpControl->maxSendSize > 0 && want > tcpControl->maxSendSize) want = tcpControl->maxSendSize;
+    if (want <= 0) {  // an empty buffer (an end-of-stream marker passed on) sends nothing
+        ReturnBuffer(currentSendBuffer);
+        InterlockedDecrement(&queuedForSending);
+        InterlockedIncrement(&sentCount);
+        return 1;
+    }
     BBOOL toBlocking = sendBlocking && !blocking;
     BBOOL toNonBlocking = !sendBlocking && blocking;
     if (toBlocking) TCPSetBlockingMode(1);

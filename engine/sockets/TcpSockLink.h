@@ -94,6 +94,9 @@ public:
     TCPSOCKLINK* CreateAuxPort();
     // Receives what has arrived; 0 when the link ended or failed.
     BBOOL ReceiveMonitor();
+    // The wake receiver's bytes are all empty frames: whatever waits is read in one go.
+    // FALSE when the link has ended.
+    BBOOL ReceiveWakeFrames();
     // A port number or service name; local sets the port an outbound link binds to.
     BBOOL SetPort(const char* port, BBOOL local);
     void SetTCPInterface(TCPINTERFACE* netInterface);
