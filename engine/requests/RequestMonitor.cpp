@@ -10,7 +10,7 @@
 // The active set is walked, and each member released, on every pass: a local lock.
 REQUESTMONITOR::REQUESTMONITOR(LINKCONTROL& ctl, IOMODE ioMode)
     : PGMTHREAD(), active(MSEM_LOCAL), wakeEvent(1), stopEvent(1), shared(0), procedure(nullptr), wakeRequested(0),
-      mode(ioMode), linkMonitor(nullptr), linkConnection(nullptr), control(&ctl), monitorCell(nullptr),
+      inPass(0), mode(ioMode), linkMonitor(nullptr), linkConnection(nullptr), control(&ctl), monitorCell(nullptr),
       notifier(nullptr) {}
 
 REQUESTMONITOR::~REQUESTMONITOR() {
@@ -52,7 +52,8 @@ void REQUESTMONITOR::StopMonitor() {
 
 void REQUESTMONITOR::RequestWakeup() {
     wakeRequested = 1;
-    wakeEvent.PostEvent();
+    MemoryBarrier();  // the request before the look at inPass; Run does the reverse
+    if (!InterlockedCompareExchange(&inPass, 0, 0) || shared) wakeEvent.PostEvent();
     if (shared) _pDataSys->commonEvent.PostEvent();
 }
 
@@ -113,13 +114,19 @@ void REQUESTMONITOR::CommonMonitor(void*) {
 void REQUESTMONITOR::Run(BBOOL in) {
     for (;;) {
         if (stopEvent.QueryEvent()) break;
-        if (!shared) wakeEvent.WaitEvent(QV_WAIT_FOREVER);
+        if (!shared) {
+            InterlockedExchange(&inPass, 0);  // a full barrier: out of the pass, then the look
+            if (!wakeRequested) wakeEvent.WaitEvent(QV_WAIT_FOREVER);
+            InterlockedExchange(&inPass, 1);
+        }
         wakeEvent.ResetEvent();
         if (stopEvent.QueryEvent()) break;
         wakeRequested = 0;
+        MemoryBarrier();  // cleared before the pass looks at anything
         Pass(in);
         if (shared) return;
     }
+    InterlockedExchange(&inPass, 0);
     ShutdownPrimaries();
 }
 

@@ -48,6 +48,9 @@ public:
     BBOOL shared;
     MONITORPROC procedure;
     volatile BBOOL wakeRequested;
+    // The monitor's own thread is in a pass: a wake-up asked for meanwhile posts nothing,
+    // the thread looks at wakeRequested before it waits again.
+    volatile LONG inPass;
     IOMODE mode;
     PGMTHREAD* linkMonitor;
     DATACONNECTION* linkConnection;
