@@ -11,7 +11,7 @@ TCPSOCKLINK::TCPSOCKLINK(TCPCONTROL& ctl, LINKTYPE type, int limit)
       monitored(0), framed(0), waiting(0), wakeAsked(0), idle(0), idleWake(accepting), counted(0), listening(0),
       sendIncomplete(0), linkMonitor(nullptr),
       tcpControl(&ctl), parent(nullptr), wakeSender(nullptr), wakeReceiver(nullptr), interfaceNode(nullptr),
-      ownerNode(nullptr), secondaries(0), k(), readyEvent('n'), receiveFilled(0) {
+      ownerNode(nullptr), secondaries(0), k(), readyEvent('n'), receiveFilled(0), starved(0) {
     secondaryLimit = limit;
     blocking = 1;
     secondaries.lock.Attach(&lock);  // always used under the link's lock: the same lock
@@ -25,7 +25,7 @@ TCPSOCKLINK::TCPSOCKLINK(TCPSOCKLINK& primary, LINKTYPE type)
       listening(0), sendIncomplete(0),
       linkMonitor(nullptr), tcpControl(primary.tcpControl), parent(&primary), wakeSender(nullptr),
       wakeReceiver(nullptr), interfaceNode(nullptr), ownerNode(nullptr), secondaries(0), k(primary.k), readyEvent('n'),
-      receiveFilled(0) {
+      receiveFilled(0), starved(0) {
     wakeEvent = primary.wakeEvent;
     secondaryLimit = 0;
     blocking = 1;
@@ -321,7 +321,8 @@ BBOOL TCPSOCKLINK::ReceiveFramePrefix() {
         return 0;
     }
     IOBUFFER* b = pool->GetBuffer(0);
-    if (!b) return 1;  // the prefix is kept; tried again on the next pass
+    starved = !b;
+    if (!b) return 1;  // the prefix is kept; tried again after a while
     PrepareForFilling(b, (int)length + 4);
     memcpy(b->cursor.data, lengthPrefix, 4);  // the prefix stays as it came
     b->cursor.data += 4;
@@ -343,9 +344,13 @@ BBOOL TCPSOCKLINK::ReceiveMonitor() {
         if (!currentRecvBuffer) {
             if (!handler) {
                 if (!ReceiveFramePrefix()) return 0;
-            } else if (IOBUFFER* b = pool->GetBuffer(0)) {
-                PrepareForFilling(b, (int)b->capacity);
-                currentRecvBuffer = b;
+            } else {
+                IOBUFFER* b = pool->GetBuffer(0);
+                starved = !b;
+                if (b) {
+                    PrepareForFilling(b, (int)b->capacity);
+                    currentRecvBuffer = b;
+                }
             }
         }
         if (!currentRecvBuffer) return 1;

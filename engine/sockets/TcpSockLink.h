@@ -144,6 +144,10 @@ public:
     // whether the last receive filled all the room it was given (more may be waiting).
     char readyEvent;
     BBOOL receiveFilled;
+    // The last receive found no buffer in the pool: the next readiness wait leaves the link
+    // out and lasts at most StarvedRetry ms, so that it is tried again without spinning.
+    BBOOL starved;
+    static const int StarvedRetry = 50;
 
     // Largest number of secondaries one readiness wait can watch.
     static const int MaxWatched = 100;

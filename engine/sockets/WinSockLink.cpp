@@ -113,10 +113,18 @@ TCPSOCKLINK* WINSOCKLINK::WaitLinkEvent(int seconds, BBOOL checkStatus) {
         return nullptr;
     }
     readSet->count = writeSet->count = errorSet->count = 0;
+    // A link left out for want of a buffer is back in the wait after this one.
+    BBOOL starving = 0;
+    auto leftOut = [&starving](TCPSOCKLINK* l) {
+        if (!l->starved) return FALSE;
+        l->starved = 0;
+        starving = 1;
+        return TRUE;
+    };
     {
         MSEMHOLD hold(lock);
         if (!closed || listening) {
-            PutSocket(readSet, socket);
+            if (listening || !leftOut(this)) PutSocket(readSet, socket);
             // A single-connection link serving its peer resumes its own partial sends.
             if (!listening && sendActive && !sendBlocking) PutSocket(writeSet, socket);
         }
@@ -136,7 +144,8 @@ TCPSOCKLINK* WINSOCKLINK::WaitLinkEvent(int seconds, BBOOL checkStatus) {
                 return s;
             }
             if (s->open && !s->closed && !s->error && !s->lookupPending) {
-                if (!s->receivingStopped && (s->accepting || !s->connectPending)) PutSocket(readSet, s->socket);
+                if (!s->receivingStopped && (s->accepting || !s->connectPending) && !leftOut(s))
+                    PutSocket(readSet, s->socket);
                 if ((s->sendActive && !shutdownRequested && !sendBlocking) || (!s->accepting && s->connectPending))
                     PutSocket(writeSet, s->socket);
                 PutSocket(errorSet, s->socket);
@@ -154,10 +163,11 @@ TCPSOCKLINK* WINSOCKLINK::WaitLinkEvent(int seconds, BBOOL checkStatus) {
         return nullptr;
     }
     timeval limit = {seconds, 0};
+    if (starving && (!seconds || seconds * 1000 > TCPSOCKLINK::StarvedRetry)) limit = {0, TCPSOCKLINK::StarvedRetry * 1000};
     BBOOL hook = socketControl->useBlockingHook && socketControl->fn.WSASetBlockingHook;
     if (hook) socketControl->fn.WSASetBlockingHook(WinSockBlockingHook);
     int n = socketControl->fn.select(0, AsFdSet(readSet), AsFdSet(writeSet), AsFdSet(errorSet),
-                                     seconds ? &limit : nullptr);
+                                     seconds || starving ? &limit : nullptr);
     if (hook) socketControl->fn.WSAUnhookBlockingHook();
     if (n <= 0) {
         if (n < 0) {

@@ -338,6 +338,45 @@ TEST(SocketSingle, PeerAddressRefusesOthersAndResetListensAgain) {
 }
 
 namespace {
+// The library's readiness wait, counted.
+decltype(&::select) realSelect = nullptr;
+std::atomic<int> selects{0};
+int WINAPI CountingSelect(int n, fd_set* r, fd_set* w, fd_set* e, timeval* t) {
+    selects++;
+    return realSelect(n, r, w, e, t);
+}
+}  // namespace
+
+// A link whose pool has no buffer to give is tried again after a while: the link monitor
+// does not spin on its readable socket, and the bytes are echoed once buffers come back.
+TEST(SocketLink, ALinkWithoutBuffersWaitsInsteadOfSpinning) {
+    EchoService echo(20);
+    ASSERT_TRUE(echo.connected);
+    realSelect = echo.control->fn.select;
+    echo.control->fn.select = CountingSelect;
+    Client c(*Library().control, echo.port);
+    TCPSOCKLINK* link = nullptr;
+    ASSERT_TRUE(qvtest::WaitFor([&] {
+        MSEMHOLD hold(echo.Link()->lock);
+        for (bSPOINTER* s = echo.Link()->secondaries.first; s->target; s = s->next)
+            if (!static_cast<TCPSOCKLINK*>(s->target)->framed) link = static_cast<TCPSOCKLINK*>(s->target);
+        return link != nullptr;
+    }));
+    BUFFERPOOL empty(nullptr, 0, 0, 0, TRUE);  // standard buffers of no size: none to be had
+    BUFFERPOOL* kept = link->pool;
+    link->pool = &empty;
+    ASSERT_TRUE(c.Send("starved"));
+    Sleep(100);  // the bytes are in and the link has asked the pool in vain
+    EXPECT_EQ(0, link->receivedCount);
+    int before = selects;
+    Sleep(300);
+    EXPECT_LT(selects - before, 30) << "a wait of 50 ms at most, and a retry, per round";
+    link->pool = kept;
+    EXPECT_EQ(c.Read(7), "starved");
+    echo.control->fn.select = realSelect;
+}
+
+namespace {
 // An echo service on a single-connection port that listens again after each peer.
 struct SingleEchoService : EchoService {
     SingleEchoService() : EchoService(0, 1, 0, 0, nullptr, 1) {}
