@@ -4,7 +4,9 @@ relay (the yardstick), between a Linux client and a Linux origin on loopback,
 under Wine. Reports throughput (MB/s, 1 and 16 streams) and connection rate
 (short connections per second, 1 and 16 at once), the engine's share of the
 yardstick per row, and the client straight at the origin to show the origin
-is not the limit. Numbers from a quiet machine only.
+is not the limit. Both relays listen with backlog 5, as the gateway does, so
+the rows compare relaying, not how many connects a listen queue holds.
+Numbers from a quiet machine only.
 
   bench/relay.py [--build build64] [--arch 64] [--megabytes 64] [--seconds 3]
 """
@@ -177,7 +179,7 @@ def main():
     direct = measure(origin.port, args)
     results = {}
     for name, program, options in (
-            ("select loop", "qvaid_selectrelay.exe", ["127.0.0.1", str(origin.port)]),
+            ("select loop", "qvaid_selectrelay.exe", ["--backlog", "5", "127.0.0.1", str(origin.port)]),
             ("engine", "qvaid_enginehost.exe", ["--relay", "127.0.0.1", str(origin.port), "--limit", "100"])):
         print("%s ..." % name, flush=True)
         relay = Relay(args, program, *options)
