@@ -139,10 +139,11 @@ BBOOL TELOPENREQUEST::Open(TELAPPINSTANCE* inst, BBOOL& handedOn) {
     if (client) {
         if (client->currentRequest == app) client->currentRequest = nullptr;
         if (!client->fixedRelay) client->relayMode = TRUE;
-        if (client->link) client->link->StartReceiving();
     }
     out->prepare();  // the monitor's active set holds it from here
     BBOOL started = inst->EstablishConnection(out, via, nullptr);
+    // Resumed once the host connection has its link: bytes relayed before would be dropped.
+    if (client && client->link) client->link->StartReceiving();
     if (!started) {
         out->freeobj();
         // The connect-failed hook tells the client when it ends the pairing; else it is told here.
