@@ -179,6 +179,25 @@ class RealServerCases:
         self.assertTrue(ports and all(p.startswith("127,0,0,1,") for p in ports), ports)
         self.assertEqual("221 Goodbye.", f.quit())
 
+    def test_sessions_beyond_the_connection_limit(self):
+        # More sessions one after another than the gateway has connections (20),
+        # each with a transfer and a PORT left unused: every one gives back its
+        # server connection and data ports, even from a server that closes
+        # after QUIT only once its data connection ends (pyftpdlib).
+        for n in range(24):
+            f = ftplib.FTP(timeout=WAIT)
+            f.connect("127.0.0.1", self.port)
+            f.set_pasv(False)
+            try:
+                f.login("anonymous@127.0.0.1", "x@y")
+                lines = []
+                self.assertTrue(f.retrlines("LIST dir", lines.append).startswith("226"), n)
+                self.assertIn("a.txt", " ".join(lines), n)
+                f.makeport().close()
+                self.assertEqual("221 Goodbye.", f.quit(), n)
+            finally:
+                f.close()
+
     def _list(self, f):
         lines = []
         f.retrlines("LIST", lines.append)

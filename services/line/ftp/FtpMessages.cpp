@@ -153,6 +153,11 @@ BBOOL FTPCMDREQUEST::ProcessCommand(TELAPPINSTANCE* instance) {
 FTPUSERREQUEST::FTPUSERREQUEST(IOBUFFER* b, COMMLINK* l)
     : TELDATAREQUEST(b, l), userName{}, host{}, outboundPort{}, server(nullptr) {}
 
+FTPUSERREQUEST::~FTPUSERREQUEST() {
+    if (server) server->freeobj();
+    server = nullptr;
+}
+
 FTPUSERREQUEST::FTPUSERREQUEST(const char* h, const char* name)
     : TELDATAREQUEST((IOBUFFER*)nullptr, (COMMLINK*)nullptr), userName{}, host{}, outboundPort{}, server(nullptr) {
     _strzcpy(host, h ? h : "", sizeof host);
@@ -222,11 +227,13 @@ BBOOL FTPUSERREQUEST::ProcessCommand(TELAPPINSTANCE* instance) {
     // Waiting for a dial: the open made no link. The line may be up and the
     // request restarted already, so its own flags no longer tell.
     const BBOOL parked = ok && !out->link;
-    if (ok && !parked) {
+    if (!ok || parked) out->loginPending = FALSE;
+    if (ok && !parked && !client) {
         if (server) server->freeobj();
-        server = out;  // this request's reference
+        server = out;  // this request's reference, taken over by the retrieval
     } else {
-        out->loginPending = FALSE;
+        // A client's server connection lives on in its pairing and the monitor's set:
+        // a reference kept here would hold its link, and the service's place, for ever.
         out->freeobj();
     }
     open->connection = nullptr;

@@ -74,7 +74,7 @@ public:
     FTPUSERREQUEST(IOBUFFER* buffer, COMMLINK* link);
     // For a retrieval: name for host; an empty name opens without logging in.
     FTPUSERREQUEST(const char* host, const char* userName);
-    ~FTPUSERREQUEST() override {}
+    ~FTPUSERREQUEST() override;  // gives back a server connection no retrieval took
 
     QV_ITEM_IDENTITY(FTPUSERREQUEST, "FTPUSERREQUEST", "ftUQ")
 
@@ -89,7 +89,7 @@ public:
     char userName[256];
     char host[256];
     char outboundPort[64];  // empty: the service's "TCP/IP Outbound Port"
-    FTPCONNECTION* server;  // the server connection made, until the open has started (worker)
+    FTPCONNECTION* server;  // a retrieval's server connection, until the retrieval takes it (worker)
 };
 
 // The client's PORT: kept on its connection until a data command; the

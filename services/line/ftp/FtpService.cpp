@@ -217,7 +217,14 @@ void FTPDEFINITION::ClientEvent(FTPCONNECTION* f, int state) {
         statusNotify(c, CONN_OPENED);
         return;
     }
-    if (state == CONN_CLOSED) f->DropData(FALSE);
+    if (state == CONN_CLOSED) {
+        f->DropData(FALSE);
+        // The client is gone: its server's data port serves nobody now, and a server
+        // that closes after QUIT only once that connection ends would hold both for ever.
+        TELCONNECTION* peer = f->AcquirePeer();
+        if (FTPCONNECTION* server = dynamic_cast<FTPCONNECTION*>(peer)) server->DropData(FALSE);
+        if (peer) peer->freeobj();
+    }
     TELDEFINITION::NotifyConnection(c, state);
 }
 

@@ -24,6 +24,7 @@
 #include "SvrSystem.h"
 #include "TcpControl.h"
 #include "TcpInterface.h"
+#include "TcpSockLink.h"
 #include "WaitFor.h"
 
 namespace {
@@ -37,6 +38,8 @@ struct ScriptedServer {
     bool connectData = true;
     bool dropAfterStart = false;  // closes control after the 1xx, without data
     HANDLE holdAfterData = nullptr;  // when set, the data connection stays open until it is signalled
+    int sessions = 1;                // control connections served one after another
+    bool connectAtPort = false;      // connects to a PORT address at once (as pyftpdlib does), not at the transfer
     std::atomic<bool> dataSent{false};
     std::mutex lock;
     std::vector<std::string> seen;
@@ -66,10 +69,15 @@ struct ScriptedServer {
 
     static void Send(SOCKET s, const std::string& t) { send(s, t.data(), (int)t.size(), 0); }
     void Serve() {
+        for (int i = 0; i < sessions; i++)
+            if (!ServeOne()) return;
+    }
+    bool ServeOne() {
         SOCKET c = accept(listener, nullptr, nullptr);
-        if (c == INVALID_SOCKET) return;
+        if (c == INVALID_SOCKET) return false;
         Send(c, "220 scripted\r\n");
         std::string got, portLine;
+        SOCKET early = INVALID_SOCKET;
         char buf[4096];
         for (;;) {
             size_t at = got.find("\r\n");
@@ -86,29 +94,54 @@ struct ScriptedServer {
                 seen.push_back(line);
             }
             std::string word = line.substr(0, line.find(' '));
-            if (word == "PORT") portLine = line.substr(5);
-            std::string reply = replies.count(word) ? replies[word] : "200 ok\r\n";
+            if (word == "PORT") {
+                portLine = line.substr(5);
+                if (early != INVALID_SOCKET) closesocket(early);
+                early = connectAtPort ? ConnectData(portLine) : INVALID_SOCKET;
+            }
+            std::string reply = replies.count(word) ? replies[word] : word == "QUIT" ? "221 bye\r\n" : "200 ok\r\n";
             Send(c, reply);
+            if (word == "QUIT") {
+                // With a data connection open it reads no more commands and closes
+                // once that connection ends (as pyftpdlib does).
+                if (early != INVALID_SOCKET) {
+                    DWORD limit = 15000;
+                    setsockopt(early, SOL_SOCKET, SO_RCVTIMEO, (const char*)&limit, sizeof limit);
+                    while (recv(early, buf, sizeof buf, 0) > 0) {
+                    }
+                }
+                break;
+            }
             if ((word == "RETR" || word == "LIST") && reply[0] == '1') {
                 if (dropAfterStart) break;
-                if (connectData) SendData(portLine);
+                if (connectData) SendData(early != INVALID_SOCKET ? early : ConnectData(portLine));
+                early = INVALID_SOCKET;
                 Send(c, "226 done\r\n");
             }
         }
         closedByClient = true;
+        if (early != INVALID_SOCKET) closesocket(early);
         closesocket(c);
+        return true;
     }
-    void SendData(const std::string& port) {
+    static SOCKET ConnectData(const std::string& port) {
         unsigned f[6];
-        if (sscanf(port.c_str(), "%u,%u,%u,%u,%u,%u", &f[0], &f[1], &f[2], &f[3], &f[4], &f[5]) != 6) return;
+        if (sscanf(port.c_str(), "%u,%u,%u,%u,%u,%u", &f[0], &f[1], &f[2], &f[3], &f[4], &f[5]) != 6)
+            return INVALID_SOCKET;
         SOCKET d = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in a = {};
         a.sin_family = AF_INET;
         a.sin_addr.s_addr = htonl((f[0] << 24) | (f[1] << 16) | (f[2] << 8) | f[3]);
         a.sin_port = htons((u_short)(f[4] * 256 + f[5]));
-        if (connect(d, (sockaddr*)&a, sizeof a) == 0) Send(d, data);
+        if (connect(d, (sockaddr*)&a, sizeof a) == 0) return d;
+        closesocket(d);
+        return INVALID_SOCKET;
+    }
+    void SendData(SOCKET d) {
+        if (d != INVALID_SOCKET) Send(d, data);
         dataSent = true;
         if (holdAfterData) WaitForSingleObject(holdAfterData, 20000);
+        if (d == INVALID_SOCKET) return;
         shutdown(d, SD_SEND);
         closesocket(d);
     }
@@ -298,6 +331,28 @@ TEST_F(RetrievalTest, RepliesAndTypesTable) {
     }
 }
 
+// More retrievals one after another than the service has connections: each
+// gives back its control connection and its data port when it ends.
+TEST_F(RetrievalTest, RetrievalsBeyondTheConnectionLimitAllSucceed) {
+    ScriptedServer s;
+    s.replies = {{"USER", "331 password\r\n"}, {"CWD", "550 no\r\n"}, {"RETR", "150 go\r\n"}};
+    s.data = "file";
+    s.sessions = 20;
+    s.Start();
+    Start(s.port);
+    for (int n = 0; n < s.sessions; n++) {
+        DATAOBJECT* object = FileObject();
+        Recorder& rec = NewRecorder();
+        auto texts = Fetch("/a.bin", 0, object, rec, 2);
+        rec.freeobj();
+        ASSERT_FALSE(texts.empty()) << n;
+        EXPECT_EQ(STARTED + "application/octet-stream\r\n", texts[0]) << n;
+        EXPECT_TRUE(object->defined) << n;
+        object->freeobj();
+        if (HasFailure()) break;
+    }
+}
+
 // Line 1 of the line policy as a dial-up interface that comes up when the test says so.
 struct DemandLine : LINELAYER {
     TCPINTERFACE* line;
@@ -472,10 +527,12 @@ struct FtpClient {
         send(control, text.data(), (int)text.size(), 0);
         return Reply();
     }
-    // Logs in as user, fetches path; the bytes received, or -1.
-    long long Retrieve(int port, const std::string& user, const std::string& path) {
-        if (!Connect(port) || Reply().empty() || Ask("USER " + user)[0] != '3' || Ask("PASS x")[0] != '2')
-            return -1;
+    bool Login(int port, const std::string& user) {
+        return Connect(port) && !Reply().empty() && Ask("USER " + user)[0] == '3' && Ask("PASS x")[0] == '2';
+    }
+    // PORT for a listener of its own, then command (none: the PORT alone); the
+    // bytes received, 0 for the PORT alone, or -1.
+    long long Transfer(const std::string& command) {
         SOCKET listener = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in a = Loopback(0);
         bind(listener, (sockaddr*)&a, sizeof a);
@@ -484,19 +541,89 @@ struct FtpClient {
         getsockname(listener, (sockaddr*)&a, &n);
         unsigned p = ntohs(a.sin_port);
         long long total = -1;
-        if (Ask("PORT 127,0,0,1," + std::to_string(p >> 8) + "," + std::to_string(p & 255))[0] == '2' &&
-            Ask("RETR " + path)[0] == '1') {
-            SOCKET data = accept(listener, nullptr, nullptr);
-            std::vector<char> buf(65536);
-            total = 0;
-            for (int got; (got = recv(data, buf.data(), (int)buf.size(), 0)) > 0;) total += got;
-            closesocket(data);
-            if (Reply().compare(0, 3, "226") != 0) total = -1;
+        if (Ask("PORT 127,0,0,1," + std::to_string(p >> 8) + "," + std::to_string(p & 255))[0] == '2') {
+            if (command.empty()) {
+                total = 0;
+            } else if (Ask(command)[0] == '1') {
+                SOCKET data = accept(listener, nullptr, nullptr);
+                std::vector<char> buf(65536);
+                total = 0;
+                for (int got; (got = recv(data, buf.data(), (int)buf.size(), 0)) > 0;) total += got;
+                closesocket(data);
+                if (Reply().compare(0, 3, "226") != 0) total = -1;
+            }
         }
         closesocket(listener);
         return total;
     }
+    // Logs in as user, fetches path; the bytes received, or -1.
+    long long Retrieve(int port, const std::string& user, const std::string& path) {
+        return Login(port, user) ? Transfer("RETR " + path) : -1;
+    }
 };
+
+int FreePort() {
+    SOCKET probe = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a = FtpClient::Loopback(0);
+    bind(probe, (sockaddr*)&a, sizeof a);
+    int n = sizeof a;
+    getsockname(probe, (sockaddr*)&a, &n);
+    closesocket(probe);
+    return ntohs(a.sin_port);
+}
+
+// Places the FTP service's outbound connections take (its wake-up connection among them).
+long OutboundInUse(FTPDEFINITION* definition) {
+    APPINSTANCE* i = definition ? definition->instances.First() : nullptr;
+    TCPCONNECTION* own = i ? dynamic_cast<FTPAPPINSTANCE*>(i)->connection : nullptr;
+    TCPSOCKLINK* link = own ? dynamic_cast<TCPSOCKLINK*>(own->link) : nullptr;
+    return link ? link->secondaries.count : -1;
+}
+
+// Proxied sessions, more than the service has connections, one after another:
+// each gives back what it took, its server connection and its data ports,
+// whether the server connected to a port at once, at the transfer or never.
+TEST_F(RetrievalTest, ProxiedSessionsGiveBackTheirConnections) {
+    struct Case {
+        const char* what;
+        bool connectAtPort;
+        const char* command;  // after a PORT; null: no PORT
+    } cases[] = {
+        {"login only", false, nullptr},
+        {"a PORT never used", false, ""},
+        {"a PORT the server connects to at once", true, ""},
+        {"a RETR", false, "RETR /a.bin"},
+        {"a RETR, connected at the PORT", true, "RETR /a.bin"},
+    };
+    APPUSER* local = new APPUSER("127.0.0.1", "PC");
+    local->prepare();
+    svr->options.users.users.Add(*local);
+    for (auto& c : cases) {
+        ScriptedServer s;
+        s.replies = {{"USER", "331 password\r\n"}, {"RETR", "150 go\r\n"}};
+        s.data = "file";
+        s.sessions = 10;  // the service has 8
+        s.connectAtPort = c.connectAtPort;
+        s.Start();
+        const int servicePort = FreePort();
+        Start(s.port, servicePort);
+        const long idle = 1;  // its wake-up connection
+        ASSERT_TRUE(qvtest::WaitFor([&] { return OutboundInUse(definition) == idle; })) << c.what;
+        for (int n = 0; n < s.sessions && !HasFailure(); n++) {
+            {
+                FtpClient client;
+                ASSERT_TRUE(client.Login(servicePort, "anonymous@127.0.0.1")) << c.what << ", session " << n;
+                if (c.command) {
+                    EXPECT_EQ(c.command[0] ? 4 : 0, client.Transfer(c.command)) << c.what << ", session " << n;
+                }
+                EXPECT_EQ(0u, client.Ask("QUIT").find("221")) << c.what << ", session " << n;
+            }
+            EXPECT_TRUE(qvtest::WaitFor([&] { return OutboundInUse(definition) == idle; }, 10000))
+                << c.what << ", session " << n << ": " << OutboundInUse(definition) << " in use";
+        }
+        StopService();
+    }
+}
 
 double Seconds(DWORD since) { return (GetTickCount() - since) / 1000.0; }
 
@@ -518,13 +645,7 @@ TEST_F(RetrievalTest, DISABLED_FiftyMegabytesDirectThroughTheProxyAndAsARetrieva
     server(direct);
     server(proxied);
     server(retrieved);
-    SOCKET probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a = FtpClient::Loopback(0);
-    bind(probe, (sockaddr*)&a, sizeof a);
-    int n = sizeof a;
-    getsockname(probe, (sockaddr*)&a, &n);
-    closesocket(probe);
-    const int servicePort = ntohs(a.sin_port);
+    const int servicePort = FreePort();
     Start(proxied.port, servicePort);
 
     DWORD t = GetTickCount();
