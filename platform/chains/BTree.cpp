@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "Allocator.h"
+#include "QvWindows.h"
 #include "SpControl.h"
 #include "TaskAbend.h"
 
@@ -160,7 +161,7 @@ bSPOINTER& bBTREE::bAdd(bSPOINTER& cell, BBOOL searched) {
         }
     }
     cell.linked = 1;
-    ++cell.target->chainCount;
+    InterlockedIncrement(&cell.target->chainCount);
     ++count;
     return cell;
 }
@@ -222,7 +223,7 @@ bSPOINTER& bBTREE::bRemoveN(bSPOINTER& cell, BBOOL searched) {
     if (i < 1) --height;
     cell.linked = 0;
     cell.next = cell.prev = nullptr;
-    --cell.target->chainCount;
+    InterlockedDecrement(&cell.target->chainCount);
     --count;
     found = next = nullptr;
     return cell;
@@ -241,9 +242,9 @@ static void FreeSubtree(bSPOINTER* cell, BBOOL freeItems, ALLOCATOR* allocator) 
     FreeSubtree(cell->prev, freeItems, allocator);
     cell->linked = 0;
     STORABLE* object = cell->target;
-    --object->chainCount;
+    const long left = InterlockedDecrement(&object->chainCount);
     if (freeItems) {
-        if (object->chainCount != 0) ++bCHAIN::ItemsKept;
+        if (left != 0) InterlockedIncrement(&bCHAIN::ItemsKept);
         else if (allocator && object->IsItemBLOCKED()) object->freeobj(*allocator);
         else object->freeobj();
     }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "Allocator.h"
+#include "QvWindows.h"
 #include "SpControl.h"
 #include "TaskAbend.h"
 
@@ -58,7 +59,7 @@ bSPOINTER& bCHAIN::bAdd(bSPOINTER& cell, bSPOINTER& before) {
         before.prev = &cell;
     }
     cell.linked = 1;
-    ++cell.target->chainCount;
+    InterlockedIncrement(&cell.target->chainCount);
     ++count;
     return cell;
 }
@@ -75,7 +76,7 @@ STORABLE* bCHAIN::bRemove(bSPOINTER& cell, BBOOL freeCell) {
     cell.linked = 0;
     cell.next = cell.prev = nullptr;
     STORABLE* object = cell.target;
-    --object->chainCount;
+    InterlockedDecrement(&object->chainCount);
     --count;
     if (freeCell) delete &cell;
     return object;
@@ -103,9 +104,9 @@ void bCHAIN::RemoveAll(BBOOL freeItems, ALLOCATOR* allocator) {
         bSPOINTER* next = cell->next;
         cell->linked = 0;
         STORABLE* object = cell->target;
-        --object->chainCount;
+        const long left = InterlockedDecrement(&object->chainCount);
         if (freeItems) {
-            if (object->chainCount != 0) ++ItemsKept;
+            if (left != 0) InterlockedIncrement(&ItemsKept);
             else if (allocator && object->IsItemBLOCKED()) object->freeobj(*allocator);
             else object->freeobj();
         }

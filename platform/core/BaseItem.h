@@ -50,7 +50,9 @@ private:
 // Objects with identity that chains can hold.
 class STORABLE : public virtual BASEITEM {
 public:
-    long chainCount;  // chain cells pointing at this object
+    // Chain cells pointing at this object; changed only atomically, as chains
+    // guarded by different locks may hold the same object.
+    long chainCount;
 
     STORABLE() : chainCount(0) {}
     STORABLE(const STORABLE&) : BASEITEM(), chainCount(0) {}

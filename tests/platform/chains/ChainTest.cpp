@@ -149,6 +149,44 @@ DWORD WINAPI ScanAdder(LPVOID p) {
 }
 }  // namespace
 
+namespace {
+struct SHARER {
+    ENTRY* shared;
+    HANDLE go;
+};
+
+// Adds the shared object to a chain of its own and takes it out again.
+DWORD WINAPI AddRemoveShared(LPVOID p) {
+    SHARER* s = static_cast<SHARER*>(p);
+    CHAIN<ENTRY> own(FALSE);          // this thread's alone
+    bSPOINTER cell(*s->shared);       // one cell throughout: the loop races on the count alone
+    WaitForSingleObject(s->go, INFINITE);
+    for (int i = 0; i < 1000000; ++i) {
+        own.bAdd(cell);
+        own.bRemove(cell, FALSE);
+    }
+    return 0;
+}
+}  // namespace
+
+// Chains of different locks count the same object: no count may be lost, or
+// the object's destruction would find it still "in a chain" and end the program.
+TEST(Chain, ObjectSharedByChainsOnTwoThreadsKeepsItsCount) {
+    ENTRY* e = new ENTRY("S");
+    e->prepare();
+    HANDLE go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    SHARER sharers[2] = {{e, go}, {e, go}};
+    HANDLE threads[2];
+    for (int i = 0; i < 2; ++i) threads[i] = CreateThread(nullptr, 0, AddRemoveShared, &sharers[i], 0, nullptr);
+    SetEvent(go);
+    WaitForMultipleObjects(2, threads, TRUE, INFINITE);
+    for (HANDLE h : threads) CloseHandle(h);
+    CloseHandle(go);
+    EXPECT_EQ(0, e->chainCount);
+    e->chainCount = 0;  // released whatever the count says
+    e->freeobj();
+}
+
 TEST(Chain, ConcurrentScanAddsKeepTheChainSorted) {
     CHAIN<ENTRY> chain;
     HANDLE go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
