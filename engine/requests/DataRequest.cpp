@@ -28,10 +28,26 @@ ReleaseLock& TheReleaseLock() {
 // support object exists (and with it that lock) the cleanup lock is the
 // release lock too.
 CRITICAL_SECTION* ReleaseSection() { return _pSupport ? &_CSObjectCleanup : &TheReleaseLock().cs; }
+
+// The section this thread's outermost EnterRelease chose: nested enters and every
+// leave use it, so a pair never takes one lock and leaves the other when the
+// support object comes or goes in between.
+thread_local CRITICAL_SECTION* tReleaseHeld = nullptr;
+thread_local int tReleaseDepth = 0;
 }  // namespace
 
-void DATAREQBASE::EnterRelease() { EnterCriticalSection(ReleaseSection()); }
-void DATAREQBASE::LeaveRelease() { LeaveCriticalSection(ReleaseSection()); }
+void DATAREQBASE::EnterRelease() {
+    if (tReleaseDepth == 0) tReleaseHeld = ReleaseSection();
+    EnterCriticalSection(tReleaseHeld);
+    ++tReleaseDepth;
+}
+
+void DATAREQBASE::LeaveRelease() {
+    if (tReleaseDepth == 0) return;  // not entered on this thread
+    CRITICAL_SECTION* held = tReleaseHeld;
+    if (--tReleaseDepth == 0) tReleaseHeld = nullptr;
+    LeaveCriticalSection(held);
+}
 
 DATAREQBASE::DATAREQBASE(BBOOL request)
     : STREAMABLE(0x14000000UL, 0), connection(nullptr), object(nullptr), isRequest(request),

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "RequestMonitor.h"
@@ -134,6 +135,26 @@ TEST(Result, BindsToItsRequestAndLetsGoWhenDestroyed) {
     TestResult alone;
     alone.SetMsgText("no store without a request");
     EXPECT_EQ(nullptr, alone.message);
+}
+
+// A release lock left after the support object went is still the one entered:
+// another thread can take it at once.
+TEST(Release, LeaveReleaseLeavesTheLockItsEnterTook) {
+    SPCONTROL* support = _pSupport;
+    ASSERT_NE(nullptr, support);
+    DATAREQBASE::EnterRelease();
+    DATAREQBASE::EnterRelease();
+    _pSupport = nullptr;
+    DATAREQBASE::LeaveRelease();
+    DATAREQBASE::LeaveRelease();
+    _pSupport = support;
+    bool took = false;
+    std::thread other([&] {
+        took = TryEnterCriticalSection(&_CSObjectCleanup);
+        if (took) LeaveCriticalSection(&_CSObjectCleanup);
+    });
+    other.join();
+    EXPECT_TRUE(took);
 }
 
 TEST(Release, FreeRequestRules) {
