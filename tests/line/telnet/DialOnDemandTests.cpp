@@ -1,15 +1,18 @@
-// An open with no line up goes to the line policy, which may restart it
-// before the worker that parked it has returned: the worker must leave the
-// request, and its open, to the restarted run.
+// Opens run by the Telnet worker. One with no line up goes to the line policy,
+// which may restart it before the worker that parked it has returned: the worker
+// must leave the request, and its open, to the restarted run. One that connects
+// lets its client type on only once the host connection can take the bytes.
 #include <gtest/gtest.h>
 
 #include <cstring>
 
+#include "LocalLink.h"
 #include "NetworkInterface.h"
 #include "SvrSystem.h"
 #include "TcpInterface.h"
 #include "TelConnection.h"
 #include "TelMessages.h"
+#include "TelReqMonitor.h"
 #include "TelService.h"
 #include "WinSockControl.h"
 
@@ -98,6 +101,72 @@ TEST_F(DialOnDemand, AnOpenRestartedBeforeItsWorkerReturnsStaysWhole) {
         again->FreeAppRequest(TRUE);
         EXPECT_EQ(nullptr, instance->TakeRequest()) << c.what;
     }
+}
+
+// A client's link that notes, when it is told to receive again, whether the
+// host connection it was paired with has its link yet.
+struct ResumeWatch : COMMLINK {
+    TELCONNECTION* host = nullptr;
+    int resumed = 0;
+    bool hostHadLink = false;
+    explicit ResumeWatch(LINKCONTROL* c) : COMMLINK(LINK_CLIENT_CONNECT, c, 1) {}
+    void StartReceiving() override {
+        COMMLINK::StartReceiving();
+        resumed++;
+        hostHadLink = host && host->link;
+    }
+};
+
+// Bytes typed after "open" wait in the client's link until it receives again;
+// read before the host connection has a link, they would go nowhere.
+TEST_F(DialOnDemand, AnOpenLetsTheClientTypeOnOnlyOnceTheHostConnectionHasItsLink) {
+    LOCALLINK* hostEnd = new LOCALLINK(LINK_SERVER_CONNECT, "resume.host");
+    hostEnd->prepare();
+    hostEnd->OpenLink(nullptr, nullptr, 0);
+    _pTCPIPInterfaces->Remove(*layer.line);  // no lines listed: the open connects at once
+    TELREQMONITOR* monitor = new TELREQMONITOR(*instance->socketControl, 2);
+    monitor->prepare();
+    TCPCONNECTION* prototype = instance->connection;
+    instance->connection = new TELCONNECTION(definition, *instance->socketControl, nullptr, "0", "Local");
+    instance->connection->prepare();
+    instance->monitor = monitor;
+
+    ResumeWatch* link = new ResumeWatch(instance->socketControl);
+    link->prepare();
+    link->OpenLink(nullptr, nullptr, 0);
+    link->StopReceiving();
+    TELCONNECTION* client = new TELCONNECTION(definition, *instance->socketControl, "client", "0", "Local");
+    client->prepare();
+    client->link = link;
+    link->owner = client;
+    TELCONNECTION* out = dynamic_cast<TELCONNECTION*>(instance->CreateConnection(FALSE));
+    ASSERT_NE(nullptr, out);
+    link->host = out;
+
+    TELOPENREQUEST* open = new TELOPENREQUEST("resume.host");
+    open->prepare();
+    open->connection = client;
+    open->lineConnection = out;
+    BBOOL handedOn = FALSE;
+    EXPECT_TRUE(open->Open(instance, handedOn));
+    EXPECT_FALSE(handedOn);
+    EXPECT_EQ(1, link->resumed);
+    EXPECT_TRUE(link->hostHadLink) << "receiving resumed before the host connection had its link";
+
+    out->Disconnect();
+    if (TELCONNECTION* peer = client->Leave()) peer->freeobj();
+    open->FreeRequest(FALSE);
+    out->freeobj();
+    client->link = nullptr;
+    link->owner = nullptr;
+    client->freeobj();
+    link->freeobj();
+    instance->monitor = nullptr;
+    monitor->freeobj();
+    instance->connection->freeobj();
+    instance->connection = prototype;
+    _pTCPIPInterfaces->Add(*layer.line);
+    hostEnd->freeobj();
 }
 
 }  // namespace
