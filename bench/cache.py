@@ -25,7 +25,7 @@ TOP = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(TOP, "tests", "quorhub"))
 sys.path.insert(0, os.path.join(TOP, "bench"))
 import quorhub_run  # noqa: E402
-from e2e import free_port, listening, wait_for  # noqa: E402
+from e2e import free_port, listening, read_all, wait_for  # noqa: E402
 from relay import Relay, build_parser  # noqa: E402
 
 SIZES = {"600 B": 600, "64 KB": 65536}
@@ -108,12 +108,7 @@ def ask(port, url):
     with socket.create_connection(("127.0.0.1", port), timeout=60) as s:
         connected = time.perf_counter()
         s.sendall(b"GET " + url.encode() + b" HTTP/1.0\r\n\r\n")
-        got = b""
-        while True:
-            data = s.recv(262144)
-            if not data:
-                break
-            got += data
+        got = read_all(s)
     end = time.perf_counter()
     return connected - start, end - start, len(got.partition(b"\r\n\r\n")[2])
 

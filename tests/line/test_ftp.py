@@ -5,7 +5,6 @@ import ftplib
 import io
 import os
 import shutil
-import socket
 import subprocess
 import sys
 import tempfile
@@ -18,7 +17,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "quorhub"))
 import e2e  # noqa: E402
 import quorhub_run  # noqa: E402
 from e2e import WAIT, free_port, wait_for  # noqa: E402
-from ftp_peers import RealServer, Scripted, Vsftpd, file_sha, make_tree, sha, write_file  # noqa: E402
+from ftp_peers import RealServer, Scripted, Vsftpd, file_sha, make_tree, sha  # noqa: E402
 
 ARGS = None
 WELCOME = ("220-Welcome to the Quorvane FTP Gateway. Specify the host\n"
@@ -36,19 +35,8 @@ def ini(port, outbound, users="127.0.0.1=PC\n", extra=""):
             "\n[Authorized Users]\n%s" % (port, outbound, users))
 
 
-class Raw:
+class Raw(e2e.Client):
     """A control connection read reply by reply; every read is bounded."""
-
-    def __init__(self, port, source="127.0.0.1"):
-        self.s = socket.socket()
-        self.s.settimeout(WAIT)
-        if source != "127.0.0.1":
-            self.s.bind((source, 0))
-        self.s.connect(("127.0.0.1", port))
-        self.got = b""
-
-    def send(self, data):
-        self.s.sendall(data)
 
     def reply(self):
         """One reply, multi-line ones whole."""
@@ -73,17 +61,6 @@ class Raw:
             if not chunk:
                 raise AssertionError("closed; got %r" % self.got)
             self.got += chunk
-
-    def rest(self):
-        while True:
-            chunk = self.s.recv(65536)
-            if not chunk:
-                out, self.got = self.got, b""
-                return out
-            self.got += chunk
-
-    def close(self):
-        self.s.close()
 
 
 class GatewayCase(unittest.TestCase):

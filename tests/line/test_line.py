@@ -19,7 +19,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "quorhub"))
 import e2e  # noqa: E402
 import quorhub_run  # noqa: E402
-from e2e import WAIT, free_port, wait_for  # noqa: E402
+from e2e import WAIT, Client, free_port, wait_for  # noqa: E402
 from line_peers import Peers  # noqa: E402
 
 ARGS = None
@@ -28,53 +28,6 @@ WELCOME = (b"Welcome to the Quorvane TELNET Gateway.\r\nPlease enter the host ad
 INVALID = b"\r\nInvalid Address or Command.\r\n"
 PROMPT = b"\r\nGateway> "
 UNABLE = b"\r\nUnable to connect to the specified host.\r\n"
-
-
-class Client:
-    """A raw client socket; every read is bounded."""
-
-    def __init__(self, port, source="127.0.0.1"):
-        self.s = socket.socket()
-        self.s.settimeout(WAIT)
-        if source != "127.0.0.1":
-            self.s.bind((source, 0))
-        self.s.connect(("127.0.0.1", port))
-        self.got = b""
-
-    def send(self, data):
-        self.s.sendall(data)
-
-    def read(self, n):
-        """Exactly n bytes (fewer only at the end of the stream)."""
-        while len(self.got) < n:
-            chunk = self.s.recv(max(65536, n - len(self.got)))
-            if not chunk:
-                break
-            self.got += chunk
-        out, self.got = self.got[:n], self.got[n:]
-        return out
-
-    def until(self, marker):
-        while marker not in self.got:
-            chunk = self.s.recv(65536)
-            if not chunk:
-                raise AssertionError("closed before %r; got %r" % (marker, self.got))
-            self.got += chunk
-        end = self.got.index(marker) + len(marker)
-        out, self.got = self.got[:end], self.got[end:]
-        return out
-
-    def rest(self):
-        """Everything up to the end of the stream."""
-        while True:
-            chunk = self.s.recv(65536)
-            if not chunk:
-                out, self.got = self.got, b""
-                return out
-            self.got += chunk
-
-    def close(self):
-        self.s.close()
 
 
 def ini(services, extra="", users="", banner=True, servers=None, ports=None, outbound=None):

@@ -84,6 +84,53 @@ def exchange(address, data, timeout=WAIT):
         s.close()
 
 
+class Client:
+    """A raw client socket; every read is bounded."""
+
+    def __init__(self, port, source="127.0.0.1"):
+        self.s = socket.socket()
+        self.s.settimeout(WAIT)
+        if source != "127.0.0.1":
+            self.s.bind((source, 0))
+        self.s.connect(("127.0.0.1", port))
+        self.got = b""
+
+    def send(self, data):
+        self.s.sendall(data)
+
+    def read(self, n):
+        """Exactly n bytes (fewer only at the end of the stream)."""
+        while len(self.got) < n:
+            chunk = self.s.recv(max(65536, n - len(self.got)))
+            if not chunk:
+                break
+            self.got += chunk
+        out, self.got = self.got[:n], self.got[n:]
+        return out
+
+    def until(self, marker):
+        while marker not in self.got:
+            chunk = self.s.recv(65536)
+            if not chunk:
+                raise AssertionError("closed before %r; got %r" % (marker, self.got))
+            self.got += chunk
+        end = self.got.index(marker) + len(marker)
+        out, self.got = self.got[:end], self.got[end:]
+        return out
+
+    def rest(self):
+        """Everything up to the end of the stream."""
+        while True:
+            chunk = self.s.recv(65536)
+            if not chunk:
+                out, self.got = self.got, b""
+                return out
+            self.got += chunk
+
+    def close(self):
+        self.s.close()
+
+
 def page_files():
     """The gateway's page files by name, as text that keeps their bytes."""
     files = {}
